@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest, twice:
+# in a normal build and in an AddressSanitizer + UndefinedBehaviorSanitizer
+# build, where any sanitizer report fails the run.
+# Usage: scripts/test.sh [--quick]   (--quick: the normal build only)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/deps.sh"
+
+run_suite() {
+    local build=$1
+    shift
+    "$root/scripts/build.sh" "$build" "$@"
+    (cd "$build" && ctest --output-on-failure --parallel "$(nproc)" --timeout 300)
+}
+
+echo "=== Normal build"
+run_suite "$root/build"
+
+if [[ "${1:-}" == "--quick" ]]; then
+    exit 0
+fi
+
+echo "=== AddressSanitizer + UndefinedBehaviorSanitizer build"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+run_suite "$root/build-asan" -DKORVANE_SANITIZE=ON -DKORVANE_BUILD_BENCH=OFF

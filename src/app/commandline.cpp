@@ -1,0 +1,92 @@
+#include "app/commandline.h"
+
+namespace {
+
+QStringList &arguments()
+{
+    static QStringList saved;
+    return saved;
+}
+
+} // namespace
+
+void saveArguments(int argc, char **argv)
+{
+    QStringList &saved = arguments();
+    saved.clear();
+    for (int i = 1; i < argc; ++i)
+        saved.append(argv[i] ? QString::fromLocal8Bit(argv[i]) : QString());
+}
+
+const QStringList &savedArguments()
+{
+    return arguments();
+}
+
+bool switchMatches(const QString &argument, const QString &name)
+{
+    QString candidate = argument;
+    if (candidate.startsWith(QLatin1Char('-')) || candidate.startsWith(QLatin1Char('/')))
+        candidate.remove(0, 1);
+    return QString::compare(candidate, name, Qt::CaseInsensitive) == 0;
+}
+
+bool switchPresentIn(const QStringList &args, const QString &name)
+{
+    for (const QString &argument : args) {
+        if (switchMatches(argument, name))
+            return true;
+    }
+    return false;
+}
+
+bool argumentBySwitchIn(const QStringList &args, const QString &name, QString *value)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (!switchMatches(args.at(i), name))
+            continue;
+        *value = i + 1 < args.size() ? args.at(i + 1) : QString();
+        return true;
+    }
+    return false;
+}
+
+bool switchPresent(const QString &name)
+{
+    return switchPresentIn(arguments(), name);
+}
+
+bool argumentBySwitch(const QString &name, QString *value)
+{
+    return argumentBySwitchIn(arguments(), name, value);
+}
+
+QString maskProxyPassword(const QString &url)
+{
+    const qsizetype schemeEnd = url.indexOf(QLatin1String("://"));
+    const qsizetype start = schemeEnd >= 0 ? schemeEnd + 3 : 0;
+    const qsizetype at = url.lastIndexOf(QLatin1Char('@'));
+    if (at < start)
+        return url;
+    const qsizetype colon = url.indexOf(QLatin1Char(':'), start);
+    if (colon < 0 || colon > at)
+        return url;
+    // Everything between the user name and the last '@' may be password.
+    return url.left(colon + 1) + QStringLiteral("****") + url.mid(at);
+}
+
+QStringList argumentLogLines(const QStringList &args)
+{
+    QStringList lines{QStringLiteral("Program arguments:")};
+    if (args.isEmpty()) {
+        lines.append(QStringLiteral("  (none)"));
+        return lines;
+    }
+    // Whatever follows a -p may be a proxy URL with a password.
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const bool afterProxySwitch = i > 0 && switchMatches(args.at(i - 1), QStringLiteral("P"));
+        const QString text = afterProxySwitch ? maskProxyPassword(args.at(i)) : args.at(i);
+        lines.append(QStringLiteral("  %1 - %2").arg(QString::number(i + 1), text));
+    }
+    return lines;
+}

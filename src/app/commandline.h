@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The program's switches: one letter, matched without regard to case, with a
+// leading '-', '/' or nothing ("c", "-C" and "/c" are the same switch).
+// The arguments are a copy taken at entry, before the application object
+// removes the options it understands itself.
+
+// Keeps a copy of argv[1 .. argc-1].
+void saveArguments(int argc, char **argv);
+const QStringList &savedArguments();
+
+bool switchPresent(const QString &name);
+// Stores the argument after the first match of the switch in *value (an empty
+// string when the switch is last) and returns true; returns false and leaves
+// *value alone when the switch is absent.
+bool argumentBySwitch(const QString &name, QString *value);
+
+// The same rules over a given argument list (argument 0 excluded).
+bool switchMatches(const QString &argument, const QString &name);
+bool switchPresentIn(const QStringList &arguments, const QString &name);
+bool argumentBySwitchIn(const QStringList &arguments, const QString &name, QString *value);
+
+// The log lines that list the arguments, the proxy password hidden.
+QStringList argumentLogLines(const QStringList &arguments);
+// A proxy URL with its password replaced by "****"; user, host and port stay.
+QString maskProxyPassword(const QString &url);

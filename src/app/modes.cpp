@@ -1,0 +1,30 @@
+#include "app/modes.h"
+
+#include "core/logger.h"
+#include "core/utils.h"
+
+#include <QObject>
+
+void discoverInstalledProducts()
+{
+}
+
+void runConsoleMode()
+{
+    Logger::instance()->Print(Severity::Info,
+                              QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
+    Logger::instance()->close();
+}
+
+void runDesktopMode(bool tray)
+{
+    Q_UNUSED(tray);
+    Logger::instance()->Print(Severity::Info,
+                              QStringLiteral("<<<<<<< Running in GUI mode >>>>>>>>>"));
+    // The report window and the tray icon come with the desktop front end.
+    Utils::InfoMsg(QObject::tr("Korvane"),
+                   QObject::tr("The report window is not available in this version. "
+                               "Run \"korvane -c\" for the report on the console."),
+                   nullptr);
+    Logger::instance()->close();
+}

@@ -1,0 +1,162 @@
+#include "app/startup.h"
+
+#include "app/commandline.h"
+#include "app/modes.h"
+#include "app/proxyswitches.h"
+#include "core/common.h"
+#include "core/console.h"
+#include "core/logger.h"
+#include "core/utils.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocale>
+#include <QObject>
+#include <QTranslator>
+
+#include <cstdlib>
+
+namespace {
+
+// Where the log goes when -l does not say: the temporary directory, or /tmp
+// when that cannot be determined (never the current directory).
+QString defaultLogPath()
+{
+    QString directory = QDir::tempPath();
+    if (directory.isEmpty())
+        directory = QStringLiteral("/tmp");
+    return directory + QDir::separator() + QStringLiteral("Korvane.log");
+}
+
+void warnAboutLogLevel(const QString &value, bool isNumber)
+{
+    const QString text = isNumber
+        ? QObject::tr("The log level %1 is not one of 0 (off), 1 (normal) or 2 (verbose); "
+                      "it is taken as 1.")
+              .arg(value)
+        : value.isEmpty() ? QObject::tr("The switch -v needs a log level: 0 (off), 1 (normal) or 2 "
+                                        "(verbose).")
+                          : QObject::tr("The log level \"%1\" is not a number; use 0 (off), "
+                                        "1 (normal) or 2 (verbose).")
+                                .arg(value);
+    Utils::ErrorMsg(QObject::tr("Invalid Argument"), text, nullptr);
+}
+
+} // namespace
+
+void initLogging()
+{
+    QString path = defaultLogPath();
+    int level = LogLevel::Off;
+
+    if (switchPresent(QStringLiteral("V"))) {
+        QString value;
+        argumentBySwitch(QStringLiteral("V"), &value);
+        bool isNumber = false;
+        level = value.toInt(&isNumber, 10);
+        if (!isNumber || level < LogLevel::Off || level > LogLevel::Verbose)
+            warnAboutLogLevel(value, isNumber);
+    }
+    if (switchPresent(QStringLiteral("L"))) {
+        argumentBySwitch(QStringLiteral("L"), &path);
+        if (level == LogLevel::Off)
+            level = LogLevel::Normal;
+    }
+    Logger::instance()->init(path, static_cast<LogLevel::LogLevel>(level));
+    logArgs();
+}
+
+void logArgs()
+{
+    const QStringList lines = argumentLogLines(savedArguments());
+    for (const QString &line : lines)
+        Logger::instance()->Print(Severity::Info, line);
+}
+
+void printUsage()
+{
+    Console::writeLine(QStringLiteral("Usage: korvane <-h> <-p [proxy url]> <-k> <-s> <-c>"));
+    Console::writeLine(QStringLiteral("       -h                - ") + QObject::tr("Show usage"));
+    Console::writeLine(QStringLiteral("       -p [proxy url]    - ")
+                       + QObject::tr("http://<user>:<pass>@proxy.example.com:<port>"));
+    Console::writeLine(QStringLiteral("       -k                - ")
+                       + QObject::tr("Remove proxy settings"));
+    Console::writeLine(QStringLiteral("       -s                - ")
+                       + QObject::tr("Show proxy settings"));
+    Console::writeLine(QStringLiteral("       -c                - ")
+                       + QObject::tr("Run in console mode"));
+}
+
+int korvaneMain(int &argc, char **argv)
+{
+    saveArguments(argc, argv);
+
+    bool desktop = !switchPresent(QStringLiteral("C"));
+    bool tray = switchPresent(QStringLiteral("I"));
+    if (!Utils::hasDisplay()) {
+        desktop = false;
+        tray = false;
+    }
+    if (switchPresent(QStringLiteral("R")))
+        Common::instance()->useCurl = true;
+
+    // Never deleted: it lives until the process ends.
+    if (desktop)
+        new QApplication(argc, argv);
+    else
+        new QCoreApplication(argc, argv);
+
+    if (!Utils::isNetworkAccessable()) {
+        Utils::ErrorMsg(QObject::tr("Network Error"),
+                        QObject::tr("Your computer appears to be offline.  Please check your "
+                                    "Internet connection and try again."),
+                        nullptr);
+    }
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Zedo"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("zedo.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+
+    QTranslator translator;
+    // A missing translation is fine: the built-in English texts are used.
+    (void)translator.load(QCoreApplication::applicationDirPath() + QStringLiteral("/locale/korvane_")
+                          + QLocale::system().name());
+    QCoreApplication::installTranslator(&translator);
+
+    Common::instance()->readSettings();
+    initLogging();
+    Logger::instance()->Print(Severity::Info,
+                              QStringLiteral("----------------- Program start -------------------"));
+
+    if (switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))) {
+        printUsage();
+        std::exit(0);
+    }
+    if (switchPresent(QStringLiteral("U"))) {
+        QString url;
+        argumentBySwitch(QStringLiteral("U"), &url);
+        Common::instance()->updateUrl = url;
+    }
+    if (switchPresent(QStringLiteral("P"))) {
+        QString url;
+        argumentBySwitch(QStringLiteral("P"), &url);
+        applyProxySwitch(url);
+    }
+    if (switchPresent(QStringLiteral("K")))
+        clearProxySwitch();
+    if (switchPresent(QStringLiteral("S"))) {
+        printProxySettings();
+        std::exit(0);
+    }
+
+    discoverInstalledProducts();
+
+    if (desktop)
+        runDesktopMode(tray);
+    else
+        runConsoleMode();
+
+    QCoreApplication::removeTranslator(&translator);
+    return 0;
+}

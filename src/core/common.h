@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/cryptdecrypt.h"
+
+#include <QMutex>
+#include <QNetworkProxy>
+#include <QString>
+
+#include <memory>
+
+// The process-wide settings store: what the user configures (proxy, check at
+// login), the catalogue URL and curl choice of this run, and the code of the
+// last failure, which the reports consult.
+class Common
+{
+public:
+    enum ErrorCode {
+        ErrNone = 0,
+        ErrSystemConfig = 1,
+        ErrSettingsWrite = 2,
+        ErrNetwork = 3,
+        ErrAuthentication = 4,
+        ErrCatalogue = 5,
+    };
+
+    static Common *instance();
+
+    void readSettings();
+    // Returns false when the settings could not be written (lastError is then 2).
+    bool saveSettings();
+    // The native path of the settings file.
+    QString settingsFileName() const;
+    QString lastErrorString() const;
+
+    // The text of an error code; empty for an unknown code.
+    static QString errorString(int code);
+
+    QString title = QStringLiteral("Brivex Server and Extensions Korvane");
+    QString updateUrl = QStringLiteral("http://downloads.zedo.example/korvane/patches.json");
+    QNetworkProxy proxy;
+    bool useCurl = false;
+    bool useProxy = false;
+    bool checkAtLogin = false;
+    std::unique_ptr<CryptDecrypt> crypt;
+    int lastError = ErrNone;
+
+    ~Common();
+
+private:
+    Common();
+    Q_DISABLE_COPY(Common)
+
+    static Common *s_instance;
+    static QMutex s_mutex;
+};

@@ -1,0 +1,89 @@
+#include "core/console.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <climits>
+#include <clocale>
+#include <cstdlib>
+#include <cwchar>
+#include <iostream>
+
+namespace {
+
+bool namesUtf8(const char *value)
+{
+    const QByteArray text = QByteArray(value).toLower();
+    return text.contains("utf-8") || text.contains("utf8");
+}
+
+// Takes the character set from the environment once, before the first line.
+// When the environment asks for a UTF-8 locale that is not installed (common
+// on minimal systems), UTF-8 output is still possible through C.UTF-8.
+void adoptEnvironmentLocale()
+{
+    static const bool done = [] {
+        if (!std::setlocale(LC_ALL, "")) {
+            const char *wanted = std::getenv("LC_ALL");
+            if (!wanted || !*wanted)
+                wanted = std::getenv("LC_CTYPE");
+            if (!wanted || !*wanted)
+                wanted = std::getenv("LANG");
+            if (wanted && namesUtf8(wanted))
+                std::setlocale(LC_CTYPE, "C.UTF-8");
+        }
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+void put(const std::wstring &wide, bool endLine)
+{
+    adoptEnvironmentLocale();
+    // A failed conversion earlier must not silence everything after it.
+    if (!std::wcout)
+        std::wcout.clear();
+    std::wcout << wide;
+    if (endLine)
+        std::wcout << std::endl;
+    else
+        std::wcout.flush();
+}
+
+} // namespace
+
+namespace Console {
+
+std::wstring toWide(const QString &text)
+{
+    adoptEnvironmentLocale();
+    std::wstring out;
+    out.reserve(static_cast<size_t>(text.size()));
+    char buffer[MB_LEN_MAX];
+    const QList<uint> codePoints = text.toUcs4();
+    for (uint codePoint : codePoints) {
+        const auto wide = static_cast<wchar_t>(codePoint);
+        if (codePoint < 0x80) {
+            out.push_back(wide);
+            continue;
+        }
+        std::mbstate_t state{};
+        if (std::wcrtomb(buffer, wide, &state) == static_cast<size_t>(-1))
+            out.push_back(L'?');
+        else
+            out.push_back(wide);
+    }
+    return out;
+}
+
+void writeLine(const QString &text)
+{
+    put(toWide(text), true);
+}
+
+void write(const QString &text)
+{
+    put(toWide(text), false);
+}
+
+} // namespace Console

@@ -1,0 +1,106 @@
+#include "core/logger.h"
+
+#include "core/console.h"
+#include "core/utils.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QTextStream>
+
+Logger *Logger::s_instance = nullptr;
+QMutex Logger::m_mutex;
+
+Logger::Logger() = default;
+
+Logger::~Logger()
+{
+    if (m_file)
+        m_file->close();
+}
+
+Logger *Logger::instance()
+{
+    // The program is single-threaded; the log is created on first use without a lock.
+    if (!s_instance)
+        s_instance = new Logger;
+    return s_instance;
+}
+
+void Logger::init(const QString &path, const LogLevel::LogLevel &level)
+{
+    m_level = level;
+    m_stream.reset();
+    m_file.reset();
+    if (m_level == LogLevel::Off)
+        return;
+
+    m_file = std::make_unique<QFile>(path);
+    // Every run starts a new log. The log usually sits in the shared temporary
+    // directory, so it is created exclusively (a link planted at that name is not
+    // followed) and readable by its owner only.
+    if (m_file->exists() || QFileInfo(path).isSymLink())
+        QFile::remove(path);
+    const bool opened = !path.isEmpty()
+        && m_file->open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::NewOnly,
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!opened) {
+        const QFileDevice::FileError error
+            = m_file->error() == QFileDevice::NoError ? QFileDevice::OpenError : m_file->error();
+        const QString message = QObject::tr("Error opening log file for writing")
+            + QStringLiteral(":\n\n%1\n\n").arg(path) + QObject::tr("Error")
+            + QStringLiteral(": %2").arg(Utils::fileErrorToString(error));
+        Utils::ErrorMsg(QObject::tr("File Error"), message, nullptr);
+        return;
+    }
+    m_stream = std::make_unique<QTextStream>(m_file.get());
+}
+
+void Logger::Print(const Severity::Severity &severity, const QString &text)
+{
+    if (m_level == LogLevel::Off)
+        return;
+    if (severity == Severity::Debug && m_level != LogLevel::Verbose)
+        return;
+
+    QMutexLocker locker(&m_mutex);
+    const QString line = formatLine(dateTimeNow(), severityToString(severity), text);
+    if (m_stream)
+        *m_stream << line << Qt::endl;
+    if (severity == Severity::Fatal)
+        Console::writeLine(line);
+}
+
+QString Logger::formatLine(const QString &timeStamp, const QString &severity, const QString &text)
+{
+    return QStringLiteral("%1: %2: %3").arg(timeStamp, severity, text);
+}
+
+void Logger::close()
+{
+    if (m_file)
+        m_file->close();
+}
+
+QString Logger::dateTimeNow() const
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+QString Logger::severityToString(const Severity::Severity &severity) const
+{
+    switch (severity) {
+    case Severity::Info:
+        return QStringLiteral("Info");
+    case Severity::Debug:
+        return QStringLiteral("Debug");
+    case Severity::Warning:
+        return QStringLiteral("Warning");
+    case Severity::Error:
+        return QStringLiteral("Error");
+    case Severity::Fatal:
+        return QStringLiteral("Fatal");
+    }
+    return QString();
+}

@@ -1,0 +1,86 @@
+#include "core/utils.h"
+
+#include "core/console.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QObject>
+
+bool Utils::hasDisplay()
+{
+    // Read once per process: later changes of DISPLAY have no effect.
+    static int checked = -1;
+    static bool hasDisplay = false;
+    if (checked == -1) {
+        hasDisplay = !QString::fromLocal8Bit(qgetenv("DISPLAY")).isEmpty();
+        checked = 1;
+    }
+    return hasDisplay;
+}
+
+bool Utils::isGuiApp()
+{
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
+}
+
+void Utils::InfoMsg(const QString &title, const QString &text, QWidget *parent)
+{
+    if (hasDisplay() && isGuiApp())
+        QMessageBox::information(parent, title, text, QMessageBox::Ok);
+    else
+        Console::writeLine(QStringLiteral("<<<< ") + text + QStringLiteral(" >>>>"));
+}
+
+void Utils::ErrorMsg(const QString &title, const QString &text, QWidget *parent)
+{
+    if (hasDisplay() && isGuiApp())
+        QMessageBox::critical(parent, title, text, QMessageBox::Ok);
+    else
+        Console::writeLine(QStringLiteral("<<<< ") + text + QStringLiteral(" >>>>"));
+}
+
+QString Utils::fileErrorToString(const QFileDevice::FileError &error)
+{
+    switch (error) {
+    case QFileDevice::NoError:
+        return QObject::tr("No error occurred.");
+    case QFileDevice::ReadError:
+        return QObject::tr("An error occurred when reading from the file.");
+    case QFileDevice::WriteError:
+        return QObject::tr("An error occurred when writing to the file.");
+    case QFileDevice::FatalError:
+        return QObject::tr("A fatal error occurred.");
+    case QFileDevice::ResourceError:
+        return QObject::tr("Resource error.");
+    case QFileDevice::OpenError:
+        return QObject::tr("The file could not be opened.");
+    case QFileDevice::AbortError:
+        return QObject::tr("The operation was aborted.");
+    case QFileDevice::TimeOutError:
+        return QObject::tr("A timeout occurred.");
+    case QFileDevice::UnspecifiedError:
+        return QObject::tr("An unspecified error occurred.");
+    case QFileDevice::RemoveError:
+        return QObject::tr("The file could not be removed.");
+    case QFileDevice::RenameError:
+        return QObject::tr("The file could not be renamed.");
+    case QFileDevice::PositionError:
+        return QObject::tr("The position in the file could not be changed.");
+    case QFileDevice::ResizeError:
+        return QObject::tr("The file could not be resized.");
+    case QFileDevice::PermissionsError:
+        return QObject::tr("The file could not be accessed.");
+    case QFileDevice::CopyError:
+        return QObject::tr("The file could not be copied.");
+    }
+    return QString();
+}
+
+QString Utils::korvaneRootDir()
+{
+    const QString path = QCoreApplication::applicationDirPath() + QDir::separator()
+        + QStringLiteral("..") + QDir::separator();
+    return QDir(path).absolutePath();
+}
