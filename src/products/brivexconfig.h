@@ -1,0 +1,65 @@
+#pragma once
+
+#include "products/installedpatchentry.h"
+#include "products/producttype.h"
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+namespace BrivexProducts {
+class BrivexProductBase;
+}
+
+// The products installed for the current user on this machine, found once per
+// process from the installer's properties files in $HOME, the products'
+// build-number files and their patch logs.
+class BrivexConfig
+{
+public:
+    static BrivexConfig *instance();
+
+    // Tests build their own instances; the program uses instance().
+    BrivexConfig();
+    ~BrivexConfig();
+
+    // Runs discovery the first time; later calls do nothing.
+    void init();
+
+    QList<BrivexProducts::BrivexProductBase *> installedProducts() const;
+    QStringList installedVersions() const;
+    int installedProductMask() const;
+    QList<InstalledPatchEntry> installedPatches() const;
+
+    // Pure rules of the file formats, usable without files.
+    // The text between the first and the second separator, trimmed; empty when
+    // the line has no separator.
+    static QString valueFromKeyValuePair(const QString &line, const QString &separator);
+    // The value of a key in the lines of a properties file (null when absent).
+    static QString propertyValue(const QStringList &lines, const QString &key);
+    // The records of a patch log.
+    static QList<InstalledPatchEntry> patchEntries(const QStringList &lines);
+
+private:
+    Q_DISABLE_COPY(BrivexConfig)
+
+    void readLinuxConfig();
+    void getLinuxProductList();
+    QString findPropertyFileValue(const QString &path, const QString &key) const;
+    void addLinuxProduct(const ProductType::ProductType &type, const QString &installDir,
+                         const QString &version);
+    bool isThisVersionInstalled(const QString &version, const QString &installDir) const;
+    void addVersion(const QString &version);
+    void processLinuxPatchLogs(const ProductType::ProductType &type);
+    void readPatchEntriesFromPatchLog(const QString &path);
+
+    bool m_initialized = false;
+    int m_productMask = 0;
+    QStringList m_versions;
+    QList<InstalledPatchEntry> m_patches;
+    QList<BrivexProducts::BrivexProductBase *> m_products; // owned
+
+    static BrivexConfig *s_instance;
+    static QMutex s_mutex;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "products/brivexproductbase.h"
+
+namespace BrivexProducts {
+
+class DataStore : public BrivexProductBase
+{
+public:
+    using BrivexProductBase::BrivexProductBase;
+
+    ProductType::ProductType productType() const override;
+    QStringList names() const override;
+};
+
+} // namespace BrivexProducts
