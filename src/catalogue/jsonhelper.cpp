@@ -1,0 +1,217 @@
+#include "catalogue/jsonhelper.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QJsonValue>
+#include <QLocale>
+
+#include <cmath>
+#include <string_view>
+
+namespace {
+
+// QJsonDocument lets some texts through that are not JSON: numbers such as "1."
+// or ".5", unknown escapes and raw control characters in strings. Finds the first.
+QJsonParseError laxSyntax(const QByteArray &bytes)
+{
+    const qsizetype size = bytes.size();
+    const auto digitAt
+        = [&](qsizetype i) { return i >= 0 && i < size && bytes[i] >= '0' && bytes[i] <= '9'; };
+    for (qsizetype i = 0; i < size; ++i) {
+        if (bytes[i] == '"') {
+            while (++i < size && bytes[i] != '"') {
+                if (uchar(bytes[i]) < 0x20)
+                    return {int(i), QJsonParseError::IllegalValue};
+                if (bytes[i] == '\\' && ++i < size
+                    && std::string_view("\"\\/bfnrtu").find(bytes[i]) == std::string_view::npos)
+                    return {int(i), QJsonParseError::IllegalEscapeSequence};
+            }
+        } else if (bytes[i] == '.' && !(digitAt(i - 1) && digitAt(i + 1))) {
+            return {int(i), QJsonParseError::IllegalNumber};
+        }
+    }
+    return {};
+}
+
+// Fills out, or returns false for the values that are left out (booleans).
+// Numbers are always doubles, whatever the text looked like.
+bool toVariant(JSONHelper &helper, const QJsonValue &value, QVariant &out)
+{
+    if (value.isBool() || value.isUndefined())
+        return false;
+    out = value.isArray()  ? QVariant(helper.decodeInnerToList(value.toArray()))
+        : value.isObject() ? QVariant(helper.decodeInner(value.toObject()))
+        : value.isDouble() ? QVariant(value.toDouble())
+        : value.isString() ? QVariant(value.toString())
+                           : QVariant();
+    return true;
+}
+
+// Laid out as ECMAScript's Number::toString does, from the shortest digits that
+// read back as the same double, so that the text equals JSON.stringify's.
+QString numberText(double d)
+{
+    if (!std::isfinite(d))
+        return QStringLiteral("null");
+    if (d == 0)
+        return QStringLiteral("0");
+    const QByteArray sci = QByteArray::number(std::fabs(d), 'e', QLocale::FloatingPointShortest);
+    const qsizetype e = sci.indexOf('e');
+    const QByteArray digits = sci.left(e).replace(".", "");
+    const int k = int(digits.size());
+    const int n = sci.mid(e + 1).toInt() + 1; // the value is 0.digits * 10^n
+    QByteArray text = d < 0 ? "-" : "";
+    if (k <= n && n <= 21)
+        text += digits + QByteArray(n - k, '0');
+    else if (0 < n && n <= 21)
+        text += digits.left(n) + '.' + digits.mid(n);
+    else if (-6 < n && n <= 0)
+        text += "0." + QByteArray(-n, '0') + digits;
+    else
+        text += digits.left(1) + (k > 1 ? '.' + digits.mid(1) : QByteArray()) + 'e'
+            + (n > 0 ? '+' : '-') + QByteArray::number(std::abs(n - 1));
+    return QString::fromLatin1(text);
+}
+
+void writeString(const QString &s, QString &out)
+{
+    out += u'"';
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s.at(i);
+        const qsizetype shortEscape = QStringView(u"\"\\\b\f\n\r\t").indexOf(c);
+        if (c.isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
+            out += s.mid(i++, 2);
+        else if (shortEscape >= 0)
+            out += u'\\' + QStringView(u"\"\\bfnrt").at(shortEscape);
+        else if (c.unicode() < 0x20 || c.isSurrogate()) // lone surrogates too: valid UTF-16 out
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    out += u'"';
+}
+
+void writeValue(const QJsonValue &value, QString &out)
+{
+    if (value.isBool()) {
+        out += value.toBool() ? QLatin1String("true") : QLatin1String("false");
+    } else if (value.isDouble()) {
+        out += numberText(value.toDouble());
+    } else if (value.isString()) {
+        writeString(value.toString(), out);
+    } else if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        out += u'[';
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            out += QLatin1String(i > 0 ? "," : "");
+            writeValue(array.at(i), out);
+        }
+        out += u']';
+    } else if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        out += u'{';
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            out += QLatin1String(it != object.begin() ? "," : "");
+            writeString(it.key(), out);
+            out += u':';
+            writeValue(it.value(), out);
+        }
+        out += u'}';
+    } else {
+        out += QLatin1String("null");
+    }
+}
+
+} // namespace
+
+QVariantMap JSONHelper::decode(const QString &json, QJsonParseError *error)
+{
+    QStringView text(json);
+    if (text.startsWith(QChar(0xFEFF)))
+        text = text.mid(1);
+    // QJsonDocument takes only an object or an array as the whole text; inside
+    // an array it judges any value, a lone string or number too.
+    const QByteArray bytes = '[' + text.toUtf8() + ']';
+    QJsonParseError result {};
+    const QJsonArray wrapper = QJsonDocument::fromJson(bytes, &result).array();
+    if (result.error == QJsonParseError::NoError)
+        result = laxSyntax(bytes);
+    if (result.error == QJsonParseError::NoError && wrapper.size() != 1)
+        result = {int(bytes.size()) - 1,
+            wrapper.isEmpty() ? QJsonParseError::IllegalValue : QJsonParseError::GarbageAtEnd};
+    result.offset = qBound(0, result.offset - 1, int(bytes.size()) - 2);
+    if (error)
+        *error = result;
+    if (result.error != QJsonParseError::NoError)
+        return {};
+
+    const QJsonValue top = wrapper.first();
+    if (top.isObject())
+        return decodeInner(top.toObject());
+    QVariantMap map;
+    if (top.isArray()) {
+        // As the earlier script-based decoder did: an array walked like any
+        // object gives its elements under their indices, then its length.
+        const QJsonArray array = top.toArray();
+        QVariant value;
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            if (toVariant(*this, array.at(i), value))
+                map.insert(QString::number(i), value);
+        }
+        map.insert(QStringLiteral("length"), double(array.size()));
+    }
+    return map;
+}
+
+QVariantMap JSONHelper::decodeInner(const QJsonObject &object)
+{
+    QVariantMap map;
+    QVariant value;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (toVariant(*this, it.value(), value))
+            map.insert(it.key(), value);
+    }
+    return map;
+}
+
+QVariantList JSONHelper::decodeInnerToList(const QJsonArray &array)
+{
+    QVariantList list;
+    list.reserve(array.size());
+    QVariant value;
+    for (const QJsonValue &element : array) {
+        if (toVariant(*this, element, value))
+            list.append(value);
+    }
+    return list;
+}
+
+QString JSONHelper::encode(const QVariantMap &map)
+{
+    QString text;
+    writeValue(encodeInner(map), text);
+    return text;
+}
+
+QJsonObject JSONHelper::encodeInner(const QVariantMap &map)
+{
+    QJsonObject object;
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        const QVariant &value = it.value();
+        const int type = value.typeId();
+        if (type == QMetaType::QString)
+            object.insert(it.key(), value.toString());
+        else if (type == QMetaType::Int)
+            object.insert(it.key(), value.toInt());
+        else if (type == QMetaType::Double)
+            object.insert(it.key(), value.toDouble());
+        else if (type == QMetaType::QVariantList) // elements by Qt's standard conversion
+            object.insert(it.key(), QJsonArray::fromVariantList(value.toList()));
+        else if (type == QMetaType::QVariantMap)
+            object.insert(it.key(), encodeInner(value.toMap()));
+        // Bool, UInt, LongLong, byte arrays, invalid ...: left out
+    }
+    return object;
+}
