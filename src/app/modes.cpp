@@ -2,11 +2,13 @@
 
 #include "core/logger.h"
 #include "core/utils.h"
+#include "products/brivexconfig.h"
 
 #include <QObject>
 
 void discoverInstalledProducts()
 {
+    BrivexConfig::instance()->init();
 }
 
 void runConsoleMode()

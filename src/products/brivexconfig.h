@@ -46,7 +46,8 @@ private:
 
     void readLinuxConfig();
     void getLinuxProductList();
-    QString findPropertyFileValue(const QString &path, const QString &key) const;
+    // Adds the products one properties file names.
+    void readPropertiesFile(const QString &path);
     void addLinuxProduct(const ProductType::ProductType &type, const QString &installDir,
                          const QString &version);
     bool isThisVersionInstalled(const QString &version, const QString &installDir) const;

@@ -1,0 +1,320 @@
+#include "products/brivexconfig.h"
+
+#include "core/console.h"
+#include "core/logger.h"
+#include "products/brivexproductbase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostInfo>
+#include <QMutexLocker>
+#include <QObject>
+#include <QTextStream>
+
+#include <utility>
+
+BrivexConfig *BrivexConfig::s_instance = nullptr;
+QMutex BrivexConfig::s_mutex;
+
+namespace {
+
+const QString kPropertiesPrefix = QStringLiteral(".ZEDO.properties.");
+const QString kVersionKey = QStringLiteral("Z_REAL_VERSION");
+const QString kRecordStart = QStringLiteral("#START");
+const QString kRecordEnd = QStringLiteral("#END");
+const QString kQfeIdPrefix = QStringLiteral("QFE_ID");
+const QString kQfeTitlePrefix = QStringLiteral("QFE_TITLE");
+
+void log(Severity::Severity severity, const QString &text)
+{
+    Logger::instance()->Print(severity, text);
+}
+
+// Only regular files (or links to them) are read: a FIFO or a device planted
+// under one of our names would otherwise block or never end.
+bool readTextLines(const QString &path, QStringList *lines, QString *error)
+{
+    if (!QFileInfo(path).isFile()) {
+        *error = QStringLiteral("not a regular file");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = file.errorString();
+        return false;
+    }
+    QTextStream in(&file);
+    QString line;
+    while (in.readLineInto(&line))
+        lines->append(line);
+    return true;
+}
+
+QString patchLogFileName(ProductType::ProductType type)
+{
+    switch (type) {
+    case ProductType::Server:
+        return QStringLiteral(".ZEDO_S_PATCH_LOG");
+    case ProductType::Portal:
+        return QStringLiteral(".ZEDO_PORTAL_PATCH_LOG");
+    case ProductType::DataStore:
+        return QStringLiteral(".ZEDO_DATASTORE_PATCH_LOG");
+    case ProductType::None:
+        break;
+    }
+    return QString();
+}
+
+void applyPatchField(const QString &line, InstalledPatchEntry *entry)
+{
+    const QString separator = QStringLiteral(":");
+    if (line.startsWith(kQfeIdPrefix))
+        entry->qfeId = BrivexConfig::valueFromKeyValuePair(line, separator);
+    else if (line.startsWith(kQfeTitlePrefix))
+        entry->name = BrivexConfig::valueFromKeyValuePair(line, separator);
+}
+
+} // namespace
+
+BrivexConfig *BrivexConfig::instance()
+{
+    QMutexLocker locker(&s_mutex);
+    if (!s_instance)
+        s_instance = new BrivexConfig;
+    return s_instance;
+}
+
+BrivexConfig::BrivexConfig() = default;
+
+BrivexConfig::~BrivexConfig()
+{
+    qDeleteAll(m_products);
+}
+
+void BrivexConfig::init()
+{
+    if (m_initialized)
+        return;
+    readLinuxConfig();
+    m_initialized = true;
+}
+
+QList<BrivexProducts::BrivexProductBase *> BrivexConfig::installedProducts() const
+{
+    if (!m_initialized)
+        log(Severity::Fatal,
+            QStringLiteral("You need to call BrivexConfig::instance()->init() before calling "
+                           "installedProducts()"));
+    return m_products;
+}
+
+QStringList BrivexConfig::installedVersions() const
+{
+    if (!m_initialized)
+        log(Severity::Fatal,
+            QStringLiteral("You need to call BrivexConfig::instance()->init() before calling "
+                           "installedVersions()"));
+    return m_versions;
+}
+
+int BrivexConfig::installedProductMask() const
+{
+    if (!m_initialized)
+        log(Severity::Fatal,
+            QStringLiteral("You need to call BrivexConfig::instance()->init() before calling "
+                           "installedProductMask()"));
+    return m_productMask;
+}
+
+QList<InstalledPatchEntry> BrivexConfig::installedPatches() const
+{
+    if (!m_initialized)
+        log(Severity::Fatal,
+            QStringLiteral("You need to call BrivexConfig::instance()->init() before calling "
+                           "installedPatches()"));
+    return m_patches;
+}
+
+QString BrivexConfig::valueFromKeyValuePair(const QString &line, const QString &separator)
+{
+    const QStringList parts = line.split(separator);
+    if (parts.size() < 2)
+        return QStringLiteral("");
+    return parts.at(1).trimmed();
+}
+
+QString BrivexConfig::propertyValue(const QStringList &lines, const QString &key)
+{
+    for (const QString &line : lines) {
+        // Only a "#" in the very first column makes a comment.
+        if (line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.contains(key, Qt::CaseInsensitive))
+            return valueFromKeyValuePair(line, QStringLiteral("="));
+    }
+    return QString();
+}
+
+QList<InstalledPatchEntry> BrivexConfig::patchEntries(const QStringList &lines)
+{
+    QList<InstalledPatchEntry> entries;
+    const qsizetype count = lines.size();
+    qsizetype i = 0;
+    while (i < count) {
+        if (lines.at(i) != kRecordStart) {
+            ++i;
+            continue;
+        }
+        // The line after "#START" always belongs to the record, even when it
+        // reads "#END"; only a later "#END" closes it.
+        qsizetype next = i + 1;
+        if (next >= count)
+            break;
+        InstalledPatchEntry entry;
+        applyPatchField(lines.at(next), &entry);
+        ++next;
+        while (next < count && lines.at(next) != kRecordEnd) {
+            applyPatchField(lines.at(next), &entry);
+            ++next;
+        }
+        // A record that never closed comes from an interrupted installation:
+        // that patch is not installed.
+        if (next >= count)
+            break;
+        entry.crNumber = QStringLiteral("dummy");
+        entries.append(entry);
+        i = next + 1;
+    }
+    return entries;
+}
+
+void BrivexConfig::readLinuxConfig()
+{
+    log(Severity::Info, QStringLiteral("Reading Linux configuration"));
+    getLinuxProductList();
+    for (const ProductType::ProductType type :
+        {ProductType::Server, ProductType::Portal, ProductType::DataStore}) {
+        if (m_productMask & type)
+            processLinuxPatchLogs(type);
+    }
+}
+
+void BrivexConfig::getLinuxProductList()
+{
+    m_productMask = 0;
+
+    const QString home = QString::fromLocal8Bit(qgetenv("HOME"));
+    if (home.isEmpty()) {
+        Console::writeLine(QObject::tr("HOME environment variable is not set."));
+        log(Severity::Fatal, QStringLiteral("Could not determine HOME directory."));
+        // Listing an empty path would search the current directory instead.
+        return;
+    }
+    if (!QFileInfo(home).isDir()) {
+        log(Severity::Warning, QStringLiteral("Cannot list the HOME directory %1").arg(home));
+        return;
+    }
+
+    // The installer names the file after the host; the host part is matched
+    // ignoring case, and the name must go on after a dot.
+    const QString prefix = kPropertiesPrefix + QHostInfo::localHostName() + QLatin1Char('.');
+    const QFileInfoList candidates
+        = QDir(home).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (const QFileInfo &candidate : candidates) {
+        if (!candidate.fileName().startsWith(prefix, Qt::CaseInsensitive))
+            continue;
+        const QString path = candidate.absoluteFilePath();
+        log(Severity::Debug, QStringLiteral("Found properties file: %1").arg(path));
+        readPropertiesFile(path);
+    }
+}
+
+void BrivexConfig::readPropertiesFile(const QString &path)
+{
+    QStringList lines;
+    QString error;
+    if (!readTextLines(path, &lines, &error)) {
+        log(Severity::Warning,
+            QStringLiteral("Could not read properties file %1: %2").arg(path, error));
+        return;
+    }
+
+    const QString version = propertyValue(lines, kVersionKey);
+    const std::pair<ProductType::ProductType, QString> keys[] = {
+        {ProductType::Server, QStringLiteral("Z_BrivexServer_INSTALL_DIR")},
+        {ProductType::Portal, QStringLiteral("Z_BrivexPortal_INSTALL_DIR")},
+        {ProductType::DataStore, QStringLiteral("Z_BrivexDataStore_INSTALL_DIR")},
+    };
+    for (const auto &[type, key] : keys) {
+        const QString installDir = propertyValue(lines, key);
+        if (!installDir.isEmpty())
+            addLinuxProduct(type, installDir, version);
+    }
+}
+
+void BrivexConfig::addLinuxProduct(
+    const ProductType::ProductType &type, const QString &installDir, const QString &version)
+{
+    // A properties file can outlive its product: only a build-number file
+    // naming the version shows that the product is still there.
+    if (!isThisVersionInstalled(version, installDir))
+        return;
+    addVersion(version);
+    m_productMask |= type;
+    BrivexProducts::BrivexProductBase *product
+        = BrivexProducts::BrivexProductBase::Create(type, installDir, version);
+    m_products.append(product);
+    log(Severity::Info,
+        QStringLiteral("Found Linux Product: %1 %2").arg(product->names().constFirst(), version));
+}
+
+bool BrivexConfig::isThisVersionInstalled(const QString &version, const QString &installDir) const
+{
+    const QString path = installDir + QStringLiteral("/.Setup/build_number");
+    if (!QFileInfo(path).isFile())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    QByteArray text = file.readAll();
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    return text.contains(version.toUtf8());
+}
+
+void BrivexConfig::addVersion(const QString &version)
+{
+    if (!m_versions.contains(version))
+        m_versions.append(version);
+}
+
+void BrivexConfig::processLinuxPatchLogs(const ProductType::ProductType &type)
+{
+    const QString fileName = patchLogFileName(type);
+    for (const BrivexProducts::BrivexProductBase *product : std::as_const(m_products)) {
+        if (product->productType() != type)
+            continue;
+        const QString path = product->installDir() + QLatin1Char('/') + fileName;
+        if (!QFileInfo::exists(path))
+            continue;
+        log(Severity::Info, QStringLiteral("  Found patch log: %1").arg(path));
+        readPatchEntriesFromPatchLog(path);
+    }
+}
+
+void BrivexConfig::readPatchEntriesFromPatchLog(const QString &path)
+{
+    QStringList lines;
+    QString error;
+    if (!readTextLines(path, &lines, &error)) {
+        log(Severity::Warning, QStringLiteral("Could not read patch log %1: %2").arg(path, error));
+        return;
+    }
+    const QList<InstalledPatchEntry> entries = patchEntries(lines);
+    for (const InstalledPatchEntry &entry : entries) {
+        log(Severity::Info, QStringLiteral("Found installed patch: %1").arg(entry.name));
+        m_patches.append(entry);
+    }
+}
