@@ -1,0 +1,386 @@
+#include "catalogue/updaterequest.h"
+#include "core/common.h"
+#include "gui/settingsdialog.h"
+#include "httptestserver.h"
+#include "loglines.h"
+#include "proxyenvironment.h"
+#include "temporaryhome.h"
+#include "testmain.h"
+#include "tinyproxyprocess.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+const QByteArray kCatalogue = R"({"Patches":[]})";
+
+// Acts once on the first visible top-level widget of type W, polling while
+// this object lives; modal windows are handled from inside their own loop.
+template<typename W> class WhenShown
+{
+public:
+    explicit WhenShown(std::function<void(W *)> action)
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this, action] {
+            const QWidgetList widgets = QApplication::topLevelWidgets();
+            for (QWidget *widget : widgets) {
+                auto *found = qobject_cast<W *>(widget);
+                if (found && found->isVisible()) {
+                    m_timer.stop();
+                    m_done = true;
+                    action(found);
+                    return;
+                }
+            }
+        });
+        m_timer.start();
+    }
+    bool done() const { return m_done; }
+
+private:
+    QTimer m_timer;
+    bool m_done = false;
+};
+
+template<typename T> T *child(QWidget *parent, const char *name)
+{
+    return parent->findChild<T *>(QString::fromLatin1(name));
+}
+
+void setStore(bool useProxy, const QNetworkProxy &proxy)
+{
+    Common *store = Common::instance();
+    store->useProxy = useProxy;
+    store->proxy = proxy;
+    store->useCurl = false;
+    store->lastError = Common::ErrNone;
+}
+
+void fill(SettingsDialog *dialog, bool checked, const QString &host, const QString &port,
+    const QString &user = QString(), const QString &password = QString())
+{
+    // Typing needs the fields enabled; the check box gets its state afterwards.
+    child<QCheckBox>(dialog, "useProxyCheckbox")->setChecked(true);
+    for (const char *name : {"proxyHost", "proxyPort", "proxyUsername", "proxyPassword"})
+        child<QLineEdit>(dialog, name)->clear();
+    child<QLineEdit>(dialog, "proxyHost")->insert(host);
+    QTest::keyClicks(child<QLineEdit>(dialog, "proxyPort"), port); // through the validator
+    child<QLineEdit>(dialog, "proxyUsername")->insert(user);
+    child<QLineEdit>(dialog, "proxyPassword")->insert(password);
+    child<QCheckBox>(dialog, "useProxyCheckbox")->setChecked(checked);
+}
+
+void click(SettingsDialog *dialog, const char *button)
+{
+    QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
+}
+
+} // namespace
+
+class TestSettingsDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void form();
+    void storedValuesShown_data();
+    void storedValuesShown();
+    void checkBoxEnablesTheFields();
+    void portField_data();
+    void portField();
+    void missingFields_data();
+    void missingFields();
+    void okSaves_data();
+    void okSaves();
+    void cancelSavesNothing();
+    void downloadAsksForTheProxy_data();
+    void downloadAsksForTheProxy();
+
+private:
+    TemporaryHome m_home;
+    LogLines m_log;
+};
+
+void TestSettingsDialog::initTestCase()
+{
+    // Messages appear as boxes only with a display.
+    qputenv("DISPLAY", ":0");
+    clearProxyEnvironment();
+    QCoreApplication::setOrganizationName(QStringLiteral("Zedo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+    m_home.useForSettings();
+}
+
+void TestSettingsDialog::init()
+{
+    QFile::remove(m_home.settingsFile());
+    setStore(false, QNetworkProxy());
+    m_log.restart();
+}
+
+void TestSettingsDialog::form()
+{
+    SettingsDialog dialog;
+    QCOMPARE(dialog.objectName(), QStringLiteral("SettingsDialog"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Settings"));
+    QCOMPARE(dialog.size(), QSize(368, 325));
+    QVERIFY(!dialog.windowIcon().isNull());
+
+    auto *tabs = child<QTabWidget>(&dialog, "proxySettingsTab");
+    QVERIFY(tabs);
+    QCOMPARE(tabs->count(), 1);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(tabs->widget(0)->objectName(), QStringLiteral("proxySettings"));
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Proxy Settings"));
+    QCOMPARE(child<QCheckBox>(&dialog, "useProxyCheckbox")->text(),
+        QStringLiteral("Connect through a Proxy Server"));
+    QCOMPARE(child<QGroupBox>(&dialog, "proxySettingsGroupbox")->title(),
+        QStringLiteral("Proxy Configuration"));
+    const QList<QPair<const char *, QString>> labels{{"label", "Host:"}, {"label_2", "Port:"},
+        {"label_3", "Username:"}, {"label_4", "Password:"}};
+    for (const auto &label : labels) {
+        QCOMPARE(child<QLabel>(&dialog, label.first)->text(), label.second);
+        QCOMPARE(child<QLabel>(&dialog, label.first)->minimumWidth(), 85);
+    }
+    QCOMPARE(child<QLineEdit>(&dialog, "proxyPort")->maxLength(), 10);
+    QCOMPARE(child<QLineEdit>(&dialog, "proxyPassword")->echoMode(), QLineEdit::Password);
+    QCOMPARE(child<QWidget>(&dialog, "buttonBox")->metaObject()->className(), "QWidget");
+    QCOMPARE(child<QPushButton>(&dialog, "okButton")->text(), QStringLiteral("OK"));
+    QCOMPARE(child<QPushButton>(&dialog, "cancelButton")->text(), QStringLiteral("Cancel"));
+}
+
+void TestSettingsDialog::storedValuesShown_data()
+{
+    QTest::addColumn<bool>("useProxy");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("portText");
+    QTest::newRow("proxy on") << true << 3128 << "3128";
+    QTest::newRow("proxy off: fields disabled but filled") << false << 8080 << "8080";
+    QTest::newRow("port 0 is shown empty") << true << 0 << "";
+}
+
+void TestSettingsDialog::storedValuesShown()
+{
+    QFETCH(bool, useProxy);
+    QFETCH(int, port);
+    QFETCH(QString, portText);
+    setStore(useProxy,
+        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy.example"), quint16(port),
+            QStringLiteral("ann"), QStringLiteral("pw")));
+
+    SettingsDialog dialog;
+    QCOMPARE(child<QCheckBox>(&dialog, "useProxyCheckbox")->isChecked(), useProxy);
+    QCOMPARE(child<QGroupBox>(&dialog, "proxySettingsGroupbox")->isEnabled(), useProxy);
+    QCOMPARE(child<QLineEdit>(&dialog, "proxyHost")->text(), QStringLiteral("proxy.example"));
+    QCOMPARE(child<QLineEdit>(&dialog, "proxyPort")->text(), portText);
+    QCOMPARE(child<QLineEdit>(&dialog, "proxyUsername")->text(), QStringLiteral("ann"));
+    QCOMPARE(child<QLineEdit>(&dialog, "proxyPassword")->text(), QStringLiteral("pw"));
+}
+
+void TestSettingsDialog::checkBoxEnablesTheFields()
+{
+    SettingsDialog dialog;
+    dialog.show();
+    auto *box = child<QCheckBox>(&dialog, "useProxyCheckbox");
+    auto *group = child<QGroupBox>(&dialog, "proxySettingsGroupbox");
+    QVERIFY(!group->isEnabled());
+    QTest::mouseClick(box, Qt::LeftButton);
+    QVERIFY(group->isEnabled());
+    QVERIFY(child<QLineEdit>(&dialog, "proxyHost")->isEnabled());
+    QTest::mouseClick(box, Qt::LeftButton);
+    QVERIFY(!group->isEnabled());
+}
+
+void TestSettingsDialog::portField_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("highest port") << "65535"
+                                  << "65535";
+    QTest::newRow("0") << "0"
+                       << "0";
+    QTest::newRow("one above the highest") << "65536"
+                                           << "6553";
+    QTest::newRow("70000 is refused, not cut to 16 bits") << "70000"
+                                                          << "7000";
+    QTest::newRow("letters are refused") << "8a0b8"
+                                         << "808";
+    QTest::newRow("minus is refused") << "-80"
+                                      << "80";
+    QTest::newRow("long input") << "123456789012"
+                                << "12345";
+}
+
+void TestSettingsDialog::portField()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    setStore(true, QNetworkProxy());
+    SettingsDialog dialog;
+    dialog.show();
+    auto *port = child<QLineEdit>(&dialog, "proxyPort");
+    QTest::keyClicks(port, typed);
+    QCOMPARE(port->text(), shown);
+}
+
+void TestSettingsDialog::missingFields_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("port");
+    QTest::newRow("no port") << "proxy.example"
+                             << "";
+    QTest::newRow("no host") << ""
+                             << "3128";
+    QTest::newRow("nothing") << ""
+                             << "";
+}
+
+void TestSettingsDialog::missingFields()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, port);
+    SettingsDialog dialog;
+    dialog.show();
+    fill(&dialog, true, host, port);
+
+    QString title;
+    QString text;
+    const WhenShown<QMessageBox> closer([&](QMessageBox *box) {
+        title = box->windowTitle();
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    click(&dialog, "okButton");
+
+    QVERIFY(closer.done());
+    QCOMPARE(title, QStringLiteral("Missing Fields"));
+    QCOMPARE(text, QStringLiteral("You need to specify a proxy host and port."));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!QFile::exists(m_home.settingsFile()));
+    QCOMPARE(Common::instance()->useProxy, true); // in memory only
+}
+
+void TestSettingsDialog::okSaves_data()
+{
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("savedPort");
+    QTest::newRow("proxy off and empty fields") << false << ""
+                                                << "" << 0;
+    QTest::newRow("host keeps its blanks") << true << "  proxy.example  "
+                                           << "3128" << 3128;
+    QTest::newRow("typed port 0") << true << "proxy.example"
+                                  << "0" << 0;
+    QTest::newRow("proxy off keeps the fields") << false << "proxy.example"
+                                                << "8080" << 8080;
+}
+
+void TestSettingsDialog::okSaves()
+{
+    QFETCH(bool, checked);
+    QFETCH(QString, host);
+    QFETCH(QString, port);
+    QFETCH(int, savedPort);
+    const QString password = QStringLiteral("p@ss:w\u00f6rd");
+    {
+        SettingsDialog dialog;
+        dialog.show();
+        fill(&dialog, checked, host, port, QStringLiteral("ann"), password);
+        click(&dialog, "okButton");
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    // Read back what was written.
+    setStore(!checked, QNetworkProxy());
+    Common::instance()->readSettings();
+    const Common *store = Common::instance();
+    QCOMPARE(store->useProxy, checked);
+    QCOMPARE(store->proxy.hostName(), host);
+    QCOMPARE(int(store->proxy.port()), savedPort);
+    QCOMPARE(store->proxy.user(), QStringLiteral("ann"));
+    QCOMPARE(store->proxy.password(), password);
+
+    SettingsDialog reopened;
+    QCOMPARE(child<QLineEdit>(&reopened, "proxyPort")->text(),
+        savedPort == 0 ? QString() : QString::number(savedPort));
+}
+
+void TestSettingsDialog::cancelSavesNothing()
+{
+    SettingsDialog dialog;
+    dialog.show();
+    fill(&dialog, true, QStringLiteral("proxy.example"), QStringLiteral("3128"));
+    click(&dialog, "cancelButton");
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!QFile::exists(m_home.settingsFile()));
+    QCOMPARE(Common::instance()->proxy.hostName(), QString());
+}
+
+void TestSettingsDialog::downloadAsksForTheProxy_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("viaProxy");
+    QTest::newRow("user enters the proxy") << "enter" << true;
+    QTest::newRow("user switches the proxy off") << "off" << false;
+    QTest::newRow("user cancels") << "cancel" << false;
+}
+
+void TestSettingsDialog::downloadAsksForTheProxy()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, viaProxy);
+    HttpTestServer server;
+    server.route("/korvane/patches.json", 200, kCatalogue);
+    TinyproxyProcess proxy(QStringLiteral("korvane"), QStringLiteral("s3cret"));
+    QVERIFY2(proxy.start(), qPrintable(proxy.errorString()));
+    setStore(true, QNetworkProxy(QNetworkProxy::HttpProxy));
+
+    const WhenShown<SettingsDialog> user([&](SettingsDialog *dialog) {
+        if (answer == QLatin1String("enter")) {
+            fill(dialog, true, QStringLiteral("127.0.0.1"), QString::number(proxy.port()),
+                QStringLiteral("korvane"), QStringLiteral("s3cret"));
+            click(dialog, "okButton");
+        } else if (answer == QLatin1String("off")) {
+            fill(dialog, false, QString(), QString());
+            click(dialog, "okButton");
+        } else {
+            click(dialog, "cancelButton");
+        }
+    });
+    // A failure would show a message box; close it so that the test ends.
+    QString failure;
+    const WhenShown<QMessageBox> closer([&](QMessageBox *box) {
+        failure = box->text();
+        box->close();
+    });
+    const UpdateRequest request(server.url(QStringLiteral("/korvane/patches.json")));
+
+    QVERIFY(user.done());
+    QCOMPARE(failure, QString());
+    QCOMPARE(request.jsonBytes(), kCatalogue);
+    QCOMPARE(server.requests().last().header("Via").contains("tinyproxy"), viaProxy);
+    QCOMPARE(
+        m_log.messages().contains(QStringLiteral("Warning: The proxy is switched on but no proxy "
+                                                 "host is set; connecting without a proxy.")),
+        answer == QLatin1String("cancel"));
+}
+
+KORVANE_TEST_GUI_MAIN(TestSettingsDialog)
+#include "tst_settingsdialog.moc"
