@@ -1,12 +1,8 @@
-#include "catalogue/updaterequest.h"
 #include "core/common.h"
 #include "gui/settingsdialog.h"
-#include "httptestserver.h"
-#include "loglines.h"
-#include "proxyenvironment.h"
 #include "temporaryhome.h"
 #include "testmain.h"
-#include "tinyproxyprocess.h"
+#include "whenshown.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -17,42 +13,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
-
-#include <functional>
 
 namespace {
-
-const QByteArray kCatalogue = R"({"Patches":[]})";
-
-// Acts once on the first visible top-level widget of type W, polling while
-// this object lives; modal windows are handled from inside their own loop.
-template<typename W> class WhenShown
-{
-public:
-    explicit WhenShown(std::function<void(W *)> action)
-    {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this, action] {
-            const QWidgetList widgets = QApplication::topLevelWidgets();
-            for (QWidget *widget : widgets) {
-                auto *found = qobject_cast<W *>(widget);
-                if (found && found->isVisible()) {
-                    m_timer.stop();
-                    m_done = true;
-                    action(found);
-                    return;
-                }
-            }
-        });
-        m_timer.start();
-    }
-    bool done() const { return m_done; }
-
-private:
-    QTimer m_timer;
-    bool m_done = false;
-};
 
 template<typename T> T *child(QWidget *parent, const char *name)
 {
@@ -108,19 +70,15 @@ private slots:
     void okSaves_data();
     void okSaves();
     void cancelSavesNothing();
-    void downloadAsksForTheProxy_data();
-    void downloadAsksForTheProxy();
 
 private:
     TemporaryHome m_home;
-    LogLines m_log;
 };
 
 void TestSettingsDialog::initTestCase()
 {
     // Messages appear as boxes only with a display.
     qputenv("DISPLAY", ":0");
-    clearProxyEnvironment();
     QCoreApplication::setOrganizationName(QStringLiteral("Zedo"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
     m_home.useForSettings();
@@ -130,7 +88,6 @@ void TestSettingsDialog::init()
 {
     QFile::remove(m_home.settingsFile());
     setStore(false, QNetworkProxy());
-    m_log.restart();
 }
 
 void TestSettingsDialog::form()
@@ -331,55 +288,6 @@ void TestSettingsDialog::cancelSavesNothing()
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QVERIFY(!QFile::exists(m_home.settingsFile()));
     QCOMPARE(Common::instance()->proxy.hostName(), QString());
-}
-
-void TestSettingsDialog::downloadAsksForTheProxy_data()
-{
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<bool>("viaProxy");
-    QTest::newRow("user enters the proxy") << "enter" << true;
-    QTest::newRow("user switches the proxy off") << "off" << false;
-    QTest::newRow("user cancels") << "cancel" << false;
-}
-
-void TestSettingsDialog::downloadAsksForTheProxy()
-{
-    QFETCH(QString, answer);
-    QFETCH(bool, viaProxy);
-    HttpTestServer server;
-    server.route("/korvane/patches.json", 200, kCatalogue);
-    TinyproxyProcess proxy(QStringLiteral("korvane"), QStringLiteral("s3cret"));
-    QVERIFY2(proxy.start(), qPrintable(proxy.errorString()));
-    setStore(true, QNetworkProxy(QNetworkProxy::HttpProxy));
-
-    const WhenShown<SettingsDialog> user([&](SettingsDialog *dialog) {
-        if (answer == QLatin1String("enter")) {
-            fill(dialog, true, QStringLiteral("127.0.0.1"), QString::number(proxy.port()),
-                QStringLiteral("korvane"), QStringLiteral("s3cret"));
-            click(dialog, "okButton");
-        } else if (answer == QLatin1String("off")) {
-            fill(dialog, false, QString(), QString());
-            click(dialog, "okButton");
-        } else {
-            click(dialog, "cancelButton");
-        }
-    });
-    // A failure would show a message box; close it so that the test ends.
-    QString failure;
-    const WhenShown<QMessageBox> closer([&](QMessageBox *box) {
-        failure = box->text();
-        box->close();
-    });
-    const UpdateRequest request(server.url(QStringLiteral("/korvane/patches.json")));
-
-    QVERIFY(user.done());
-    QCOMPARE(failure, QString());
-    QCOMPARE(request.jsonBytes(), kCatalogue);
-    QCOMPARE(server.requests().last().header("Via").contains("tinyproxy"), viaProxy);
-    QCOMPARE(
-        m_log.messages().contains(QStringLiteral("Warning: The proxy is switched on but no proxy "
-                                                 "host is set; connecting without a proxy.")),
-        answer == QLatin1String("cancel"));
 }
 
 KORVANE_TEST_GUI_MAIN(TestSettingsDialog)
