@@ -52,6 +52,7 @@ void TestProxy::initTestCase()
 void TestProxy::throughProxy_data()
 {
     QTest::addColumn<bool>("curl");
+    QTest::addColumn<bool>("switchedOn");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("password");
@@ -65,21 +66,25 @@ void TestProxy::throughProxy_data()
     for (const bool curl : {false, true}) {
         const char *path = curl ? "curl" : "Qt";
         QTest::addRow("%s: right credentials", path)
-            << curl << localhost << tinyproxy << kPassword << true << true << QString();
+            << curl << true << localhost << tinyproxy << kPassword << true << true << QString();
         QTest::addRow("%s: wrong credentials", path)
-            << curl << localhost << tinyproxy << QStringLiteral("wrong") << false << false
+            << curl << true << localhost << tinyproxy << QStringLiteral("wrong") << false << false
             << QStringLiteral("Error: An error occurred: .+ \\(\\d+\\)");
         QTest::addRow("%s: proxy refuses the connection", path)
-            << curl << localhost << closed << kPassword << false << false
+            << curl << true << localhost << closed << kPassword << false << false
             << QStringLiteral("Error: An error occurred: .+ \\(\\d+\\)");
         QTest::addRow("%s: proxy on without host goes direct", path)
-            << curl << QString() << tinyproxy << kPassword << true << false << kNoHostWarning;
+            << curl << true << QString() << tinyproxy << kPassword << true << false
+            << kNoHostWarning;
+        QTest::addRow("%s: stored proxy switched off is not used", path)
+            << curl << false << localhost << tinyproxy << kPassword << true << false << QString();
     }
 }
 
 void TestProxy::throughProxy()
 {
     QFETCH(bool, curl);
+    QFETCH(bool, switchedOn);
     QFETCH(QString, host);
     QFETCH(int, port);
     QFETCH(QString, password);
@@ -89,7 +94,7 @@ void TestProxy::throughProxy()
 
     Common *store = Common::instance();
     store->useCurl = curl;
-    store->useProxy = true;
+    store->useProxy = switchedOn;
     store->lastError = Common::ErrNone;
     const quint16 proxyPort
         = ProxyPort(port) == ProxyPort::Tinyproxy ? m_proxy.port() : HttpTestServer::unusedPort();
