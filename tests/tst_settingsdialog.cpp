@@ -7,11 +7,9 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTest>
 
 namespace {
@@ -59,17 +57,14 @@ private slots:
     void initTestCase();
     void init();
 
-    void form();
     void storedValuesShown_data();
     void storedValuesShown();
-    void checkBoxEnablesTheFields();
     void portField_data();
     void portField();
     void missingFields_data();
     void missingFields();
     void okSaves_data();
     void okSaves();
-    void cancelSavesNothing();
 
 private:
     TemporaryHome m_home;
@@ -88,37 +83,6 @@ void TestSettingsDialog::init()
 {
     QFile::remove(m_home.settingsFile());
     setStore(false, QNetworkProxy());
-}
-
-void TestSettingsDialog::form()
-{
-    SettingsDialog dialog;
-    QCOMPARE(dialog.objectName(), QStringLiteral("SettingsDialog"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Settings"));
-    QCOMPARE(dialog.size(), QSize(368, 325));
-    QVERIFY(!dialog.windowIcon().isNull());
-
-    auto *tabs = child<QTabWidget>(&dialog, "proxySettingsTab");
-    QVERIFY(tabs);
-    QCOMPARE(tabs->count(), 1);
-    QCOMPARE(tabs->currentIndex(), 0);
-    QCOMPARE(tabs->widget(0)->objectName(), QStringLiteral("proxySettings"));
-    QCOMPARE(tabs->tabText(0), QStringLiteral("Proxy Settings"));
-    QCOMPARE(child<QCheckBox>(&dialog, "useProxyCheckbox")->text(),
-        QStringLiteral("Connect through a Proxy Server"));
-    QCOMPARE(child<QGroupBox>(&dialog, "proxySettingsGroupbox")->title(),
-        QStringLiteral("Proxy Configuration"));
-    const QList<QPair<const char *, QString>> labels{{"label", "Host:"}, {"label_2", "Port:"},
-        {"label_3", "Username:"}, {"label_4", "Password:"}};
-    for (const auto &label : labels) {
-        QCOMPARE(child<QLabel>(&dialog, label.first)->text(), label.second);
-        QCOMPARE(child<QLabel>(&dialog, label.first)->minimumWidth(), 85);
-    }
-    QCOMPARE(child<QLineEdit>(&dialog, "proxyPort")->maxLength(), 10);
-    QCOMPARE(child<QLineEdit>(&dialog, "proxyPassword")->echoMode(), QLineEdit::Password);
-    QCOMPARE(child<QWidget>(&dialog, "buttonBox")->metaObject()->className(), "QWidget");
-    QCOMPARE(child<QPushButton>(&dialog, "okButton")->text(), QStringLiteral("OK"));
-    QCOMPARE(child<QPushButton>(&dialog, "cancelButton")->text(), QStringLiteral("Cancel"));
 }
 
 void TestSettingsDialog::storedValuesShown_data()
@@ -147,20 +111,6 @@ void TestSettingsDialog::storedValuesShown()
     QCOMPARE(child<QLineEdit>(&dialog, "proxyPort")->text(), portText);
     QCOMPARE(child<QLineEdit>(&dialog, "proxyUsername")->text(), QStringLiteral("ann"));
     QCOMPARE(child<QLineEdit>(&dialog, "proxyPassword")->text(), QStringLiteral("pw"));
-}
-
-void TestSettingsDialog::checkBoxEnablesTheFields()
-{
-    SettingsDialog dialog;
-    dialog.show();
-    auto *box = child<QCheckBox>(&dialog, "useProxyCheckbox");
-    auto *group = child<QGroupBox>(&dialog, "proxySettingsGroupbox");
-    QVERIFY(!group->isEnabled());
-    QTest::mouseClick(box, Qt::LeftButton);
-    QVERIFY(group->isEnabled());
-    QVERIFY(child<QLineEdit>(&dialog, "proxyHost")->isEnabled());
-    QTest::mouseClick(box, Qt::LeftButton);
-    QVERIFY(!group->isEnabled());
 }
 
 void TestSettingsDialog::portField_data()
@@ -277,17 +227,6 @@ void TestSettingsDialog::okSaves()
     SettingsDialog reopened;
     QCOMPARE(child<QLineEdit>(&reopened, "proxyPort")->text(),
         savedPort == 0 ? QString() : QString::number(savedPort));
-}
-
-void TestSettingsDialog::cancelSavesNothing()
-{
-    SettingsDialog dialog;
-    dialog.show();
-    fill(&dialog, true, QStringLiteral("proxy.example"), QStringLiteral("3128"));
-    click(&dialog, "cancelButton");
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QVERIFY(!QFile::exists(m_home.settingsFile()));
-    QCOMPARE(Common::instance()->proxy.hostName(), QString());
 }
 
 KORVANE_TEST_GUI_MAIN(TestSettingsDialog)

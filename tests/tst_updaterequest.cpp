@@ -91,16 +91,12 @@ void TestUpdateRequest::initTestCase()
     m_server.redirect("/hop2", 302, "/never");
     m_server.route("/never", 200, kCatalogue);
     m_server.route("/error500", 500, "<html>oops</html>");
-    m_server.route("/auth", 401, "", {{"WWW-Authenticate", "Basic realm=\"x\""}});
     m_server.redirect("/no-location", 302, "");
     m_server.redirect("/to-file", 302, "file:///etc/passwd");
-    m_server.redirect("/to-ftp", 301, "ftp://127.0.0.1/patches.json");
     m_server.redirect("/to-invalid", 307, "http://[::1");
     m_server.route("/empty", 200, "");
-    m_server.route("/no-content", 204, "");
     m_server.route("/starts-with-nul", 200, QByteArray(1, '\0') + kCatalogue);
     m_server.route("/only-bom", 200, kBom);
-    m_server.redirect("/to-empty", 308, "/empty");
     m_server.truncated("/truncated", kCatalogue, 4096);
     m_server.raw("/closed", "");
     m_server.stall("/stall");
@@ -180,7 +176,6 @@ void TestUpdateRequest::failureIsReported_data()
                                     .arg(m_server.url("/missing")),
                                 203);
     QTest::newRow("500") << m_server.url("/error500") << anyReason(401);
-    QTest::newRow("401") << m_server.url("/auth") << anyReason(204);
     QTest::newRow("second redirect is not followed")
         << m_server.url("/hop1")
         << error(QStringLiteral("The update server redirected the request more than once."), 10);
@@ -193,12 +188,9 @@ void TestUpdateRequest::failureIsReported_data()
         << error(QStringLiteral("The update server redirected to file:///etc/passwd, which is not "
                                 "an http or https address."),
                399);
-    QTest::newRow("redirect to ftp") << m_server.url("/to-ftp") << anyReason(399);
     QTest::newRow("empty body") << m_server.url("/empty") << empty;
-    QTest::newRow("204 No Content") << m_server.url("/no-content") << empty;
     QTest::newRow("body starts with NUL") << m_server.url("/starts-with-nul") << empty;
     QTest::newRow("only a byte-order mark") << m_server.url("/only-bom") << empty;
-    QTest::newRow("redirect to an empty body") << m_server.url("/to-empty") << empty;
     QTest::newRow("truncated response") << m_server.url("/truncated") << anyReason(2);
     QTest::newRow("connection closed without answer") << m_server.url("/closed") << anyReason(2);
     QTest::newRow("unresolvable host")
