@@ -142,12 +142,13 @@ void TestDownloadGui::failureShowsAMessageBox_data()
     QTest::addColumn<bool>("curl");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("text"); // start of the message
-    QTest::newRow("HTTP error") << false << "/missing"
-                                << "An error occurred: Error transferring";
-    QTest::newRow("empty catalogue") << false << "/empty"
-                                     << "The update server sent an empty patch catalogue.";
-    QTest::newRow("curl failure") << true << "/missing"
-                                  << "An error occurred: curl: (22)";
+    QTest::newRow("HTTP error") << false << QStringLiteral("/missing")
+                                << QStringLiteral("An error occurred: Error transferring");
+    QTest::newRow("empty catalogue")
+        << false << QStringLiteral("/empty")
+        << QStringLiteral("The update server sent an empty patch catalogue.");
+    QTest::newRow("curl failure") << true << QStringLiteral("/missing")
+                                  << QStringLiteral("An error occurred: curl: (22)");
 }
 
 void TestDownloadGui::failureShowsAMessageBox()

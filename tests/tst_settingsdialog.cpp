@@ -117,20 +117,16 @@ void TestSettingsDialog::portField_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("highest port") << "65535"
-                                  << "65535";
-    QTest::newRow("0") << "0"
-                       << "0";
-    QTest::newRow("one above the highest") << "65536"
-                                           << "6553";
-    QTest::newRow("70000 is refused, not cut to 16 bits") << "70000"
-                                                          << "7000";
-    QTest::newRow("letters are refused") << "8a0b8"
-                                         << "808";
-    QTest::newRow("minus is refused") << "-80"
-                                      << "80";
-    QTest::newRow("long input") << "123456789012"
-                                << "12345";
+    QTest::newRow("highest port") << QStringLiteral("65535") << QStringLiteral("65535");
+    QTest::newRow("0") << QStringLiteral("0") << QStringLiteral("0");
+    QTest::newRow("one above the highest") << QStringLiteral("65536") << QStringLiteral("6553");
+    QTest::newRow("70000 is refused, not cut to 16 bits")
+        << QStringLiteral("70000") << QStringLiteral("7000");
+    QTest::newRow("letters are refused") << QStringLiteral("8a0b8") << QStringLiteral("808");
+    QTest::newRow("minus is refused") << QStringLiteral("-80") << QStringLiteral("80");
+    QTest::newRow("group separator is refused")
+        << QStringLiteral("1,080") << QStringLiteral("1080");
+    QTest::newRow("long input") << QStringLiteral("123456789012") << QStringLiteral("12345");
 }
 
 void TestSettingsDialog::portField()
@@ -149,12 +145,9 @@ void TestSettingsDialog::missingFields_data()
 {
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("port");
-    QTest::newRow("no port") << "proxy.example"
-                             << "";
-    QTest::newRow("no host") << ""
-                             << "3128";
-    QTest::newRow("nothing") << ""
-                             << "";
+    QTest::newRow("no port") << QStringLiteral("proxy.example") << QString();
+    QTest::newRow("no host") << QString() << QStringLiteral("3128");
+    QTest::newRow("nothing") << QString() << QString();
 }
 
 void TestSettingsDialog::missingFields()
@@ -189,14 +182,13 @@ void TestSettingsDialog::okSaves_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("port");
     QTest::addColumn<int>("savedPort");
-    QTest::newRow("proxy off and empty fields") << false << ""
-                                                << "" << 0;
-    QTest::newRow("host keeps its blanks") << true << "  proxy.example  "
-                                           << "3128" << 3128;
-    QTest::newRow("typed port 0") << true << "proxy.example"
-                                  << "0" << 0;
-    QTest::newRow("proxy off keeps the fields") << false << "proxy.example"
-                                                << "8080" << 8080;
+    QTest::newRow("proxy off and empty fields") << false << QString() << QString() << 0;
+    QTest::newRow("host keeps its blanks")
+        << true << QStringLiteral("  proxy.example  ") << QStringLiteral("3128") << 3128;
+    QTest::newRow("typed port 0") << true << QStringLiteral("proxy.example") << QStringLiteral("0")
+                                  << 0;
+    QTest::newRow("proxy off keeps the fields")
+        << false << QStringLiteral("proxy.example") << QStringLiteral("8080") << 8080;
 }
 
 void TestSettingsDialog::okSaves()

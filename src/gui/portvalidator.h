@@ -2,9 +2,10 @@
 
 #include <QIntValidator>
 
-// An integer validator for a TCP port (0 to 65535) that refuses, while the
-// user types, a number above the top as well: a plain integer validator lets
-// "70000" stand as unfinished input, which would then be saved cut to 16 bits.
+// An integer validator for a TCP port (0 to 65535) that also refuses, while
+// the user types, a number above the top and anything but digits: a plain
+// integer validator lets "70000" stand as unfinished input (then saved cut to
+// 16 bits) and accepts group separators (then saved as 0).
 class PortValidator : public QIntValidator
 {
     Q_OBJECT
