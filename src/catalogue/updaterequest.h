@@ -3,13 +3,13 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QSslError>
 #include <QString>
 
 #include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QSslError;
 
 // Fetches the patch catalogue. The whole transfer happens inside the
 // constructor (built-in HTTP client, or curl when the settings say so); after
@@ -39,6 +39,7 @@ public slots:
 
 private:
     void checkProxy();
+    void download();
     void downloadJsonUsingCurl();
 
     std::unique_ptr<QNetworkAccessManager> m_manager;
