@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    curl tinyproxy xvfb xauth trayer jq time python3 util-linux
+    curl tinyproxy xvfb xauth trayer jq time bc python3 util-linux
 )
 # scripts/sample.sh names the sample properties files after the host.
 PACKAGES+=(hostname)

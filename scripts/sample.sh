@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs a console check against the
-# bundled sample installation in a throw-away HOME, then shows what the log
-# says about the products and patches it found there.
+# Installs what is missing, builds, and runs a console check of the bundled
+# sample installation (in a throw-away HOME) against the bundled sample
+# catalogue. Extra arguments are passed to korvane.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
@@ -22,12 +22,5 @@ for template in "$sample"/ZEDO.properties.*; do
     sed "s|@HOME@|$home|g" "$template" >"$home/.ZEDO.properties.$host.$suffix"
 done
 
-log="$home/korvane-sample.log"
-HOME="$home" XDG_CONFIG_HOME= "$root/build/bin/korvane" -c -v 2 -l "$log" "$@"
-
-echo
-echo "Installed products and patches found (from the log):"
-if [[ -f "$log" ]]; then
-    grep -E 'Reading Linux configuration|Found |HOME|Could not' "$log" \
-        | sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}: //' || true
-fi
+HOME="$home" XDG_CONFIG_HOME= "$root/build/bin/korvane" -c \
+    -u "file://$root/examples/catalogue/patches.json" "$@"

@@ -1,5 +1,9 @@
 #include "app/modes.h"
 
+#include "app/consolereport.h"
+#include "catalogue/brivexupdate.h"
+#include "core/common.h"
+#include "core/console.h"
 #include "core/logger.h"
 #include "core/utils.h"
 #include "products/brivexconfig.h"
@@ -15,6 +19,13 @@ void runConsoleMode()
 {
     Logger::instance()->Print(Severity::Info,
                               QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
+    const BrivexUpdate update(Common::instance()->updateUrl, nullptr);
+    const QList<PatchItem> patches = update.patchList();
+    if (!patches.isEmpty())
+        printItemListToConsole(patches);
+    else if (Common::instance()->lastError == Common::ErrNone)
+        Console::writeLine(QObject::tr("No updates available."));
+    // Otherwise the failure has been reported where it happened.
     Logger::instance()->close();
 }
 

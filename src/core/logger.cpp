@@ -59,9 +59,7 @@ void Logger::init(const QString &path, const LogLevel::LogLevel &level)
 
 void Logger::Print(const Severity::Severity &severity, const QString &text)
 {
-    if (m_level == LogLevel::Off)
-        return;
-    if (severity == Severity::Debug && m_level != LogLevel::Verbose)
+    if (!isEnabled(severity))
         return;
 
     QMutexLocker locker(&m_mutex);
@@ -75,6 +73,13 @@ void Logger::Print(const Severity::Severity &severity, const QString &text)
 QString Logger::formatLine(const QString &timeStamp, const QString &severity, const QString &text)
 {
     return QStringLiteral("%1: %2: %3").arg(timeStamp, severity, text);
+}
+
+bool Logger::isEnabled(const Severity::Severity &severity) const
+{
+    if (m_level == LogLevel::Off)
+        return false;
+    return severity != Severity::Debug || m_level == LogLevel::Verbose;
 }
 
 void Logger::close()

@@ -20,6 +20,9 @@ public:
     void init(const QString &path, const LogLevel::LogLevel &level);
     void Print(const Severity::Severity &severity, const QString &text);
     void close();
+    // Whether a line of this severity would be written; lets busy loops skip
+    // building texts nobody reads.
+    bool isEnabled(const Severity::Severity &severity) const;
 
     QString dateTimeNow() const;
     QString severityToString(const Severity::Severity &severity) const;

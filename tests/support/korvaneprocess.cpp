@@ -10,6 +10,10 @@ KorvaneProcess::KorvaneProcess(const QString &home)
     m_environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
     m_environment.remove(QStringLiteral("LC_ALL"));
     m_environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    // The tests decide which proxy is used.
+    for (const char *name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY"})
+        m_environment.remove(QString::fromLatin1(name));
 }
 
 QString KorvaneProcess::binaryPath()

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Times the whole console check (process start to exit) on generated
+# catalogues of 1,000 / 10,000 / 100,000 patches with an installation of
+# 10,000 patch records, beside jq selecting the same patches from the same
+# file. Prints median wall time and peak memory of each.
+# Usage: bench/check/run.sh [build-dir] [runs]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build}
+runs=${2:-5}
+korvane=$build/bin/korvane
+out=$root/bench/out/check
+[[ -x $korvane ]] || { echo "build first: $korvane is missing" >&2; exit 1; }
+
+# measure <label> <command...>: median wall seconds and max peak RSS (MB) over $runs runs
+measure() {
+    local times=() peak=0
+    for ((i = 0; i < runs; i++)); do
+        local start end stats rss
+        start=$(date +%s.%N)
+        stats=$( { /usr/bin/time -f "%M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
+        end=$(date +%s.%N)
+        times+=("$(echo "$end - $start" | bc -l)")
+        rss=$((stats / 1024))
+        ((rss > peak)) && peak=$rss
+    done
+    local median
+    median=$(printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+    printf '%s %.3f %d\n' "$1" "$median" "$peak"
+}
+
+printf '%-9s %-10s %12s %10s %12s %12s %10s\n' patches size "korvane s" "us/patch" "korvane MB" "jq s" "jq MB"
+for count in 1000 10000 100000; do
+    dir=$out/$count
+    rm -rf "$dir"
+    python3 "$root/bench/check/generate.py" "$dir" "$count" 10000
+    size=$(du -h "$dir/patches.json" | cut -f1)
+    HOME=$dir/home XDG_CONFIG_HOME= DISPLAY= "$korvane" -c -l "$dir/check.log" -u "file://$dir/patches.json" >/dev/null
+    offered=$(grep -c 'Adding available patch' "$dir/check.log" || true)
+    selected=$(jq --slurpfile inst "$dir/installed.json" -f "$root/bench/check/select.jq" "$dir/patches.json")
+    read -r _ k_time k_mem < <(measure korvane env HOME="$dir/home" XDG_CONFIG_HOME= DISPLAY= \
+        "$korvane" -c -u "file://$dir/patches.json")
+    read -r _ j_time j_mem < <(measure jq jq --slurpfile inst "$dir/installed.json" \
+        -f "$root/bench/check/select.jq" "$dir/patches.json")
+    per=$(echo "$k_time * 1000000 / $count" | bc -l)
+    printf '%-9s %-10s %12.3f %10.1f %12d %12.3f %10d   (offered %s, jq selected %s)\n' \
+        "$count" "$size" "$k_time" "$per" "$k_mem" "$j_time" "$j_mem" "$offered" "$selected"
+done
+echo "machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p')"

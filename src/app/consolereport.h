@@ -1,0 +1,21 @@
+#pragma once
+
+#include "catalogue/patchitem.h"
+#include "products/installedpatchentry.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace BrivexProducts {
+class BrivexProductBase;
+}
+
+// The console report of a check that found updates: banner, installed
+// products, the updates under each product (or the error of the check), and
+// the patches already installed.
+void printItemListToConsole(const QList<PatchItem> &items);
+
+// The report's lines, from the given facts rather than the singletons.
+QStringList consoleReportLines(const QList<PatchItem> &items,
+                               const QList<BrivexProducts::BrivexProductBase *> &products,
+                               const QList<InstalledPatchEntry> &installedPatches, int lastError);

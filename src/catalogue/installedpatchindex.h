@@ -1,0 +1,33 @@
+#pragma once
+
+#include "catalogue/patchitem.h"
+#include "products/installedpatchentry.h"
+
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// Answers which patch-log entry, if any, records a catalogue patch, without
+// scanning every entry for every patch. An entry records a patch when
+//  - the titles are equal ignoring case, or
+//  - the patch's QFE_ID contains the entry's CR number, or
+//  - the QFE_IDs are equal;
+// empty titles and identifiers never match anything.
+class InstalledPatchIndex
+{
+public:
+    explicit InstalledPatchIndex(const QList<InstalledPatchEntry> &entries);
+
+    // The position of the first entry that records the item, or -1.
+    qsizetype firstMatch(const PatchItem &item) const;
+
+    // The key under which two texts are equal exactly when they compare equal
+    // ignoring case.
+    static QString caseFoldedKey(const QString &text);
+
+private:
+    QHash<QString, qsizetype> m_firstByTitle;
+    QHash<QString, qsizetype> m_firstByQfeId;
+    QList<QPair<QString, qsizetype>> m_firstByCrNumber;
+};
