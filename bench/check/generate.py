@@ -81,18 +81,20 @@ def installation(out, doc, records, rng):
     for i, (release, text) in enumerate(props.items()):
         write(os.path.join(home, f".ZEDO.properties.{host}.{i}"), text)
 
-    # Installed records: a third are patches of the catalogue, the rest other titles.
+    # Installed records: three in ten of the catalogue's patches for the
+    # installed releases (by title or by QFE_ID), the rest local hotfixes.
     candidates = [p for g in doc["Product"] if g["version"] in INSTALLED for p in g["patches"]]
     rng.shuffle(candidates)
+    candidates = candidates[: min(len(candidates) * 3 // 10, records)]
     titles, ids = [], []
     per_log = records // 3
     for kind, release in (("Server", "10.8.1"), ("Portal", "10.8.1"), ("DataStore", "10.7.1")):
         directory = os.path.join(home, "zedo", kind.lower() + "-" + release)
         out_lines = []
         for n in range(per_log + (records % 3 if kind == "Server" else 0)):
-            if candidates and n % 3 == 0:
+            if candidates and n % 2 == 0:
                 p = candidates.pop()
-                title, qfe = (p["Name"], "") if n % 2 else ("", p["QFE_ID"])
+                title, qfe = (p["Name"], "") if n % 4 else ("", p["QFE_ID"])
             else:
                 title, qfe = f"Local hotfix {kind} {n:06d}", f"LOCAL-{kind[:1]}-{n:06d}"
             out_lines += ["#START", f"QFE_ID: {qfe}" if qfe else "DATE: 2026-01-01",

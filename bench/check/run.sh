@@ -14,19 +14,23 @@ out=$root/bench/out/check
 
 # measure <label> <command...>: median wall seconds and max peak RSS (MB) over $runs runs
 measure() {
-    local times=() peak=0
+    local label=$1
+    shift
+    local times=() peak=0 stats
+    stats=$(mktemp)
     for ((i = 0; i < runs; i++)); do
-        local start end stats rss
+        local start end rss
         start=$(date +%s.%N)
-        stats=$( { /usr/bin/time -f "%M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
+        /usr/bin/time -f "%M" -o "$stats" "$@" >/dev/null 2>&1
         end=$(date +%s.%N)
         times+=("$(echo "$end - $start" | bc -l)")
-        rss=$((stats / 1024))
+        rss=$(($(tail -n 1 "$stats") / 1024))
         ((rss > peak)) && peak=$rss
     done
+    rm -f "$stats"
     local median
     median=$(printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-    printf '%s %.3f %d\n' "$1" "$median" "$peak"
+    printf "%s %.3f %d\n" "$label" "$median" "$peak"
 }
 
 printf '%-9s %-10s %12s %10s %12s %12s %10s\n' patches size "korvane s" "us/patch" "korvane MB" "jq s" "jq MB"
