@@ -1,9 +1,11 @@
 #include "catalogue/curlcommand.h"
 #include "catalogue/updaterequest.h"
 #include "core/common.h"
+#include "downloadprobe.h"
 #include "httptestserver.h"
-#include "loglines.h"
+#include "logrecorder.h"
 #include "proxyenvironment.h"
+#include "scopedenvironment.h"
 #include "stdoutcapture.h"
 #include "temporaryhome.h"
 #include "testmain.h"
@@ -18,44 +20,6 @@ namespace {
 const QByteArray kCatalogue = R"({"Patches":[{"Name":"Fix"}]})";
 const QByteArray kUtf8Catalogue = "{\"Name\":\"Caf\xC3\xA9\"}";
 const QByteArray kBom = "\xEF\xBB\xBF";
-
-void resetStore()
-{
-    Common *store = Common::instance();
-    store->useCurl = true;
-    store->useProxy = false;
-    store->proxy = QNetworkProxy();
-    store->lastError = Common::ErrNone;
-}
-
-struct Outcome
-{
-    QByteArray bytes;
-    QString console;
-};
-
-Outcome fetch(const QString &url)
-{
-    StdoutCapture capture;
-    const UpdateRequest request(url);
-    return {request.jsonBytes(), capture.text()};
-}
-
-// Sets PATH for the lifetime of the object.
-class PathOverride
-{
-public:
-    explicit PathOverride(const QByteArray &path)
-        : m_saved(qgetenv("PATH"))
-    {
-        qputenv("PATH", path);
-    }
-    ~PathOverride() { qputenv("PATH", m_saved); }
-    Q_DISABLE_COPY(PathOverride)
-
-private:
-    QByteArray m_saved;
-};
 
 } // namespace
 
@@ -79,7 +43,7 @@ private slots:
 private:
     TemporaryHome m_home;
     HttpTestServer m_server;
-    LogLines m_log;
+    LogRecorder m_log;
 };
 
 void TestCurl::initTestCase()
@@ -103,7 +67,7 @@ void TestCurl::initTestCase()
 
 void TestCurl::init()
 {
-    resetStore();
+    resetDownloadSettings(true);
     m_log.restart();
 }
 
@@ -123,7 +87,7 @@ void TestCurl::catalogueArrives()
     QFETCH(QString, path);
     QFETCH(QByteArray, expected);
 
-    const Outcome outcome = fetch(m_server.url(path));
+    const DownloadOutcome outcome = downloadCatalogue(m_server.url(path));
 
     QCOMPARE(outcome.bytes, expected);
     QCOMPARE(outcome.console, QString());
@@ -166,7 +130,7 @@ void TestCurl::failureIsReported()
     QFETCH(QString, url);
     QFETCH(QString, message);
 
-    const Outcome outcome = fetch(url);
+    const DownloadOutcome outcome = downloadCatalogue(url);
 
     QVERIFY(outcome.bytes.isEmpty());
     QCOMPARE(Common::instance()->lastError, int(Common::ErrNetwork));
@@ -180,9 +144,9 @@ void TestCurl::failureIsReported()
 
 void TestCurl::missingCurl()
 {
-    const Outcome outcome = [this] {
-        const PathOverride path(m_home.path().toLocal8Bit());
-        return fetch(m_server.url("/plain"));
+    const DownloadOutcome outcome = [this] {
+        const ScopedEnvironment path("PATH", m_home.path().toLocal8Bit());
+        return downloadCatalogue(m_server.url("/plain"));
     }();
 
     QVERIFY(outcome.bytes.isEmpty());
@@ -213,9 +177,9 @@ void TestCurl::proxySecretsStayOffTheCommandLine()
     store->proxy = QNetworkProxy(
         QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), m_server.port(), user, password);
 
-    const Outcome outcome = [&] {
-        const PathOverride path(dir.toLocal8Bit() + ':' + qgetenv("PATH"));
-        return fetch(QStringLiteral("http://catalogue.invalid/plain"));
+    const DownloadOutcome outcome = [&] {
+        const ScopedEnvironment path("PATH", dir.toLocal8Bit() + ':' + qgetenv("PATH"));
+        return downloadCatalogue(QStringLiteral("http://catalogue.invalid/plain"));
     }();
 
     QCOMPARE(outcome.bytes, kCatalogue);

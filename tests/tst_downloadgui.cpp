@@ -2,7 +2,7 @@
 #include "core/common.h"
 #include "gui/settingsdialog.h"
 #include "httptestserver.h"
-#include "loglines.h"
+#include "logrecorder.h"
 #include "proxyenvironment.h"
 #include "temporaryhome.h"
 #include "testmain.h"
@@ -68,7 +68,7 @@ private slots:
 
 private:
     TemporaryHome m_home;
-    LogLines m_log;
+    LogRecorder m_log;
 };
 
 void TestDownloadGui::initTestCase()

@@ -1,7 +1,7 @@
 #include "catalogue/updaterequest.h"
 #include "core/common.h"
 #include "httptestserver.h"
-#include "loglines.h"
+#include "logrecorder.h"
 #include "proxyenvironment.h"
 #include "stdoutcapture.h"
 #include "temporaryhome.h"
@@ -36,7 +36,7 @@ private:
     TemporaryHome m_home;
     HttpTestServer m_server;
     TinyproxyProcess m_proxy{kUser, kPassword};
-    LogLines m_log;
+    LogRecorder m_log;
 };
 
 void TestProxy::initTestCase()

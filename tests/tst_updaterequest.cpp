@@ -1,7 +1,8 @@
 #include "catalogue/updaterequest.h"
 #include "core/common.h"
+#include "downloadprobe.h"
 #include "httptestserver.h"
-#include "loglines.h"
+#include "logrecorder.h"
 #include "proxyenvironment.h"
 #include "stdoutcapture.h"
 #include "temporaryhome.h"
@@ -20,29 +21,6 @@ const QByteArray kUtf8Catalogue = "{\"Name\":\"Caf\xC3\xA9 \xE2\x82\xAC\"}";
 const QByteArray kBom = "\xEF\xBB\xBF";
 const QString kTimeoutMessage = QStringLiteral(
     "A network timeout occurred.  Please make sure you are connected to the internet.");
-
-void resetStore()
-{
-    Common *store = Common::instance();
-    store->useCurl = false;
-    store->useProxy = false;
-    store->proxy = QNetworkProxy();
-    store->lastError = Common::ErrNone;
-}
-
-struct Outcome
-{
-    QByteArray bytes;
-    QString text;
-    QString console;
-};
-
-Outcome fetch(const QString &url)
-{
-    StdoutCapture capture;
-    const UpdateRequest request(url);
-    return {request.jsonBytes(), request.json(), capture.text()};
-}
 
 } // namespace
 
@@ -67,7 +45,7 @@ private slots:
 private:
     TemporaryHome m_home;
     HttpTestServer m_server;
-    LogLines m_log;
+    LogRecorder m_log;
 };
 
 void TestUpdateRequest::initTestCase()
@@ -105,7 +83,7 @@ void TestUpdateRequest::initTestCase()
 
 void TestUpdateRequest::init()
 {
-    resetStore();
+    resetDownloadSettings(false);
     m_log.restart();
 }
 
@@ -141,7 +119,7 @@ void TestUpdateRequest::catalogueArrives()
     QFETCH(QByteArray, expected);
     QFETCH(int, received);
 
-    const Outcome outcome = fetch(m_server.url(path));
+    const DownloadOutcome outcome = downloadCatalogue(m_server.url(path));
 
     QCOMPARE(outcome.bytes, expected);
     QCOMPARE(outcome.text, QString::fromUtf8(expected));
@@ -213,7 +191,7 @@ void TestUpdateRequest::failureIsReported()
     QFETCH(QString, url);
     QFETCH(QString, message);
 
-    const Outcome outcome = fetch(url);
+    const DownloadOutcome outcome = downloadCatalogue(url);
 
     QVERIFY(outcome.bytes.isEmpty());
     QVERIFY(outcome.text.isEmpty());
@@ -231,7 +209,7 @@ void TestUpdateRequest::largeBody()
 {
     const QByteArray body(50 * 1024 * 1024, 'x');
     m_server.route("/large", 200, body);
-    const Outcome outcome = fetch(m_server.url("/large"));
+    const DownloadOutcome outcome = downloadCatalogue(m_server.url("/large"));
     m_server.route("/large", 200, QByteArray());
     QCOMPARE(outcome.bytes.size(), body.size());
     QVERIFY(outcome.bytes == body);
@@ -244,7 +222,7 @@ void TestUpdateRequest::offlineCopy()
         = m_home.writeFile(QStringLiteral("copy/patches.json"), kBom + kUtf8Catalogue);
     const QString url = QUrl::fromLocalFile(path).toString();
 
-    const Outcome outcome = fetch(url);
+    const DownloadOutcome outcome = downloadCatalogue(url);
 
     QCOMPARE(outcome.text, QString::fromUtf8(kUtf8Catalogue));
     QCOMPARE(outcome.console, QString());
@@ -266,7 +244,7 @@ void TestUpdateRequest::untrustedCertificateFails()
     tlsServer.useTls(QSslCertificate(&certificate), QSslKey(&key, QSsl::Rsa));
     tlsServer.route("/plain", 200, kCatalogue);
 
-    const Outcome outcome = fetch(tlsServer.url("/plain"));
+    const DownloadOutcome outcome = downloadCatalogue(tlsServer.url("/plain"));
 
     QVERIFY(outcome.bytes.isEmpty());
     QCOMPARE(Common::instance()->lastError, int(Common::ErrNetwork));
@@ -294,7 +272,7 @@ void TestUpdateRequest::stalledServerTimesOut()
     QElapsedTimer clock;
     clock.start();
 
-    const Outcome outcome = fetch(m_server.url(path));
+    const DownloadOutcome outcome = downloadCatalogue(m_server.url(path));
 
     // Given up at the 15 s deadline, counted from the first request.
     QVERIFY2(clock.elapsed() >= 14000 && clock.elapsed() < 25000,

@@ -1,5 +1,7 @@
 #include "korvaneprocess.h"
 
+#include "proxyenvironment.h"
+
 #include <QProcess>
 
 KorvaneProcess::KorvaneProcess(const QString &home)
@@ -11,8 +13,7 @@ KorvaneProcess::KorvaneProcess(const QString &home)
     m_environment.remove(QStringLiteral("LC_ALL"));
     m_environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     // The tests decide which proxy is used.
-    for (const char *name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
-                             "ALL_PROXY", "no_proxy", "NO_PROXY"})
+    for (const char *name : kProxyVariables)
         m_environment.remove(QString::fromLatin1(name));
 }
 

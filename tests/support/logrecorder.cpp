@@ -9,8 +9,14 @@
 LogRecorder::LogRecorder(LogLevel::LogLevel level)
     : m_dir(QDir::tempPath() + QStringLiteral("/korvane-log-XXXXXX"))
     , m_path(m_dir.filePath(QStringLiteral("Korvane.log")))
+    , m_level(level)
 {
-    Logger::instance()->init(m_path, level);
+    restart();
+}
+
+void LogRecorder::restart()
+{
+    Logger::instance()->init(m_path, m_level);
 }
 
 LogRecorder::~LogRecorder()
@@ -19,9 +25,8 @@ LogRecorder::~LogRecorder()
     Logger::instance()->init(QString(), LogLevel::Off);
 }
 
-QStringList LogRecorder::messages()
+QStringList LogRecorder::messages() const
 {
-    Logger::instance()->close();
     return messagesOf(m_path);
 }
 

@@ -16,8 +16,10 @@ public:
     Q_DISABLE_COPY(LogRecorder)
 
     QString path() const { return m_path; }
-    // Closes the log and returns its lines.
-    QStringList messages();
+    // Starts a new, empty log at the same level.
+    void restart();
+    // The lines logged so far (every line reaches the file as it is written).
+    QStringList messages() const;
 
     // The lines of a log file without their time stamps.
     static QStringList messagesOf(const QString &path);
@@ -25,4 +27,5 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_path;
+    LogLevel::LogLevel m_level;
 };
