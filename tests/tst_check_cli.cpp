@@ -3,6 +3,7 @@
 #include "korvaneprocess.h"
 #include "temporaryhome.h"
 #include "testmain.h"
+#include "tinyproxyprocess.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -82,7 +83,10 @@ private slots:
     void failedCheck();
     void noApplicablePatch_data();
     void noApplicablePatch();
+    void throughTheStoredProxy_data();
+    void throughTheStoredProxy();
     void offlineCopyOfTheCatalogue();
+    void nothingInstalled();
     void charactersTheLocaleCannotShow();
     void sampleInstallation();
 };
@@ -215,6 +219,51 @@ void TestCheckCli::noApplicablePatch()
     QCOMPARE(korvane.outputLines(), QStringList{"No updates available."});
 }
 
+void TestCheckCli::throughTheStoredProxy_data()
+{
+    QTest::addColumn<bool>("curl");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("arrives");
+    QTest::newRow("built-in download") << false << "s3cret" << true;
+    QTest::newRow("curl") << true << "s3cret" << true;
+    QTest::newRow("built-in download, wrong password") << false << "wrong" << false;
+    QTest::newRow("curl, wrong password") << true << "wrong" << false;
+}
+
+void TestCheckCli::throughTheStoredProxy()
+{
+    QFETCH(bool, curl);
+    QFETCH(QString, password);
+    QFETCH(bool, arrives);
+
+    TinyproxyProcess proxy(QStringLiteral("korvane"), QStringLiteral("s3cret"));
+    QVERIFY2(proxy.start(), qPrintable(proxy.errorString()));
+    TemporaryHome home;
+    installThreeProducts(home);
+    HttpTestServer server;
+    server.route(kCatalogue, 200, kTwoProductCatalogue);
+    KorvaneProcess korvane(home.path());
+
+    // One run stores the proxy, the next one uses it.
+    const QString proxyUrl = QStringLiteral("http://korvane:%1@127.0.0.1:%2").arg(password).arg(proxy.port());
+    QCOMPARE(korvane.run({"-c", "-p", proxyUrl, "-s"}), 0);
+    QStringList arguments{"-c", "-u", server.url(kCatalogue)};
+    if (curl)
+        arguments << QStringLiteral("-r");
+    QCOMPARE(korvane.run(arguments), 0);
+
+    const QStringList lines = korvane.outputLines();
+    if (arrives) {
+        QCOMPARE(lines.mid(12, updatesForServerAndPortal().size()), updatesForServerAndPortal());
+        QCOMPARE(server.hits(kCatalogue), 1);
+        QVERIFY(server.requests().last().header("Via").contains("tinyproxy"));
+    } else {
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith(QStringLiteral("<<<< An error occurred: ")), qPrintable(lines.first()));
+        QCOMPARE(server.hits(kCatalogue), 0);
+    }
+}
+
 void TestCheckCli::offlineCopyOfTheCatalogue()
 {
     TemporaryHome home;
@@ -223,6 +272,19 @@ void TestCheckCli::offlineCopyOfTheCatalogue()
     KorvaneProcess korvane(home.path());
     QCOMPARE(korvane.run({"-c", "-u", QUrl::fromLocalFile(file).toString()}), 0);
     QCOMPARE(korvane.outputLines().mid(12, updatesForServerAndPortal().size()), updatesForServerAndPortal());
+}
+
+void TestCheckCli::nothingInstalled()
+{
+    TemporaryHome home;
+    HttpTestServer server;
+    server.route(kCatalogue, 200, kTwoProductCatalogue);
+    KorvaneProcess korvane(home.path());
+    QCOMPARE(korvane.run({"-c", "-u", server.url(kCatalogue)}), 0);
+    // Said plainly, so that a check run as the wrong user is not taken for
+    // an up-to-date installation.
+    QCOMPARE(korvane.outputLines(), (QStringList{"<<<< No installed products were found for this user. >>>>",
+                                                 "No updates available."}));
 }
 
 void TestCheckCli::charactersTheLocaleCannotShow()

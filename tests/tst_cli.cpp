@@ -24,7 +24,8 @@ const QStringList kUsage{
 // Runs that go on to the check fetch from a closed loopback port: no traffic
 // leaves the machine, and the check fails at once.
 const QStringList kOffline{"-u", "http://127.0.0.1:1/korvane/patches.json"};
-const QString kRefused = QStringLiteral("<<<< An error occurred: Connection refused (1) >>>>");
+const QStringList kRefused{"<<<< An error occurred: Connection refused (1) >>>>",
+                           "<<<< No installed products were found for this user. >>>>"};
 
 } // namespace
 

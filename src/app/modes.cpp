@@ -21,6 +21,12 @@ void runConsoleMode()
                               QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
     const BrivexUpdate update(Common::instance()->updateUrl, nullptr);
     const QList<PatchItem> patches = update.patchList();
+    // "No updates" for a machine where nothing was found would be misleading:
+    // most likely the check ran as another user than the installation.
+    if (BrivexConfig::instance()->installedProducts().isEmpty()) {
+        Utils::InfoMsg(QObject::tr("No Products"),
+                       QObject::tr("No installed products were found for this user."), nullptr);
+    }
     if (!patches.isEmpty())
         printItemListToConsole(patches);
     else if (Common::instance()->lastError == Common::ErrNone)

@@ -9,18 +9,6 @@
 #include <QNetworkProxy>
 #include <QObject>
 
-namespace {
-
-void reportSaveFailure(const Common *store)
-{
-    Utils::ErrorMsg(QObject::tr("Settings Error"),
-                    QObject::tr("The settings could not be written to %1.")
-                        .arg(store->settingsFileName()),
-                    nullptr);
-}
-
-} // namespace
-
 QString proxySwitchProblem(const QString &url)
 {
     if (url.isEmpty()) {
@@ -75,7 +63,7 @@ void applyProxySwitch(const QString &url)
     const bool saved = store->saveSettings();
     Console::writeLine(QObject::tr("The proxy setting is enabled and saved."));
     if (!saved)
-        reportSaveFailure(store);
+        store->showWriteError();
 }
 
 void clearProxySwitch()
@@ -86,7 +74,7 @@ void clearProxySwitch()
     const bool saved = store->saveSettings();
     Console::writeLine(QObject::tr("The proxy setting is disabled."));
     if (!saved)
-        reportSaveFailure(store);
+        store->showWriteError();
 }
 
 void printProxySettings()

@@ -123,6 +123,13 @@ QString Common::settingsFileName() const
     return QDir::toNativeSeparators(QSettings().fileName());
 }
 
+void Common::showWriteError() const
+{
+    Utils::ErrorMsg(QObject::tr("Settings Error"),
+                    QObject::tr("The settings could not be written to %1.").arg(settingsFileName()),
+                    nullptr);
+}
+
 QString Common::lastErrorString() const
 {
     return errorString(lastError);

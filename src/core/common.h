@@ -30,6 +30,8 @@ public:
     bool saveSettings();
     // The native path of the settings file.
     QString settingsFileName() const;
+    // Tells the user that saveSettings() failed, naming the file.
+    void showWriteError() const;
     QString lastErrorString() const;
 
     // The text of an error code; empty for an unknown code.

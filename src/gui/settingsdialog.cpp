@@ -63,7 +63,9 @@ void SettingsDialog::onOK()
     proxy.setPassword(password);
     proxy.setType(QNetworkProxy::HttpProxy);
     store->proxy = proxy;
-    store->saveSettings();
+    // The values stay in use for this run even when they cannot be saved.
+    if (!store->saveSettings())
+        store->showWriteError();
     accept();
 }
 
