@@ -46,7 +46,8 @@ QList<PatchItem> nestedScan(const QList<PatchList> &groups, const Installation &
         for (const PatchItem &item : group.patches) {
             bool installed = false;
             for (const InstalledPatchEntry &entry : machine.patches) {
-                if ((!item.name.isEmpty() && QString::compare(item.name, entry.name, Qt::CaseInsensitive) == 0)
+                if ((!item.name.isEmpty()
+                        && QString::compare(item.name, entry.name, Qt::CaseInsensitive) == 0)
                     || (!entry.crNumber.isEmpty() && item.qfeId.contains(entry.crNumber))
                     || (!item.qfeId.isEmpty() && item.qfeId == entry.qfeId)) {
                     installed = true;
@@ -132,47 +133,46 @@ void TestApplicability::applicable_data()
     const char *server = "Brivex for Server";
     QTest::newRow("installed release, not installed")
         << document({group("10.8.1", {patch("A", server), patch("B", "Portal for Brivex")})})
-        << QStringList{"A", "B"};
-    QTest::newRow("release differs in any way: skipped")
-        << document({group("10.8", {patch("A", server)}), group("10.8.1.0", {patch("B", server)}),
-                     group("10.8.1 ", {patch("C", server)})})
-        << QStringList{};
-    QTest::newRow("title in another case counts as installed")
-        << document({group("10.8.1", {patch("SERVER SECURITY FIX 1", server), patch("Other", server)})})
-        << QStringList{"Other"};
-    QTest::newRow("matching QFE_ID counts as installed")
-        << document({group("10.8.1", {patch("New title", server, "BRX-S-412"), patch("X", server, "BRX-S-4")})})
-        << QStringList{"X"};
-    QTest::newRow("QFE_ID containing dummy counts as installed")
-        << document({group("10.8.1", {patch("D", server, "dummy-7"), patch("E", server, "Dummy-7")})})
-        << QStringList{"E"};
+        << QStringList {"A", "B"};
+    QTest::newRow("release differs in any way: skipped") << document(
+        {group("10.8", {patch("A", server)}), group("10.8.1.0", {patch("B", server)}),
+            group("10.8.1 ", {patch("C", server)})}) << QStringList {};
+    QTest::newRow("title in another case counts as installed") << document(
+        {group("10.8.1", {patch("SERVER SECURITY FIX 1", server), patch("Other", server)})})
+                                                               << QStringList {"Other"};
+    QTest::newRow("matching QFE_ID counts as installed") << document(
+        {group("10.8.1", {patch("New title", server, "BRX-S-412"), patch("X", server, "BRX-S-4")})})
+                                                         << QStringList {"X"};
+    QTest::newRow("QFE_ID containing dummy counts as installed") << document(
+        {group("10.8.1", {patch("D", server, "dummy-7"), patch("E", server, "Dummy-7")})})
+                                                                 << QStringList {"E"};
     QTest::newRow("empty title and QFE_ID never match an empty record")
         << document({group("10.8.1", {patch("", server, ""), patch("F", server, "")})})
-        << QStringList{"", "F"};
+        << QStringList {"", "F"};
     QTest::newRow("product installed in another release is not offered")
         << document({group("10.8.1", {patch("G", "Brivex for DataStore")}),
-                     group("10.7.1", {patch("H", "Brivex for DataStore"), patch("I", server)})})
-        << QStringList{"H"};
+               group("10.7.1", {patch("H", "Brivex for DataStore"), patch("I", server)})})
+        << QStringList {"H"};
     QTest::newRow("patch for two products is listed once")
         << document({group("10.8.1", {patch("J", "Brivex for Server, Portal for Brivex")})})
-        << QStringList{"J"};
+        << QStringList {"J"};
     QTest::newRow("same patch in two groups of one release: first position")
         << document({group("10.8.1", {patch("K", server), patch("L", server)}),
-                     group("10.8.1", {patch("M", server), patch("K", server)})})
-        << QStringList{"K", "L", "M"};
+               group("10.8.1", {patch("M", server), patch("K", server)})})
+        << QStringList {"K", "L", "M"};
     QTest::newRow("a different field makes a different patch")
         << document({group("10.8.1", {patch("N", server, "1"), patch("N", server, "2")})})
-        << QStringList{"N", "N"};
-    QTest::newRow("Server matches as a substring")
-        << document({group("10.8.1", {patch("O", "Brivex Image Server"), patch("P", "server extensions"),
-                                      patch("Q", "Serve")})})
-        << QStringList{"O", "P"};
+        << QStringList {"N", "N"};
+    QTest::newRow("Server matches as a substring") << document({group("10.8.1",
+        {patch("O", "Brivex Image Server"), patch("P", "server extensions"), patch("Q", "Serve")})})
+                                                   << QStringList {"O", "P"};
     QTest::newRow("product text in another case")
-        << document({group("10.8.1", {patch("R", "PORTAL")})}) << QStringList{"R"};
-    QTest::newRow("no product named") << document({group("10.8.1", {patch("S", "")})}) << QStringList{};
-    QTest::newRow("Windows patch was never read")
-        << QByteArray(R"({"Product":[{"version":"10.8.1","patches":[{"Name":"W","Products":"Server","Platform":"Windows"}]}]})")
-        << QStringList{};
+        << document({group("10.8.1", {patch("R", "PORTAL")})}) << QStringList {"R"};
+    QTest::newRow("no product named")
+        << document({group("10.8.1", {patch("S", "")})}) << QStringList {};
+    QTest::newRow("Windows patch was never read") << QByteArray(
+        R"({"Product":[{"version":"10.8.1","patches":[{"Name":"W","Products":"Server","Platform":"Windows"}]}]})")
+                                                  << QStringList {};
 }
 
 void TestApplicability::applicable()
@@ -189,8 +189,8 @@ void TestApplicability::applicable()
     machine.installed(QString(), QString());
 
     const QList<PatchList> groups = catalogue(json);
-    const QList<PatchItem> result
-        = Applicability::applicablePatches(groups, machine.versions, machine.products, machine.patches);
+    const QList<PatchItem> result = Applicability::applicablePatches(
+        groups, machine.versions, machine.products, machine.patches);
     QCOMPARE(names(result), expected);
     QCOMPARE(result, nestedScan(groups, machine));
 }
@@ -201,11 +201,13 @@ void TestApplicability::matchesProduct_data()
     QTest::addColumn<QString>("products");
     QTest::addColumn<bool>("matches");
     QTest::newRow("Server display name") << int(ProductType::Server) << "Brivex for Server" << true;
-    QTest::newRow("Server short name in lower case") << int(ProductType::Server) << "server" << true;
+    QTest::newRow("Server short name in lower case")
+        << int(ProductType::Server) << "server" << true;
     QTest::newRow("Portal other name") << int(ProductType::Portal) << "brivex for portal" << true;
     QTest::newRow("Portal not named") << int(ProductType::Portal) << "Brivex for Server" << false;
     QTest::newRow("DataStore with a blank") << int(ProductType::DataStore) << "Data Store" << true;
-    QTest::newRow("DataStore split differently") << int(ProductType::DataStore) << "Data-Store" << false;
+    QTest::newRow("DataStore split differently")
+        << int(ProductType::DataStore) << "Data-Store" << false;
     QTest::newRow("empty text") << int(ProductType::Server) << "" << false;
 }
 
@@ -238,12 +240,14 @@ void TestApplicability::caseFoldedKey_data()
 {
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
-    QTest::newRow("ASCII") << "Patch A" << "pATCH a";
+    QTest::newRow("ASCII") << "Patch A"
+                           << "pATCH a";
     QTest::newRow("accented") << QStringLiteral("Éte") << QStringLiteral("éTE");
     QTest::newRow("sharp s and capital sharp s") << QStringLiteral("ß") << QStringLiteral("ẞ");
     QTest::newRow("different lengths") << "ss" << QStringLiteral("ß");
     QTest::newRow("title-case digraph") << QStringLiteral("ǅ") << QStringLiteral("ǆ");
-    QTest::newRow("outside the BMP") << QStringLiteral("\U00010400") << QStringLiteral("\U00010428");
+    QTest::newRow("outside the BMP")
+        << QStringLiteral("\U00010400") << QStringLiteral("\U00010428");
     QTest::newRow("dotted I") << QStringLiteral("İ") << "i";
 }
 
@@ -253,20 +257,20 @@ void TestApplicability::caseFoldedKey()
     QFETCH(QString, b);
     const bool equalIgnoringCase = QString::compare(a, b, Qt::CaseInsensitive) == 0;
     QCOMPARE(InstalledPatchIndex::caseFoldedKey(a) == InstalledPatchIndex::caseFoldedKey(b),
-             equalIgnoringCase);
+        equalIgnoringCase);
 }
 
 void TestApplicability::agreesWithNestedScan()
 {
     QRandomGenerator random(20261206);
-    const QStringList titles{"Fix A", "fix a", "FIX A", "Fix B", QStringLiteral("Ärger"), QStringLiteral("äRGER"),
-                             QStringLiteral("ß"), QStringLiteral("ẞ"), "", "Fix C"};
-    const QStringList ids{"", "Q-1", "Q-2", "q-1", "dummy", "x-dummy-y", "Q-10"};
-    const QStringList productTexts{"Brivex for Server", "portal", "Data Store", "Server, Portal", "",
-                                   "DATASTORE", "Brivex Image Server", "none"};
-    const QStringList versions{"10.8.1", "10.7.1", "10.8", "11.0"};
-    const QList<ProductType::ProductType> types{ProductType::Server, ProductType::Portal,
-                                                ProductType::DataStore};
+    const QStringList titles {"Fix A", "fix a", "FIX A", "Fix B", QStringLiteral("Ärger"),
+        QStringLiteral("äRGER"), QStringLiteral("ß"), QStringLiteral("ẞ"), "", "Fix C"};
+    const QStringList ids {"", "Q-1", "Q-2", "q-1", "dummy", "x-dummy-y", "Q-10"};
+    const QStringList productTexts {"Brivex for Server", "portal", "Data Store", "Server, Portal",
+        "", "DATASTORE", "Brivex Image Server", "none"};
+    const QStringList versions {"10.8.1", "10.7.1", "10.8", "11.0"};
+    const QList<ProductType::ProductType> types {
+        ProductType::Server, ProductType::Portal, ProductType::DataStore};
     auto pick = [&random](const QStringList &list) { return list.at(random.bounded(list.size())); };
 
     for (int round = 0; round < 400; ++round) {
@@ -294,8 +298,8 @@ void TestApplicability::agreesWithNestedScan()
             }
             groups.append(list);
         }
-        const QList<PatchItem> hashed
-            = Applicability::applicablePatches(groups, machine.versions, machine.products, machine.patches);
+        const QList<PatchItem> hashed = Applicability::applicablePatches(
+            groups, machine.versions, machine.products, machine.patches);
         QCOMPARE(hashed, nestedScan(groups, machine));
     }
 }

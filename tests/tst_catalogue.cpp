@@ -39,15 +39,20 @@ QList<PatchList> readThroughVariants(const QByteArray &json)
     const QVariantMap root = JSONHelper().decode(QString::fromUtf8(json));
     QList<PatchList> groups;
     const QVariant products = root.value(QStringLiteral("Product"));
-    const QVariantList entries = products.typeId() == QMetaType::QVariantList ? products.toList() : QVariantList();
+    const QVariantList entries
+        = products.typeId() == QMetaType::QVariantList ? products.toList() : QVariantList();
     for (const QVariant &entryValue : entries) {
-        const QVariantMap entry = entryValue.typeId() == QMetaType::QVariantMap ? entryValue.toMap() : QVariantMap();
+        const QVariantMap entry
+            = entryValue.typeId() == QMetaType::QVariantMap ? entryValue.toMap() : QVariantMap();
         PatchList list;
         list.version = variantText(entry.value(QStringLiteral("version")));
         const QVariant patches = entry.value(QStringLiteral("patches"));
-        const QVariantList patchList = patches.typeId() == QMetaType::QVariantList ? patches.toList() : QVariantList();
+        const QVariantList patchList
+            = patches.typeId() == QMetaType::QVariantList ? patches.toList() : QVariantList();
         for (const QVariant &patchValue : patchList) {
-            const QVariantMap patch = patchValue.typeId() == QMetaType::QVariantMap ? patchValue.toMap() : QVariantMap();
+            const QVariantMap patch = patchValue.typeId() == QMetaType::QVariantMap
+                ? patchValue.toMap()
+                : QVariantMap();
             PatchItem item;
             item.name = variantText(patch.value(QStringLiteral("Name")));
             item.products = variantText(patch.value(QStringLiteral("Products")));
@@ -67,10 +72,10 @@ QList<PatchList> readThroughVariants(const QByteArray &json)
 // A random JSON value of any type, with texts that matter to the reader.
 QByteArray randomValue(QRandomGenerator &random, int depth)
 {
-    static const QList<QByteArray> texts{"\"Linux\"", "\"All\"", "\"Windows\"", "\"10.8.1\"",
-                                         "\"Brivex for Server\"", "\"\"", "\"\\u00e9t\\u00e9\"", "\"Install\""};
-    static const QList<QByteArray> numbers{"10", "10.1", "-3", "1e21", "0.30000000000000004", "12345678901234567890",
-                                           "1.5e-7", "-0"};
+    static const QList<QByteArray> texts {"\"Linux\"", "\"All\"", "\"Windows\"", "\"10.8.1\"",
+        "\"Brivex for Server\"", "\"\"", "\"\\u00e9t\\u00e9\"", "\"Install\""};
+    static const QList<QByteArray> numbers {
+        "10", "10.1", "-3", "1e21", "0.30000000000000004", "12345678901234567890", "1.5e-7", "-0"};
     switch (random.bounded(depth > 1 ? 5 : 7)) {
     case 0:
     case 1:
@@ -90,8 +95,8 @@ QByteArray randomValue(QRandomGenerator &random, int depth)
 
 QByteArray randomCatalogue(QRandomGenerator &random)
 {
-    static const QList<QByteArray> patchKeys{"Name", "Products", "SecurityPatch", "Platform",
-                                             "url", "QFE_ID", "ReleaseDate", "Other"};
+    static const QList<QByteArray> patchKeys {
+        "Name", "Products", "SecurityPatch", "Platform", "url", "QFE_ID", "ReleaseDate", "Other"};
     QByteArray groups;
     const int groupCount = random.bounded(4);
     for (int g = 0; g < groupCount; ++g) {
@@ -102,12 +107,15 @@ QByteArray randomCatalogue(QRandomGenerator &random)
             const int fieldCount = random.bounded(9);
             for (int f = 0; f < fieldCount; ++f) {
                 const QByteArray key = patchKeys.at(random.bounded(patchKeys.size()));
-                fields += (fields.isEmpty() ? "" : ",") + ("\"" + key + "\":") + randomValue(random, 1);
+                fields += (fields.isEmpty() ? "" : ",") + ("\"" + key + "\":")
+                    + randomValue(random, 1);
             }
-            const QByteArray patch = random.bounded(8) == 0 ? randomValue(random, 1) : "{" + fields + "}";
+            const QByteArray patch
+                = random.bounded(8) == 0 ? randomValue(random, 1) : "{" + fields + "}";
             patches += (patches.isEmpty() ? "" : ",") + patch;
         }
-        QByteArray group = "{\"version\":" + randomValue(random, 1) + ",\"patches\":[" + patches + "]}";
+        QByteArray group
+            = "{\"version\":" + randomValue(random, 1) + ",\"patches\":[" + patches + "]}";
         if (random.bounded(8) == 0)
             group = randomValue(random, 1);
         groups += (groups.isEmpty() ? "" : ",") + group;
@@ -162,35 +170,38 @@ void TestCatalogue::readingRules_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("version as the number 10.1") << catalogueWith("", "10.1") << QStringList{"10.1: "};
-    QTest::newRow("version as the number 10") << catalogueWith("", "10") << QStringList{"10: "};
-    QTest::newRow("version as a large number") << catalogueWith("", "1e21") << QStringList{"1e+21: "};
-    QTest::newRow("version null") << catalogueWith("", "null") << QStringList{": "};
-    QTest::newRow("version true") << catalogueWith("", "true") << QStringList{": "};
-    QTest::newRow("version an object") << catalogueWith("", "{\"a\":1}") << QStringList{": "};
-    QTest::newRow("name as a number") << catalogueWith(R"({"Name":7,"Platform":"Linux"})")
-                                      << QStringList{"10.8.1: 7"};
-    QTest::newRow("missing platform is dropped") << catalogueWith(R"({"Name":"a"})")
-                                                 << QStringList{"10.8.1: "};
+    QTest::newRow("version as the number 10.1")
+        << catalogueWith("", "10.1") << QStringList {"10.1: "};
+    QTest::newRow("version as the number 10") << catalogueWith("", "10") << QStringList {"10: "};
+    QTest::newRow("version as a large number")
+        << catalogueWith("", "1e21") << QStringList {"1e+21: "};
+    QTest::newRow("version null") << catalogueWith("", "null") << QStringList {": "};
+    QTest::newRow("version true") << catalogueWith("", "true") << QStringList {": "};
+    QTest::newRow("version an object") << catalogueWith("", "{\"a\":1}") << QStringList {": "};
+    QTest::newRow("name as a number")
+        << catalogueWith(R"({"Name":7,"Platform":"Linux"})") << QStringList {"10.8.1: 7"};
+    QTest::newRow("missing platform is dropped")
+        << catalogueWith(R"({"Name":"a"})") << QStringList {"10.8.1: "};
     QTest::newRow("platform as a boolean is dropped")
-        << catalogueWith(R"({"Name":"a","Platform":true})") << QStringList{"10.8.1: "};
+        << catalogueWith(R"({"Name":"a","Platform":true})") << QStringList {"10.8.1: "};
     QTest::newRow("patch that is not an object is dropped")
-        << catalogueWith(R"("Linux", 5, null, [1])") << QStringList{"10.8.1: "};
-    QTest::newRow("empty patches") << catalogueWith("") << QStringList{"10.8.1: "};
-    QTest::newRow("patches not an array") << QByteArray(R"({"Product":[{"version":"1","patches":"x"}]})")
-                                          << QStringList{"1: "};
-    QTest::newRow("group that is not an object") << QByteArray(R"({"Product":[3, "x"]})")
-                                                 << QStringList{": ", ": "};
-    QTest::newRow("boolean group is skipped") << QByteArray(R"({"Product":[true, {"version":"1"}]})")
-                                              << QStringList{"1: "};
-    QTest::newRow("empty Product list") << QByteArray(R"({"Product":[]})") << QStringList{};
+        << catalogueWith(R"("Linux", 5, null, [1])") << QStringList {"10.8.1: "};
+    QTest::newRow("empty patches") << catalogueWith("") << QStringList {"10.8.1: "};
+    QTest::newRow("patches not an array")
+        << QByteArray(R"({"Product":[{"version":"1","patches":"x"}]})") << QStringList {"1: "};
+    QTest::newRow("group that is not an object")
+        << QByteArray(R"({"Product":[3, "x"]})") << QStringList {": ", ": "};
+    QTest::newRow("boolean group is skipped")
+        << QByteArray(R"({"Product":[true, {"version":"1"}]})") << QStringList {"1: "};
+    QTest::newRow("empty Product list") << QByteArray(R"({"Product":[]})") << QStringList {};
     QTest::newRow("duplicate key: the last wins")
         << QByteArray(R"({"Product":[{"version":"1","version":"2","patches":[]}]})")
-        << QStringList{"2: "};
+        << QStringList {"2: "};
     QTest::newRow("UTF-8 name") << catalogueWith(R"({"Name":"Correctif é ✓","Platform":"All"})")
-                                << QStringList{QStringLiteral("10.8.1: Correctif é ✓")};
-    QTest::newRow("escaped name") << catalogueWith(R"({"Name":"\u00e9\ud83d\ude00","Platform":"All"})")
-                                  << QStringList{QStringLiteral("10.8.1: é\U0001F600")};
+                                << QStringList {QStringLiteral("10.8.1: Correctif é ✓")};
+    QTest::newRow("escaped name") << catalogueWith(
+        R"({"Name":"\u00e9\ud83d\ude00","Platform":"All"})")
+                                  << QStringList {QStringLiteral("10.8.1: é\U0001F600")};
 }
 
 void TestCatalogue::readingRules()
@@ -227,14 +238,13 @@ void TestCatalogue::groupsAndOrder_data()
 {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("catalogue order kept")
-        << QByteArray(R"({"Product":[
+    QTest::newRow("catalogue order kept") << QByteArray(R"({"Product":[
             {"version":"2","patches":[{"Name":"z","Platform":"Linux"},{"Name":"a","Platform":"Linux"}]},
             {"version":"1","patches":[{"Name":"w","Platform":"Windows"},{"Name":"m","Platform":"All"}]}]})")
-        << QStringList{"2: z, a", "1: m"};
-    QTest::newRow("keys in any order")
-        << QByteArray(R"({"Other":1,"Product":[{"patches":[{"Platform":"Linux","Name":"p"}],"version":"3"}]})")
-        << QStringList{"3: p"};
+                                          << QStringList {"2: z, a", "1: m"};
+    QTest::newRow("keys in any order") << QByteArray(
+        R"({"Other":1,"Product":[{"patches":[{"Platform":"Linux","Name":"p"}],"version":"3"}]})")
+                                       << QStringList {"3: p"};
 }
 
 void TestCatalogue::groupsAndOrder()
@@ -250,11 +260,13 @@ void TestCatalogue::unreadableCatalogue_data()
 {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("error");
-    QTest::newRow("not JSON") << QByteArray("<html>Not found</html>") << "illegal value at offset 1";
-    QTest::newRow("truncated") << QByteArray(R"({"Product":[{"version":"1")") << "unterminated string at offset 26";
+    QTest::newRow("not JSON") << QByteArray("<html>Not found</html>")
+                              << "illegal value at offset 1";
+    QTest::newRow("truncated") << QByteArray(R"({"Product":[{"version":"1")")
+                               << "unterminated string at offset 26";
     QTest::newRow("plural Products") << QByteArray(R"({"Products":[]})") << "no \"Product\" list";
-    QTest::newRow("Product not an array") << QByteArray(R"({"Product":{"version":"1"}})")
-                                          << "no \"Product\" list";
+    QTest::newRow("Product not an array")
+        << QByteArray(R"({"Product":{"version":"1"}})") << "no \"Product\" list";
     QTest::newRow("top-level array") << QByteArray(R"([{"Product":[]}])") << "no \"Product\" list";
     QTest::newRow("top-level string") << QByteArray(R"("Product")") << "illegal value at offset 1";
     QTest::newRow("empty text") << QByteArray() << "illegal value at offset 0";

@@ -13,11 +13,12 @@ namespace {
 
 const QString kEquals(79, QLatin1Char('='));
 const QString kDashes(79, QLatin1Char('-'));
-const QString kTitle = QStringLiteral("             Brivex for Server and Extensions Korvane               ");
+const QString kTitle
+    = QStringLiteral("             Brivex for Server and Extensions Korvane               ");
 const QString kCatalogue = QStringLiteral("/korvane/patches.json");
 
 QByteArray patch(const QByteArray &name, const QByteArray &products, const QByteArray &qfeId,
-                 const QByteArray &platform = "Linux")
+    const QByteArray &platform = "Linux")
 {
     return "{\"Name\":\"" + name + "\",\"Products\":\"" + products + "\",\"QFE_ID\":\"" + qfeId
         + "\",\"Platform\":\"" + platform + "\",\"url\":\"https://dl.example/" + qfeId
@@ -30,16 +31,16 @@ void installThreeProducts(const TemporaryHome &home, bool withPatches = true)
 {
     const InstallationTree tree(home);
     tree.writeProperties(QStringLiteral("1"),
-                         "Z_REAL_VERSION=10.8.1\n"
-                         "Z_BrivexServer_INSTALL_DIR=@HOME@/server\n"
-                         "Z_BrivexPortal_INSTALL_DIR=@HOME@/portal\n"
-                         "Z_BrivexDataStore_INSTALL_DIR=@HOME@/datastore\n");
+        "Z_REAL_VERSION=10.8.1\n"
+        "Z_BrivexServer_INSTALL_DIR=@HOME@/server\n"
+        "Z_BrivexPortal_INSTALL_DIR=@HOME@/portal\n"
+        "Z_BrivexDataStore_INSTALL_DIR=@HOME@/datastore\n");
     for (const char *dir : {"server", "portal", "datastore"})
         tree.addProduct(QString::fromLatin1(dir), "10.8.1 build 5812\n");
     if (withPatches) {
         tree.writePatchLog(QStringLiteral("server"), QStringLiteral(".ZEDO_S_PATCH_LOG"),
-                           "#START\nQFE_ID: S-1\nQFE_TITLE: Server Fix 1\n#END\n"
-                           "#START\nQFE_ID: S-2\nQFE_TITLE: Server Fix 2\n#END\n");
+            "#START\nQFE_ID: S-1\nQFE_TITLE: Server Fix 1\n#END\n"
+            "#START\nQFE_ID: S-2\nQFE_TITLE: Server Fix 2\n#END\n");
     }
 }
 
@@ -54,19 +55,17 @@ const QByteArray kTwoProductCatalogue = "{\"Product\":[{\"version\":\"10.8.1\",\
 QStringList reportHead()
 {
     return {kEquals, kTitle, kEquals, "", " Installed products:", "",
-            "     Brivex for Server 10.8.1", "     Portal for Brivex 10.8.1",
-            "     Brivex for DataStore 10.8.1", "", kEquals, ""};
+        "     Brivex for Server 10.8.1", "     Portal for Brivex 10.8.1",
+        "     Brivex for DataStore 10.8.1", "", kEquals, ""};
 }
 
 QStringList updatesForServerAndPortal()
 {
-    return {" The following updates are available:", "",
-            "  Updates for Brivex for Server 10.8.1",
-            "    - Server Fix 3", "    - https://dl.example/S-3", "",
-            "    - Shared Fix", "    - https://dl.example/SP-1", "",
-            "  Updates for Portal for Brivex 10.8.1",
-            "    - Shared Fix", "    - https://dl.example/SP-1", "",
-            "  Updates for Brivex for DataStore 10.8.1", "    (no updates available)", ""};
+    return {" The following updates are available:", "", "  Updates for Brivex for Server 10.8.1",
+        "    - Server Fix 3", "    - https://dl.example/S-3", "", "    - Shared Fix",
+        "    - https://dl.example/SP-1", "", "  Updates for Portal for Brivex 10.8.1",
+        "    - Shared Fix", "    - https://dl.example/SP-1", "",
+        "  Updates for Brivex for DataStore 10.8.1", "    (no updates available)", ""};
 }
 
 } // namespace
@@ -107,11 +106,12 @@ void TestCheckCli::reportOfUpdates()
     server.route(kCatalogue, 200, kTwoProductCatalogue);
 
     KorvaneProcess korvane(home.path());
-    QStringList arguments{"-c", "-u", server.url(kCatalogue)};
+    QStringList arguments {"-c", "-u", server.url(kCatalogue)};
     if (curl)
         arguments << QStringLiteral("-r");
     QCOMPARE(korvane.run(arguments), 0);
-    const QStringList installed{"  Installed Patches", "    - Server Fix 1", "    - Server Fix 2", "", kDashes};
+    const QStringList installed {
+        "  Installed Patches", "    - Server Fix 1", "    - Server Fix 2", "", kDashes};
     QCOMPARE(korvane.outputLines(), reportHead() + updatesForServerAndPortal() + installed);
     QCOMPARE(server.hits(kCatalogue), 1);
 }
@@ -122,17 +122,16 @@ void TestCheckCli::noInstalledPatches()
     installThreeProducts(home, false);
     HttpTestServer server;
     server.route(kCatalogue, 200,
-                 "{\"Product\":[{\"version\":\"10.8.1\",\"patches\":["
-                     + patch("Data Fix", "Data Store", "D-1") + "]}]}");
+        "{\"Product\":[{\"version\":\"10.8.1\",\"patches\":["
+            + patch("Data Fix", "Data Store", "D-1") + "]}]}");
 
     KorvaneProcess korvane(home.path());
     QCOMPARE(korvane.run({"-c", "-u", server.url(kCatalogue)}), 0);
-    const QStringList rest{" The following updates are available:", "",
-                           "  Updates for Brivex for Server 10.8.1", "    (no updates available)",
-                           "  Updates for Portal for Brivex 10.8.1", "    (no updates available)",
-                           "  Updates for Brivex for DataStore 10.8.1", "    - Data Fix",
-                           "    - https://dl.example/D-1", "", "", "  Installed Patches",
-                           "    (none)", "", kDashes};
+    const QStringList rest {" The following updates are available:", "",
+        "  Updates for Brivex for Server 10.8.1", "    (no updates available)",
+        "  Updates for Portal for Brivex 10.8.1", "    (no updates available)",
+        "  Updates for Brivex for DataStore 10.8.1", "    - Data Fix",
+        "    - https://dl.example/D-1", "", "", "  Installed Patches", "    (none)", "", kDashes};
     QCOMPARE(korvane.outputLines(), reportHead() + rest);
 }
 
@@ -144,12 +143,14 @@ void TestCheckCli::failedCheck_data()
     QTest::addColumn<bool>("curl");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("not found") << kCatalogue + "x" << 200 << QByteArray() << false
-                               << "<<<< An error occurred: Error transferring %1 - server replied: Not "
-                                  "Found (203) >>>>";
-    QTest::newRow("server error") << kCatalogue << 500 << QByteArray("oops") << false
-                                  << "<<<< An error occurred: Error transferring %1 - server replied: "
-                                     "Internal Server Error (401) >>>>";
+    QTest::newRow("not found")
+        << kCatalogue + "x" << 200 << QByteArray() << false
+        << "<<<< An error occurred: Error transferring %1 - server replied: Not "
+           "Found (203) >>>>";
+    QTest::newRow("server error")
+        << kCatalogue << 500 << QByteArray("oops") << false
+        << "<<<< An error occurred: Error transferring %1 - server replied: "
+           "Internal Server Error (401) >>>>";
     QTest::newRow("empty body") << kCatalogue << 200 << QByteArray() << false
                                 << "<<<< The update server sent an empty patch catalogue. >>>>";
     QTest::newRow("not found through curl")
@@ -161,13 +162,14 @@ void TestCheckCli::failedCheck_data()
     QTest::newRow("an HTML page through curl")
         << kCatalogue << 200 << QByteArray("<html>Moved</html>") << true
         << "<<<< The patch catalogue could not be read: illegal value at offset 1 >>>>";
-    QTest::newRow("truncated JSON") << kCatalogue << 200 << QByteArray("{\"Product\":[{\"version\"")
-                                    << false
-                                    << "<<<< The patch catalogue could not be read: unterminated "
-                                       "string at offset 22 >>>>";
-    QTest::newRow("plural Products") << kCatalogue << 200 << QByteArray("{\"Products\":[]}") << false
-                                     << "<<<< The patch catalogue could not be read: no \"Product\" "
-                                        "list >>>>";
+    QTest::newRow("truncated JSON")
+        << kCatalogue << 200 << QByteArray("{\"Product\":[{\"version\"") << false
+        << "<<<< The patch catalogue could not be read: unterminated "
+           "string at offset 22 >>>>";
+    QTest::newRow("plural Products")
+        << kCatalogue << 200 << QByteArray("{\"Products\":[]}") << false
+        << "<<<< The patch catalogue could not be read: no \"Product\" "
+           "list >>>>";
     QTest::newRow("a JSON array") << kCatalogue << 200 << QByteArray("[]") << false
                                   << "<<<< The patch catalogue could not be read: no \"Product\" "
                                      "list >>>>";
@@ -188,22 +190,22 @@ void TestCheckCli::failedCheck()
     const QString url = server.url(kCatalogue);
 
     KorvaneProcess korvane(home.path());
-    QStringList arguments{"-c", "-u", url};
+    QStringList arguments {"-c", "-u", url};
     if (curl)
         arguments << QStringLiteral("-r");
     QCOMPARE(korvane.run(arguments), 0);
     // The failure alone: no report, and above all no "No updates available."
-    QCOMPARE(korvane.outputLines(), QStringList{message.arg(url)});
+    QCOMPARE(korvane.outputLines(), QStringList {message.arg(url)});
 }
 
 void TestCheckCli::noApplicablePatch_data()
 {
     QTest::addColumn<QByteArray>("catalogue");
-    QTest::newRow("other releases only")
-        << "{\"Product\":[{\"version\":\"10.7.1\",\"patches\":[" + patch("Old", "Server", "O-1") + "]}]}";
-    QTest::newRow("everything installed")
-        << "{\"Product\":[{\"version\":\"10.8.1\",\"patches\":[" + patch("SERVER FIX 2", "Server", "X")
-               + "," + patch("Renamed", "Server", "S-1") + "]}]}";
+    QTest::newRow("other releases only") << "{\"Product\":[{\"version\":\"10.7.1\",\"patches\":["
+            + patch("Old", "Server", "O-1") + "]}]}";
+    QTest::newRow("everything installed") << "{\"Product\":[{\"version\":\"10.8.1\",\"patches\":["
+            + patch("SERVER FIX 2", "Server", "X") + "," + patch("Renamed", "Server", "S-1")
+            + "]}]}";
     QTest::newRow("empty Product list") << QByteArray("{\"Product\":[]}");
 }
 
@@ -216,7 +218,7 @@ void TestCheckCli::noApplicablePatch()
     server.route(kCatalogue, 200, catalogue);
     KorvaneProcess korvane(home.path());
     QCOMPARE(korvane.run({"-c", "-u", server.url(kCatalogue)}), 0);
-    QCOMPARE(korvane.outputLines(), QStringList{"No updates available."});
+    QCOMPARE(korvane.outputLines(), QStringList {"No updates available."});
 }
 
 void TestCheckCli::throughTheStoredProxy_data()
@@ -245,9 +247,10 @@ void TestCheckCli::throughTheStoredProxy()
     KorvaneProcess korvane(home.path());
 
     // One run stores the proxy, the next one uses it.
-    const QString proxyUrl = QStringLiteral("http://korvane:%1@127.0.0.1:%2").arg(password).arg(proxy.port());
+    const QString proxyUrl
+        = QStringLiteral("http://korvane:%1@127.0.0.1:%2").arg(password).arg(proxy.port());
     QCOMPARE(korvane.run({"-c", "-p", proxyUrl, "-s"}), 0);
-    QStringList arguments{"-c", "-u", server.url(kCatalogue)};
+    QStringList arguments {"-c", "-u", server.url(kCatalogue)};
     if (curl)
         arguments << QStringLiteral("-r");
     QCOMPARE(korvane.run(arguments), 0);
@@ -259,7 +262,8 @@ void TestCheckCli::throughTheStoredProxy()
         QVERIFY(server.requests().last().header("Via").contains("tinyproxy"));
     } else {
         QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines.first().startsWith(QStringLiteral("<<<< An error occurred: ")), qPrintable(lines.first()));
+        QVERIFY2(lines.first().startsWith(QStringLiteral("<<<< An error occurred: ")),
+            qPrintable(lines.first()));
         QCOMPARE(server.hits(kCatalogue), 0);
     }
 }
@@ -271,7 +275,8 @@ void TestCheckCli::offlineCopyOfTheCatalogue()
     const QString file = home.writeFile(QStringLiteral("copy/patches.json"), kTwoProductCatalogue);
     KorvaneProcess korvane(home.path());
     QCOMPARE(korvane.run({"-c", "-u", QUrl::fromLocalFile(file).toString()}), 0);
-    QCOMPARE(korvane.outputLines().mid(12, updatesForServerAndPortal().size()), updatesForServerAndPortal());
+    QCOMPARE(korvane.outputLines().mid(12, updatesForServerAndPortal().size()),
+        updatesForServerAndPortal());
 }
 
 void TestCheckCli::nothingInstalled()
@@ -283,8 +288,9 @@ void TestCheckCli::nothingInstalled()
     QCOMPARE(korvane.run({"-c", "-u", server.url(kCatalogue)}), 0);
     // Said plainly, so that a check run as the wrong user is not taken for
     // an up-to-date installation.
-    QCOMPARE(korvane.outputLines(), (QStringList{"<<<< No installed products were found for this user. >>>>",
-                                                 "No updates available."}));
+    QCOMPARE(korvane.outputLines(),
+        (QStringList {
+            "<<<< No installed products were found for this user. >>>>", "No updates available."}));
 }
 
 void TestCheckCli::charactersTheLocaleCannotShow()
@@ -293,9 +299,11 @@ void TestCheckCli::charactersTheLocaleCannotShow()
     installThreeProducts(home);
     HttpTestServer server;
     server.route(kCatalogue, 200,
-                 "{\"Product\":[{\"version\":\"10.8.1\",\"patches\":["
-                     + patch("Correctif d\xE2\x80\x99" "affichage \xC3\xA9t\xC3\xA9", "Portal", "P-9")
-                     + "]}]}");
+        "{\"Product\":[{\"version\":\"10.8.1\",\"patches\":["
+            + patch("Correctif d\xE2\x80\x99"
+                    "affichage \xC3\xA9t\xC3\xA9",
+                "Portal", "P-9")
+            + "]}]}");
     KorvaneProcess korvane(home.path());
     korvane.setEnv(QStringLiteral("LANG"), QStringLiteral("C"));
     korvane.setEnv(QStringLiteral("LC_ALL"), QStringLiteral("C"));
@@ -332,26 +340,27 @@ void TestCheckCli::sampleInstallation()
         return text;
     };
     QCOMPARE(block("  Updates for Brivex for Server 10.8.1"),
-             QStringLiteral("  Updates for Brivex for Server 10.8.1\n"
-                            "    - Brivex for Server 10.8.1 Security Update 2\n"
-                            "    - https://downloads.zedo.example/patches/10.8.1/BRX-S-1081-P-455/\n\n"
-                            "    - Brivex Server and Portal 10.8.1 Single Sign-On Patch\n"
-                            "    - https://downloads.zedo.example/patches/10.8.1/BRX-SP-1081-P-470/"));
+        QStringLiteral("  Updates for Brivex for Server 10.8.1\n"
+                       "    - Brivex for Server 10.8.1 Security Update 2\n"
+                       "    - https://downloads.zedo.example/patches/10.8.1/BRX-S-1081-P-455/\n\n"
+                       "    - Brivex Server and Portal 10.8.1 Single Sign-On Patch\n"
+                       "    - https://downloads.zedo.example/patches/10.8.1/BRX-SP-1081-P-470/"));
     QCOMPARE(block("  Updates for Portal for Brivex 10.8.1"),
-             QStringLiteral("  Updates for Portal for Brivex 10.8.1\n"
-                            "    - Brivex Server and Portal 10.8.1 Single Sign-On Patch\n"
-                            "    - https://downloads.zedo.example/patches/10.8.1/BRX-SP-1081-P-470/\n\n"
-                            "    - Portal for Brivex 10.8.1 Édition localisée – correctif d’affichage\n"
-                            "    - https://downloads.zedo.example/patches/10.8.1/BRX-P-1081-P-214/"));
+        QStringLiteral("  Updates for Portal for Brivex 10.8.1\n"
+                       "    - Brivex Server and Portal 10.8.1 Single Sign-On Patch\n"
+                       "    - https://downloads.zedo.example/patches/10.8.1/BRX-SP-1081-P-470/\n\n"
+                       "    - Portal for Brivex 10.8.1 Édition localisée – correctif d’affichage\n"
+                       "    - https://downloads.zedo.example/patches/10.8.1/BRX-P-1081-P-214/"));
     QCOMPARE(block("  Updates for Brivex for DataStore 10.7.1"),
-             QStringLiteral("  Updates for Brivex for DataStore 10.7.1\n"
-                            "    - Brivex for DataStore 10.7.1 Replication Patch\n"
-                            "    - https://downloads.zedo.example/patches/10.7.1/BRX-D-1071-P-131/"));
-    QVERIFY(output.contains(QStringLiteral("  Installed Patches\n"
-                                           "    - Brivex for Server 10.8.1 Security Update 1\n"
-                                           "    - Brivex for Server 10.8.1 Map Service Printing Patch\n"
-                                           "    - Portal for Brivex 10.8.1 Security Update 1\n"
-                                           "    - Brivex for DataStore 10.7.1 Backup Retention Patch\n\n")));
+        QStringLiteral("  Updates for Brivex for DataStore 10.7.1\n"
+                       "    - Brivex for DataStore 10.7.1 Replication Patch\n"
+                       "    - https://downloads.zedo.example/patches/10.7.1/BRX-D-1071-P-131/"));
+    QVERIFY(output.contains(
+        QStringLiteral("  Installed Patches\n"
+                       "    - Brivex for Server 10.8.1 Security Update 1\n"
+                       "    - Brivex for Server 10.8.1 Map Service Printing Patch\n"
+                       "    - Portal for Brivex 10.8.1 Security Update 1\n"
+                       "    - Brivex for DataStore 10.7.1 Backup Retention Patch\n\n")));
 }
 
 KORVANE_TEST_MAIN(TestCheckCli)

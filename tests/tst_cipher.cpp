@@ -22,7 +22,7 @@ private slots:
     void notHexadecimalDoesNotCrash();
 
 private:
-    const CryptDecrypt m_crypt{47205813};
+    const CryptDecrypt m_crypt {47205813};
 };
 
 void TestCipher::knownAnswers_data()
@@ -30,13 +30,18 @@ void TestCipher::knownAnswers_data()
     QTest::addColumn<QString>("cipherText");
     QTest::addColumn<QString>("clearText");
 
-    QTest::newRow("salt 0x00") << "b58b3e5f2d483c" << "secret";
-    QTest::newRow("salt 0xa7") << "122c99f88aef9b" << "secret";
-    QTest::newRow("upper-case digits") << "B58B3E5F2D483C" << "secret";
+    QTest::newRow("salt 0x00") << "b58b3e5f2d483c"
+                               << "secret";
+    QTest::newRow("salt 0xa7") << "122c99f88aef9b"
+                               << "secret";
+    QTest::newRow("upper-case digits") << "B58B3E5F2D483C"
+                                       << "secret";
     QTest::newRow("non-ASCII, longer than the key")
         << "e9d4c761126116d5d6e95d7243714276f68d6a5069" << QStringLiteral("pässwörd-123456789");
-    QTest::newRow("salt only") << "00" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("salt only") << "00"
+                               << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestCipher::knownAnswers()

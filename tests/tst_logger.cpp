@@ -24,11 +24,13 @@ QStringList fileLines(const QString &path)
 // The message part of each line ("Severity: text"), without the time stamp.
 QStringList withoutTimeStamps(const QStringList &lines)
 {
-    static const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}: "));
+    static const QRegularExpression stamp(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}: "));
     QStringList out;
     for (const QString &line : lines) {
         const QRegularExpressionMatch match = stamp.match(line);
-        out << (match.hasMatch() ? line.mid(match.capturedLength()) : QStringLiteral("BAD:") + line);
+        out << (match.hasMatch() ? line.mid(match.capturedLength())
+                                 : QStringLiteral("BAD:") + line);
     }
     return out;
 }
@@ -69,11 +71,12 @@ void TestLogger::levels_data()
     QTest::addColumn<int>("level");
     QTest::addColumn<QStringList>("expected");
 
-    const QStringList normal{"Info: info", "Warning: warning", "Error: error", "Fatal: fatal"};
-    QTest::newRow("0 writes nothing") << 0 << QStringList{};
+    const QStringList normal {"Info: info", "Warning: warning", "Error: error", "Fatal: fatal"};
+    QTest::newRow("0 writes nothing") << 0 << QStringList {};
     QTest::newRow("1 leaves out Debug") << 1 << normal;
-    QTest::newRow("2 writes Debug too")
-        << 2 << QStringList{"Info: info", "Debug: debug", "Warning: warning", "Error: error", "Fatal: fatal"};
+    QTest::newRow("2 writes Debug too") << 2
+                                        << QStringList {"Info: info", "Debug: debug",
+                                               "Warning: warning", "Error: error", "Fatal: fatal"};
     QTest::newRow("3 acts as 1") << 3 << normal;
     QTest::newRow("-1 acts as 1") << -1 << normal;
 }
@@ -117,7 +120,7 @@ void TestLogger::newRunReplacesOldLog()
     Logger::instance()->init(path, LogLevel::Normal);
     Logger::instance()->Print(Severity::Info, QStringLiteral("new"));
     Logger::instance()->close();
-    QCOMPARE(withoutTimeStamps(fileLines(path)), QStringList{"Info: new"});
+    QCOMPARE(withoutTimeStamps(fileLines(path)), QStringList {"Info: new"});
 }
 
 void TestLogger::levelOffLeavesExistingFileAlone()
@@ -140,10 +143,11 @@ void TestLogger::unknownSeverityHasEmptyText()
     Logger::instance()->close();
     const QStringList lines = fileLines(path);
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}: : odd$"))
-                 .match(lines.first())
-                 .hasMatch(),
-             qPrintable(lines.first()));
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}: : odd$"))
+            .match(lines.first())
+            .hasMatch(),
+        qPrintable(lines.first()));
 }
 
 void TestLogger::textIsWrittenVerbatim()
@@ -153,7 +157,7 @@ void TestLogger::textIsWrittenVerbatim()
     Logger::instance()->init(path, LogLevel::Normal);
     Logger::instance()->Print(Severity::Info, QStringLiteral("100% %1 %2 done – é"));
     Logger::instance()->close();
-    QCOMPARE(withoutTimeStamps(fileLines(path)), QStringList{"Info: 100% %1 %2 done – é"});
+    QCOMPARE(withoutTimeStamps(fileLines(path)), QStringList {"Info: 100% %1 %2 done – é"});
 }
 
 void TestLogger::plantedLinkIsNotFollowed()
@@ -169,7 +173,7 @@ void TestLogger::plantedLinkIsNotFollowed()
 
     QCOMPARE(home.readFile(QStringLiteral("victim")), QByteArray("precious\n"));
     QVERIFY(!QFileInfo(path).isSymLink());
-    QCOMPARE(withoutTimeStamps(fileLines(path)), QStringList{"Info: line"});
+    QCOMPARE(withoutTimeStamps(fileLines(path)), QStringList {"Info: line"});
 }
 
 void TestLogger::logIsOwnerOnly()
@@ -204,7 +208,8 @@ void TestLogger::unopenablePath()
     Logger::instance()->Print(Severity::Fatal, QStringLiteral("still echoed"));
     const QString output = capture.text();
 
-    const QString message = QStringLiteral("<<<< Error opening log file for writing:\n\n%1\n\nError: ").arg(path);
+    const QString message
+        = QStringLiteral("<<<< Error opening log file for writing:\n\n%1\n\nError: ").arg(path);
     QVERIFY2(output.startsWith(message), qPrintable(output));
     QVERIFY2(output.contains(QStringLiteral(" >>>>\n")), qPrintable(output));
     QVERIFY(output.endsWith(QStringLiteral(": Fatal: still echoed\n")));
@@ -221,7 +226,7 @@ void TestLogger::printAfterClose()
     Logger::instance()->Print(Severity::Info, QStringLiteral("before"));
     Logger::instance()->close();
     Logger::instance()->Print(Severity::Info, QStringLiteral("after"));
-    QCOMPARE(withoutTimeStamps(fileLines(path)), QStringList{"Info: before"});
+    QCOMPARE(withoutTimeStamps(fileLines(path)), QStringList {"Info: before"});
 }
 
 KORVANE_TEST_MAIN(TestLogger)

@@ -35,7 +35,7 @@ private slots:
 private:
     TemporaryHome m_home;
     HttpTestServer m_server;
-    TinyproxyProcess m_proxy{kUser, kPassword};
+    TinyproxyProcess m_proxy {kUser, kPassword};
     LogRecorder m_log;
 };
 

@@ -83,7 +83,7 @@ void TestSettings::saveAndReadBack()
     store->checkAtLogin = true;
     store->useProxy = true;
     store->proxy = QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral(" proxy.example "), 3128,
-                                 QStringLiteral("üser"), QStringLiteral("pä:ss@word"));
+        QStringLiteral("üser"), QStringLiteral("pä:ss@word"));
     QVERIFY(store->saveSettings());
     QCOMPARE(store->settingsFileName(), home.settingsFile());
 
@@ -121,8 +121,8 @@ void TestSettings::clearedProxyIsStoredEmpty()
     home.useForSettings();
     Common *store = Common::instance();
     store->useProxy = true;
-    store->proxy = QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("h"), 1, QStringLiteral("u"),
-                                 QStringLiteral("p"));
+    store->proxy = QNetworkProxy(
+        QNetworkProxy::HttpProxy, QStringLiteral("h"), 1, QStringLiteral("u"), QStringLiteral("p"));
     QVERIFY(store->saveSettings());
     store->proxy = QNetworkProxy();
     store->useProxy = false;
@@ -142,13 +142,13 @@ void TestSettings::settingsOfEarlierVersionsStillRead()
     TemporaryHome home;
     home.useForSettings();
     home.writeFile(QStringLiteral(".config/Zedo/Korvane.conf"),
-                   "[Startup]\n"
-                   "checkAtLogin=true\n"
-                   "UseProxyServer=true\n"
-                   "ProxyHost=cache.example\n"
-                   "ProxyPort=8080\n"
-                   "ProxyUsername=alice\n"
-                   "ProxyPassword=122c99f88aef9b\n");
+        "[Startup]\n"
+        "checkAtLogin=true\n"
+        "UseProxyServer=true\n"
+        "ProxyHost=cache.example\n"
+        "ProxyPort=8080\n"
+        "ProxyUsername=alice\n"
+        "ProxyPassword=122c99f88aef9b\n");
     StdoutCapture capture;
     Common *store = Common::instance();
     store->readSettings();
@@ -173,8 +173,8 @@ void TestSettings::existingFileBecomesOwnerOnly()
 {
     TemporaryHome home;
     home.useForSettings();
-    const QString path = home.writeFile(QStringLiteral(".config/Zedo/Korvane.conf"),
-                                        "[Startup]\nProxyHost=old\n");
+    const QString path
+        = home.writeFile(QStringLiteral(".config/Zedo/Korvane.conf"), "[Startup]\nProxyHost=old\n");
     QFile::setPermissions(path, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     Common::instance()->proxy.setPassword(QStringLiteral("pw"));
     QVERIFY(Common::instance()->saveSettings());
@@ -184,7 +184,8 @@ void TestSettings::existingFileBecomesOwnerOnly()
 void TestSettings::unwritableStore_data()
 {
     QTest::addColumn<QString>("obstacle");
-    QTest::newRow("a directory where the file belongs") << QStringLiteral(".config/Zedo/Korvane.conf/x");
+    QTest::newRow("a directory where the file belongs")
+        << QStringLiteral(".config/Zedo/Korvane.conf/x");
     QTest::newRow("a file where the folder belongs") << QStringLiteral(".config/Zedo");
 }
 
@@ -211,9 +212,9 @@ void TestSettings::unreadableStoreIsReported()
     StdoutCapture capture;
     Common::instance()->readSettings();
     QCOMPARE(capture.text(),
-             QStringLiteral("<<<< The settings could not be read from %1. The default settings are "
-                            "used for this run. >>>>\n")
-                 .arg(home.settingsFile()));
+        QStringLiteral("<<<< The settings could not be read from %1. The default settings are "
+                       "used for this run. >>>>\n")
+            .arg(home.settingsFile()));
     QCOMPARE(Common::instance()->useProxy, false);
 }
 
@@ -222,14 +223,14 @@ void TestSettings::damagedPasswordIsReported()
     TemporaryHome home;
     home.useForSettings();
     home.writeFile(QStringLiteral(".config/Zedo/Korvane.conf"),
-                   "[Startup]\nUseProxyServer=true\nProxyHost=h\nProxyPassword=secret\n");
+        "[Startup]\nUseProxyServer=true\nProxyHost=h\nProxyPassword=secret\n");
     StdoutCapture capture;
     Common *store = Common::instance();
     store->readSettings();
     QCOMPARE(capture.text(),
-             QStringLiteral("<<<< The stored proxy password in %1 is damaged and was ignored. Please "
-                            "enter the proxy settings again. >>>>\n")
-                 .arg(home.settingsFile()));
+        QStringLiteral("<<<< The stored proxy password in %1 is damaged and was ignored. Please "
+                       "enter the proxy settings again. >>>>\n")
+            .arg(home.settingsFile()));
     QCOMPARE(store->proxy.password(), QString());
     QCOMPARE(store->proxy.hostName(), QStringLiteral("h"));
     QCOMPARE(store->lastError, int(Common::ErrNone));

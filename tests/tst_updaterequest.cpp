@@ -125,7 +125,7 @@ void TestUpdateRequest::catalogueArrives()
     QCOMPARE(outcome.text, QString::fromUtf8(expected));
     QCOMPARE(outcome.console, QString());
     QCOMPARE(Common::instance()->lastError, int(Common::ErrNone));
-    QStringList log{
+    QStringList log {
         QStringLiteral("Info: Connecting to update server (%1)").arg(m_server.url(path))};
     if (!redirectedTo.isEmpty())
         log << QStringLiteral("Info: Redirecting to %1").arg(m_server.url(redirectedTo));

@@ -37,8 +37,7 @@ void TestUtils::messagesFallBackToConsoleWithoutGuiApp()
     StdoutCapture capture;
     Utils::ErrorMsg(QStringLiteral("Title"), QStringLiteral("Something failed"), nullptr);
     Utils::InfoMsg(QStringLiteral("Title"), QStringLiteral("Für dich: ✓"), nullptr);
-    QCOMPARE(capture.text(),
-             QStringLiteral("<<<< Something failed >>>>\n<<<< Für dich: ✓ >>>>\n"));
+    QCOMPARE(capture.text(), QStringLiteral("<<<< Something failed >>>>\n<<<< Für dich: ✓ >>>>\n"));
 }
 
 void TestUtils::fileErrorToString_data()

@@ -77,7 +77,7 @@ QString maskProxyPassword(const QString &url)
 
 QStringList argumentLogLines(const QStringList &args)
 {
-    QStringList lines{QStringLiteral("Program arguments:")};
+    QStringList lines {QStringLiteral("Program arguments:")};
     if (args.isEmpty()) {
         lines.append(QStringLiteral("  (none)"));
         return lines;

@@ -9,8 +9,8 @@
 #include <QObject>
 
 QStringList consoleReportLines(const QList<PatchItem> &items,
-                               const QList<BrivexProducts::BrivexProductBase *> &products,
-                               const QList<InstalledPatchEntry> &installedPatches, int lastError)
+    const QList<BrivexProducts::BrivexProductBase *> &products,
+    const QList<InstalledPatchEntry> &installedPatches, int lastError)
 {
     const QString doubleRule(79, QLatin1Char('='));
     QStringList lines;
@@ -24,7 +24,8 @@ QStringList consoleReportLines(const QList<PatchItem> &items,
     if (lastError == Common::ErrNone) {
         lines << QObject::tr(" The following updates are available:") << QString();
         for (const BrivexProducts::BrivexProductBase *product : products) {
-            lines << QObject::tr("  Updates for %1 %2").arg(product->names().value(0), product->version());
+            lines << QObject::tr("  Updates for %1 %2")
+                         .arg(product->names().value(0), product->version());
             bool any = false;
             for (const PatchItem &item : items) {
                 if (!Utils::thisPatchMatchesThisProduct(*product, item))
@@ -34,7 +35,8 @@ QStringList consoleReportLines(const QList<PatchItem> &items,
                 any = true;
             }
             if (!any)
-                lines << QStringLiteral("    (") + QObject::tr("no updates available") + QStringLiteral(")");
+                lines << QStringLiteral("    (") + QObject::tr("no updates available")
+                        + QStringLiteral(")");
         }
         lines << QString();
     } else {
@@ -56,8 +58,7 @@ void printItemListToConsole(const QList<PatchItem> &items)
 {
     const BrivexConfig *config = BrivexConfig::instance();
     const QStringList lines = consoleReportLines(items, config->installedProducts(),
-                                                 config->installedPatches(),
-                                                 Common::instance()->lastError);
+        config->installedPatches(), Common::instance()->lastError);
     for (const QString &line : lines)
         Console::writeLine(line);
 }

@@ -17,5 +17,5 @@ void printItemListToConsole(const QList<PatchItem> &items);
 
 // The report's lines, from the given facts rather than the singletons.
 QStringList consoleReportLines(const QList<PatchItem> &items,
-                               const QList<BrivexProducts::BrivexProductBase *> &products,
-                               const QList<InstalledPatchEntry> &installedPatches, int lastError);
+    const QList<BrivexProducts::BrivexProductBase *> &products,
+    const QList<InstalledPatchEntry> &installedPatches, int lastError);

@@ -17,15 +17,15 @@ void discoverInstalledProducts()
 
 void runConsoleMode()
 {
-    Logger::instance()->Print(Severity::Info,
-                              QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
+    Logger::instance()->Print(
+        Severity::Info, QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
     const BrivexUpdate update(Common::instance()->updateUrl, nullptr);
     const QList<PatchItem> patches = update.patchList();
     // "No updates" for a machine where nothing was found would be misleading:
     // most likely the check ran as another user than the installation.
     if (BrivexConfig::instance()->installedProducts().isEmpty()) {
         Utils::InfoMsg(QObject::tr("No Products"),
-                       QObject::tr("No installed products were found for this user."), nullptr);
+            QObject::tr("No installed products were found for this user."), nullptr);
     }
     if (!patches.isEmpty())
         printItemListToConsole(patches);
@@ -38,12 +38,12 @@ void runConsoleMode()
 void runDesktopMode(bool tray)
 {
     Q_UNUSED(tray);
-    Logger::instance()->Print(Severity::Info,
-                              QStringLiteral("<<<<<<< Running in GUI mode >>>>>>>>>"));
+    Logger::instance()->Print(
+        Severity::Info, QStringLiteral("<<<<<<< Running in GUI mode >>>>>>>>>"));
     // The report window and the tray icon come with the desktop front end.
     Utils::InfoMsg(QObject::tr("Korvane"),
-                   QObject::tr("The report window is not available in this version. "
-                               "Run \"korvane -c\" for the report on the console."),
-                   nullptr);
+        QObject::tr("The report window is not available in this version. "
+                    "Run \"korvane -c\" for the report on the console."),
+        nullptr);
     Logger::instance()->close();
 }

@@ -32,7 +32,8 @@ QString proxySwitchProblem(const QString &url)
 QString proxySwitchNotice(const QString &url)
 {
     const ProxyUrl parts = ProxyUrl::parse(url);
-    if (!parts.scheme.isEmpty() && parts.scheme.compare(QLatin1String("http"), Qt::CaseInsensitive) != 0) {
+    if (!parts.scheme.isEmpty()
+        && parts.scheme.compare(QLatin1String("http"), Qt::CaseInsensitive) != 0) {
         return QObject::tr("The proxy is used as a plain HTTP proxy; the scheme \"%1\" is ignored.")
             .arg(parts.scheme);
     }
@@ -45,14 +46,14 @@ void applyProxySwitch(const QString &url)
     if (!problem.isEmpty()) {
         Logger::instance()->Print(Severity::Error, problem);
         Utils::ErrorMsg(QObject::tr("Proxy Error"),
-                        problem + QLatin1Char(' ') + QObject::tr("The proxy settings were not changed."),
-                        nullptr);
+            problem + QLatin1Char(' ') + QObject::tr("The proxy settings were not changed."),
+            nullptr);
         return;
     }
     const QNetworkProxy proxy = Utils::networkProxyFromURL(url);
     Logger::instance()->Print(Severity::Info,
-                              QStringLiteral("Using proxy from the command line: host=%1, user=%2, port=%3")
-                                  .arg(proxy.hostName(), proxy.user(), QString::number(proxy.port())));
+        QStringLiteral("Using proxy from the command line: host=%1, user=%2, port=%3")
+            .arg(proxy.hostName(), proxy.user(), QString::number(proxy.port())));
     const QString notice = proxySwitchNotice(url);
     if (!notice.isEmpty())
         Utils::InfoMsg(QObject::tr("Proxy"), notice, nullptr);
@@ -83,10 +84,10 @@ void printProxySettings()
     const QNetworkProxy proxy = store->proxy;
     Console::writeLine(QObject::tr("Proxy settings:"));
     Console::writeLine(QObject::tr("  Use proxy server: ")
-                       + (store->useProxy ? QStringLiteral("true") : QStringLiteral("false")));
+        + (store->useProxy ? QStringLiteral("true") : QStringLiteral("false")));
     Console::writeLine(QObject::tr("  Proxy host: ") + proxy.hostName());
     Console::writeLine(QObject::tr("  Proxy port: ")
-                       + (proxy.port() == 0 ? QStringLiteral("N/A") : QString::number(proxy.port())));
+        + (proxy.port() == 0 ? QStringLiteral("N/A") : QString::number(proxy.port())));
     Console::writeLine(QObject::tr("  Proxy username: ") + proxy.user());
     Console::writeLine(QObject::tr("  Proxy password: ") + proxy.password());
 }

@@ -79,13 +79,13 @@ void printUsage()
     Console::writeLine(QStringLiteral("Usage: korvane <-h> <-p [proxy url]> <-k> <-s> <-c>"));
     Console::writeLine(QStringLiteral("       -h                - ") + QObject::tr("Show usage"));
     Console::writeLine(QStringLiteral("       -p [proxy url]    - ")
-                       + QObject::tr("http://<user>:<pass>@proxy.example.com:<port>"));
-    Console::writeLine(QStringLiteral("       -k                - ")
-                       + QObject::tr("Remove proxy settings"));
-    Console::writeLine(QStringLiteral("       -s                - ")
-                       + QObject::tr("Show proxy settings"));
-    Console::writeLine(QStringLiteral("       -c                - ")
-                       + QObject::tr("Run in console mode"));
+        + QObject::tr("http://<user>:<pass>@proxy.example.com:<port>"));
+    Console::writeLine(
+        QStringLiteral("       -k                - ") + QObject::tr("Remove proxy settings"));
+    Console::writeLine(
+        QStringLiteral("       -s                - ") + QObject::tr("Show proxy settings"));
+    Console::writeLine(
+        QStringLiteral("       -c                - ") + QObject::tr("Run in console mode"));
 }
 
 int korvaneMain(int &argc, char **argv)
@@ -109,9 +109,9 @@ int korvaneMain(int &argc, char **argv)
 
     if (!Utils::isNetworkAccessable()) {
         Utils::ErrorMsg(QObject::tr("Network Error"),
-                        QObject::tr("Your computer appears to be offline.  Please check your "
-                                    "Internet connection and try again."),
-                        nullptr);
+            QObject::tr("Your computer appears to be offline.  Please check your "
+                        "Internet connection and try again."),
+            nullptr);
     }
 
     QCoreApplication::setOrganizationName(QStringLiteral("Zedo"));
@@ -120,14 +120,14 @@ int korvaneMain(int &argc, char **argv)
 
     QTranslator translator;
     // A missing translation is fine: the built-in English texts are used.
-    (void)translator.load(QCoreApplication::applicationDirPath() + QStringLiteral("/locale/korvane_")
-                          + QLocale::system().name());
+    (void)translator.load(QCoreApplication::applicationDirPath()
+        + QStringLiteral("/locale/korvane_") + QLocale::system().name());
     QCoreApplication::installTranslator(&translator);
 
     Common::instance()->readSettings();
     initLogging();
-    Logger::instance()->Print(Severity::Info,
-                              QStringLiteral("----------------- Program start -------------------"));
+    Logger::instance()->Print(
+        Severity::Info, QStringLiteral("----------------- Program start -------------------"));
 
     if (switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))) {
         printUsage();

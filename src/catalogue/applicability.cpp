@@ -20,7 +20,7 @@ bool patchMatchesProduct(const BrivexProducts::BrivexProductBase &product, const
 }
 
 bool productVersionInstalled(const QList<BrivexProducts::BrivexProductBase *> &products,
-                             const PatchItem &item, const QString &version)
+    const PatchItem &item, const QString &version)
 {
     for (const BrivexProducts::BrivexProductBase *product : products) {
         if (product->version() == version && patchMatchesProduct(*product, item))
@@ -29,9 +29,10 @@ bool productVersionInstalled(const QList<BrivexProducts::BrivexProductBase *> &p
     return false;
 }
 
-QList<PatchItem> applicablePatches(const QList<PatchList> &groups, const QStringList &installedVersions,
-                                   const QList<BrivexProducts::BrivexProductBase *> &products,
-                                   const QList<InstalledPatchEntry> &installedPatches)
+QList<PatchItem> applicablePatches(const QList<PatchList> &groups,
+    const QStringList &installedVersions,
+    const QList<BrivexProducts::BrivexProductBase *> &products,
+    const QList<InstalledPatchEntry> &installedPatches)
 {
     Logger *log = Logger::instance();
     const bool logSkipped = log->isEnabled(Severity::Debug);
@@ -47,8 +48,9 @@ QList<PatchItem> applicablePatches(const QList<PatchList> &groups, const QString
             const qsizetype entry = installed.firstMatch(item);
             if (entry >= 0) {
                 if (logSkipped) {
-                    log->Print(Severity::Debug, QStringLiteral("Skipping installed patch: %1")
-                                                    .arg(installedPatches.at(entry).name));
+                    log->Print(Severity::Debug,
+                        QStringLiteral("Skipping installed patch: %1")
+                            .arg(installedPatches.at(entry).name));
                 }
                 continue;
             }
@@ -66,14 +68,14 @@ QList<PatchItem> applicablePatches(const QList<PatchList> &groups, const QString
 
 } // namespace Applicability
 
-bool Utils::thisPatchMatchesThisProduct(const BrivexProducts::BrivexProductBase &product,
-                                        const PatchItem &item)
+bool Utils::thisPatchMatchesThisProduct(
+    const BrivexProducts::BrivexProductBase &product, const PatchItem &item)
 {
     return Applicability::patchMatchesProduct(product, item);
 }
 
-bool Utils::thisProductHasNewPatches(const BrivexProducts::BrivexProductBase &product,
-                                     const QList<PatchItem> &items)
+bool Utils::thisProductHasNewPatches(
+    const BrivexProducts::BrivexProductBase &product, const QList<PatchItem> &items)
 {
     for (const PatchItem &item : items) {
         if (Applicability::patchMatchesProduct(product, item))

@@ -22,10 +22,11 @@ bool patchMatchesProduct(const BrivexProducts::BrivexProductBase &product, const
 
 // Some installed product named by the patch has exactly this version.
 bool productVersionInstalled(const QList<BrivexProducts::BrivexProductBase *> &products,
-                             const PatchItem &item, const QString &version);
+    const PatchItem &item, const QString &version);
 
-QList<PatchItem> applicablePatches(const QList<PatchList> &groups, const QStringList &installedVersions,
-                                   const QList<BrivexProducts::BrivexProductBase *> &products,
-                                   const QList<InstalledPatchEntry> &installedPatches);
+QList<PatchItem> applicablePatches(const QList<PatchList> &groups,
+    const QStringList &installedVersions,
+    const QList<BrivexProducts::BrivexProductBase *> &products,
+    const QList<InstalledPatchEntry> &installedPatches);
 
 } // namespace Applicability

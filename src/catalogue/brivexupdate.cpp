@@ -32,7 +32,8 @@ void BrivexUpdate::readPatchInfo()
     CatalogueParser::Result catalogue = CatalogueParser::parse(m_json);
     if (!catalogue.ok) {
         // Reading nothing from a broken catalogue must not look like "no updates".
-        const QString message = tr("The patch catalogue could not be read: %1").arg(catalogue.error);
+        const QString message
+            = tr("The patch catalogue could not be read: %1").arg(catalogue.error);
         Logger::instance()->Print(Severity::Error, message);
         Utils::ErrorMsg(tr("Catalogue Error"), message, nullptr);
         Common::instance()->lastError = Common::ErrCatalogue;
@@ -44,7 +45,7 @@ QList<PatchItem> BrivexUpdate::patchList() const
 {
     const BrivexConfig *config = BrivexConfig::instance();
     return Applicability::applicablePatches(m_patchLists, config->installedVersions(),
-                                            config->installedProducts(), config->installedPatches());
+        config->installedProducts(), config->installedPatches());
 }
 
 bool BrivexUpdate::isPatchInstalled(const PatchItem &item) const
@@ -54,12 +55,13 @@ bool BrivexUpdate::isPatchInstalled(const PatchItem &item) const
     if (entry < 0)
         return false;
     Logger::instance()->Print(Severity::Debug,
-                              QStringLiteral("Skipping installed patch: %1").arg(installed.at(entry).name));
+        QStringLiteral("Skipping installed patch: %1").arg(installed.at(entry).name));
     return true;
 }
 
-bool BrivexUpdate::isThisProductVersionInstalled(const PatchItem &item, const QString &version) const
+bool BrivexUpdate::isThisProductVersionInstalled(
+    const PatchItem &item, const QString &version) const
 {
-    return Applicability::productVersionInstalled(BrivexConfig::instance()->installedProducts(), item,
-                                                  version);
+    return Applicability::productVersionInstalled(
+        BrivexConfig::instance()->installedProducts(), item, version);
 }

@@ -76,7 +76,8 @@ CatalogueParser::Result CatalogueParser::parse(const QByteArray &json)
             if (!isLinuxPlatform(item.platform))
                 continue;
             if (logPatches)
-                log->Print(Severity::Debug, QStringLiteral("Adding patch to master list: %1").arg(item.name));
+                log->Print(Severity::Debug,
+                    QStringLiteral("Adding patch to master list: %1").arg(item.name));
             list.patches.append(std::move(item));
         }
         result.groups.append(std::move(list));

@@ -20,8 +20,8 @@ QNetworkProxy Utils::networkProxyFromURL(const QString &url)
     if (parts.hasPort) {
         port = parts.portText.toInt(); // 0 when it is not a number
     } else {
-        Logger::instance()->Print(Severity::Info,
-                                  QStringLiteral("Proxy port not defined.  Defaulting to 80"));
+        Logger::instance()->Print(
+            Severity::Info, QStringLiteral("Proxy port not defined.  Defaulting to 80"));
     }
     proxy.setUser(parts.user);
     proxy.setPassword(parts.password);
@@ -37,9 +37,8 @@ bool Utils::checkNetworkConnectivity()
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface &networkInterface : interfaces) {
         Logger::instance()->Print(Severity::Debug,
-                                  QStringLiteral("Checking interface for connectivity: %1 (%2)")
-                                      .arg(networkInterface.humanReadableName(),
-                                           networkInterface.hardwareAddress()));
+            QStringLiteral("Checking interface for connectivity: %1 (%2)")
+                .arg(networkInterface.humanReadableName(), networkInterface.hardwareAddress()));
         const QNetworkInterface::InterfaceFlags flags = networkInterface.flags();
         const bool qualifies = flags.testFlag(QNetworkInterface::IsUp)
             && flags.testFlag(QNetworkInterface::IsRunning)
@@ -54,7 +53,8 @@ bool Utils::checkNetworkConnectivity()
             if (address == QHostAddress(QHostAddress::LocalHost)
                 || address == QHostAddress(QHostAddress::LocalHostIPv6))
                 continue;
-            Logger::instance()->Print(Severity::Debug, QStringLiteral("    %1").arg(address.toString()));
+            Logger::instance()->Print(
+                Severity::Debug, QStringLiteral("    %1").arg(address.toString()));
             connected = true;
         }
     }

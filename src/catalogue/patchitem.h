@@ -25,6 +25,6 @@ struct PatchItem
     friend size_t qHash(const PatchItem &item, size_t seed = 0)
     {
         return qHashMulti(seed, item.name, item.products, item.securityPatch, item.platform,
-                          item.url, item.qfeId, item.releaseDate);
+            item.url, item.qfeId, item.releaseDate);
     }
 };

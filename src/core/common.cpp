@@ -39,7 +39,7 @@ void prepareOwnerOnlyFile(const QString &fileName)
         return;
     QFile file(fileName);
     if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                  QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         file.close();
 }
 
@@ -50,8 +50,7 @@ QMutex Common::s_mutex;
 
 Common::Common()
     : crypt(std::make_unique<CryptDecrypt>(47205813))
-{
-}
+{ }
 
 Common::~Common()
 {
@@ -81,18 +80,18 @@ void Common::readSettings()
 
     if (settings.status() == QSettings::AccessError) {
         Utils::ErrorMsg(QObject::tr("Settings Error"),
-                        QObject::tr("The settings could not be read from %1. "
-                                    "The default settings are used for this run.")
-                            .arg(settingsFileName()),
-                        nullptr);
+            QObject::tr("The settings could not be read from %1. "
+                        "The default settings are used for this run.")
+                .arg(settingsFileName()),
+            nullptr);
     } else if (!isHexadecimal(storedPassword)) {
         // Deciphering damaged text would hand the proxy a meaningless password.
         proxy.setPassword(QString());
         Utils::ErrorMsg(QObject::tr("Settings Error"),
-                        QObject::tr("The stored proxy password in %1 is damaged and was ignored. "
-                                    "Please enter the proxy settings again.")
-                            .arg(settingsFileName()),
-                        nullptr);
+            QObject::tr("The stored proxy password in %1 is damaged and was ignored. "
+                        "Please enter the proxy settings again.")
+                .arg(settingsFileName()),
+            nullptr);
     }
 }
 
@@ -105,8 +104,8 @@ bool Common::saveSettings()
     settings.setValue(kProxyHost, proxy.hostName());
     settings.setValue(kProxyPort, static_cast<int>(proxy.port()));
     settings.setValue(kProxyUser, proxy.user());
-    settings.setValue(kProxyPassword,
-                      proxy.password().isEmpty() ? QString() : crypt->encrypt(proxy.password()));
+    settings.setValue(
+        kProxyPassword, proxy.password().isEmpty() ? QString() : crypt->encrypt(proxy.password()));
     // Write now, so that a file that cannot be written is reported here and
     // not silently lost when the settings object goes away.
     settings.sync();
@@ -126,8 +125,7 @@ QString Common::settingsFileName() const
 void Common::showWriteError() const
 {
     Utils::ErrorMsg(QObject::tr("Settings Error"),
-                    QObject::tr("The settings could not be written to %1.").arg(settingsFileName()),
-                    nullptr);
+        QObject::tr("The settings could not be written to %1.").arg(settingsFileName()), nullptr);
 }
 
 QString Common::lastErrorString() const

@@ -67,7 +67,7 @@ std::wstring toWide(const QString &text)
             out.push_back(wide);
             continue;
         }
-        std::mbstate_t state{};
+        std::mbstate_t state {};
         if (std::wcrtomb(buffer, wide, &state) == static_cast<size_t>(-1))
             out.push_back(L'?');
         else

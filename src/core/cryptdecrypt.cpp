@@ -20,8 +20,8 @@ void CryptDecrypt::splitKey()
 
 QString CryptDecrypt::encrypt(const QString &clearText) const
 {
-    return encryptWithSalt(clearText,
-                           static_cast<quint8>(QRandomGenerator::global()->generate() & 0xFF));
+    return encryptWithSalt(
+        clearText, static_cast<quint8>(QRandomGenerator::global()->generate() & 0xFF));
 }
 
 QString CryptDecrypt::encryptWithSalt(const QString &clearText, quint8 salt) const

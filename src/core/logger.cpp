@@ -44,7 +44,7 @@ void Logger::init(const QString &path, const LogLevel::LogLevel &level)
         QFile::remove(path);
     const bool opened = !path.isEmpty()
         && m_file->open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::NewOnly,
-                        QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!opened) {
         const QFileDevice::FileError error
             = m_file->error() == QFileDevice::NoError ? QFileDevice::OpenError : m_file->error();

@@ -28,7 +28,8 @@ public:
     QString severityToString(const Severity::Severity &severity) const;
 
     // The text of one log line, without the line end.
-    static QString formatLine(const QString &timeStamp, const QString &severity, const QString &text);
+    static QString formatLine(
+        const QString &timeStamp, const QString &severity, const QString &text);
 
     ~Logger();
 

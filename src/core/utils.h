@@ -32,8 +32,8 @@ public:
     static bool isNetworkAccessable();
 
     // Product matching
-    static bool thisPatchMatchesThisProduct(const BrivexProducts::BrivexProductBase &product,
-                                            const PatchItem &item);
-    static bool thisProductHasNewPatches(const BrivexProducts::BrivexProductBase &product,
-                                         const QList<PatchItem> &items);
+    static bool thisPatchMatchesThisProduct(
+        const BrivexProducts::BrivexProductBase &product, const PatchItem &item);
+    static bool thisProductHasNewPatches(
+        const BrivexProducts::BrivexProductBase &product, const QList<PatchItem> &items);
 };

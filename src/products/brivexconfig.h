@@ -48,8 +48,8 @@ private:
     void getLinuxProductList();
     // Adds the products one properties file names.
     void readPropertiesFile(const QString &path);
-    void addLinuxProduct(const ProductType::ProductType &type, const QString &installDir,
-                         const QString &version);
+    void addLinuxProduct(
+        const ProductType::ProductType &type, const QString &installDir, const QString &version);
     bool isThisVersionInstalled(const QString &version, const QString &installDir) const;
     void addVersion(const QString &version);
     void processLinuxPatchLogs(const ProductType::ProductType &type);

@@ -25,8 +25,8 @@ public:
 
     // A new product of the given kind, or nullptr for a value that is not
     // exactly one known kind. The caller owns the result.
-    static BrivexProductBase *Create(const ProductType::ProductType &type, const QString &installDir,
-                                     const QString &version);
+    static BrivexProductBase *Create(
+        const ProductType::ProductType &type, const QString &installDir, const QString &version);
 
 private:
     Q_DISABLE_COPY(BrivexProductBase)

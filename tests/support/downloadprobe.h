@@ -7,8 +7,8 @@
 struct DownloadOutcome
 {
     QByteArray bytes; // jsonBytes()
-    QString text;     // json()
-    QString console;  // what it printed on standard output
+    QString text; // json()
+    QString console; // what it printed on standard output
 };
 
 // Runs one UpdateRequest for the URL, capturing what it prints.

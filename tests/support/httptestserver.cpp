@@ -118,7 +118,7 @@ void HttpTestListener::readRequest(QTcpSocket *socket)
         QMutexLocker locker(&m_shared->mutex);
         m_shared->requests.append(request);
         response = m_shared->routes.value(request.path,
-            HttpTest::Response{HttpTest::Response::Complete, 404, {}, "not found", -1});
+            HttpTest::Response {HttpTest::Response::Complete, 404, {}, "not found", -1});
     }
     respond(socket, response);
 }

@@ -7,8 +7,7 @@
 
 TemporaryHome::TemporaryHome()
     : m_dir(QDir::tempPath() + QStringLiteral("/korvane-home-XXXXXX"))
-{
-}
+{ }
 
 QString TemporaryHome::writeFile(const QString &relative, const QByteArray &content) const
 {
@@ -35,14 +34,14 @@ QString TemporaryHome::settingsFile() const
 
 void TemporaryHome::useForSettings() const
 {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       m_dir.filePath(QStringLiteral(".config")));
+    QSettings::setPath(
+        QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral(".config")));
 }
 
 QFileDevice::Permissions TemporaryHome::permissionBits(const QString &path)
 {
     return QFileInfo(path).permissions()
         & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-           | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-           | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+            | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
 }
