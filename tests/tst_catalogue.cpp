@@ -270,6 +270,11 @@ void TestCatalogue::unreadableCatalogue_data()
     QTest::newRow("top-level array") << QByteArray(R"([{"Product":[]}])") << "no \"Product\" list";
     QTest::newRow("top-level string") << QByteArray(R"("Product")") << "illegal value at offset 1";
     QTest::newRow("empty text") << QByteArray() << "illegal value at offset 0";
+    QTest::newRow("nested 100,000 deep") << QByteArray(100000, '[')
+                                         << "too deeply nested document at offset 1025";
+    QTest::newRow("patches nested 2,000 deep")
+        << "{\"Product\":" + QByteArray(2000, '[') + QByteArray(2000, ']') + "}"
+        << "too deeply nested document at offset 1035";
 }
 
 void TestCatalogue::unreadableCatalogue()
