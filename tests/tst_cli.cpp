@@ -48,6 +48,8 @@ private slots:
     void settingsThatCannotBeWritten_data();
     void settingsThatCannotBeWritten();
     void noDisplayMeansConsole();
+    void translation_data();
+    void translation();
 };
 
 void TestCli::usage_data()
@@ -335,6 +337,39 @@ void TestCli::noDisplayMeansConsole()
     QCOMPARE(korvane.run(QStringList {"-i", "-l", log} + kOffline), 0);
     QVERIFY(
         LogRecorder::messagesOf(log).contains("Info: <<<<<<< Running in console mode >>>>>>>>>"));
+}
+
+void TestCli::translation_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QString>("showUsage");
+    QTest::addColumn<QString>("consoleMode");
+    QTest::newRow("German") << "de_DE.UTF-8" << "       -h                - Aufruf anzeigen"
+                            << QStringLiteral("       -c                - Im Konsolenmodus ausführen");
+    // Without a character set the locale cannot show "ü": it is replaced, and
+    // the rest of the line still appears.
+    QTest::newRow("German, no character set")
+        << "de" << "       -h                - Aufruf anzeigen"
+        << "       -c                - Im Konsolenmodus ausf?hren";
+    QTest::newRow("no translation: English") << "fr_FR.UTF-8" << "       -h                - Show usage"
+                                             << "       -c                - Run in console mode";
+}
+
+void TestCli::translation()
+{
+    QFETCH(QString, lang);
+    QFETCH(QString, showUsage);
+    QFETCH(QString, consoleMode);
+    TemporaryHome home;
+    KorvaneProcess korvane(home.path());
+    korvane.setEnv(QStringLiteral("LANG"), lang);
+    QCOMPARE(korvane.run({"-c", "-h"}), 0);
+    const QStringList lines = korvane.outputLines();
+    QCOMPARE(lines.size(), kUsage.size());
+    // The first line and the option column are never translated.
+    QCOMPARE(lines.first(), kUsage.first());
+    QCOMPARE(lines.at(1), showUsage);
+    QCOMPARE(lines.last(), consoleMode);
 }
 
 KORVANE_TEST_MAIN(TestCli)
