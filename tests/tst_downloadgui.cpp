@@ -4,6 +4,7 @@
 #include "httptestserver.h"
 #include "logrecorder.h"
 #include "proxyenvironment.h"
+#include "settingsdialogdriver.h"
 #include "temporaryhome.h"
 #include "testmain.h"
 #include "tinyproxyprocess.h"
@@ -18,36 +19,6 @@
 namespace {
 
 const QByteArray kCatalogue = R"({"Patches":[]})";
-
-template<typename T> T *child(QWidget *parent, const char *name)
-{
-    return parent->findChild<T *>(QString::fromLatin1(name));
-}
-
-void setStore(bool useProxy, const QNetworkProxy &proxy)
-{
-    Common *store = Common::instance();
-    store->useProxy = useProxy;
-    store->proxy = proxy;
-    store->useCurl = false;
-    store->lastError = Common::ErrNone;
-}
-
-void fill(SettingsDialog *dialog, bool checked, const QString &host, const QString &port,
-    const QString &user = QString(), const QString &password = QString())
-{
-    child<QCheckBox>(dialog, "useProxyCheckbox")->setChecked(true);
-    child<QLineEdit>(dialog, "proxyHost")->setText(host);
-    child<QLineEdit>(dialog, "proxyPort")->setText(port);
-    child<QLineEdit>(dialog, "proxyUsername")->setText(user);
-    child<QLineEdit>(dialog, "proxyPassword")->setText(password);
-    child<QCheckBox>(dialog, "useProxyCheckbox")->setChecked(checked);
-}
-
-void click(SettingsDialog *dialog, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
-}
 
 } // namespace
 

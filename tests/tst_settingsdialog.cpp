@@ -1,5 +1,6 @@
 #include "core/common.h"
 #include "gui/settingsdialog.h"
+#include "settingsdialogdriver.h"
 #include "temporaryhome.h"
 #include "testmain.h"
 #include "whenshown.h"
@@ -11,43 +12,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-
-namespace {
-
-template<typename T> T *child(QWidget *parent, const char *name)
-{
-    return parent->findChild<T *>(QString::fromLatin1(name));
-}
-
-void setStore(bool useProxy, const QNetworkProxy &proxy)
-{
-    Common *store = Common::instance();
-    store->useProxy = useProxy;
-    store->proxy = proxy;
-    store->useCurl = false;
-    store->lastError = Common::ErrNone;
-}
-
-void fill(SettingsDialog *dialog, bool checked, const QString &host, const QString &port,
-    const QString &user = QString(), const QString &password = QString())
-{
-    // Typing needs the fields enabled; the check box gets its state afterwards.
-    child<QCheckBox>(dialog, "useProxyCheckbox")->setChecked(true);
-    for (const char *name : {"proxyHost", "proxyPort", "proxyUsername", "proxyPassword"})
-        child<QLineEdit>(dialog, name)->clear();
-    child<QLineEdit>(dialog, "proxyHost")->insert(host);
-    QTest::keyClicks(child<QLineEdit>(dialog, "proxyPort"), port); // through the validator
-    child<QLineEdit>(dialog, "proxyUsername")->insert(user);
-    child<QLineEdit>(dialog, "proxyPassword")->insert(password);
-    child<QCheckBox>(dialog, "useProxyCheckbox")->setChecked(checked);
-}
-
-void click(SettingsDialog *dialog, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
-}
-
-} // namespace
 
 class TestSettingsDialog : public QObject
 {
