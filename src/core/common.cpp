@@ -82,7 +82,7 @@ void Common::readSettings()
         Utils::ErrorMsg(QObject::tr("Settings Error"),
             QObject::tr("The settings could not be read from %1. "
                         "The default settings are used for this run.")
-                .arg(settingsFileName()),
+                .arg(QDir::toNativeSeparators(settings.fileName())),
             nullptr);
     } else if (!isHexadecimal(storedPassword)) {
         // Deciphering damaged text would hand the proxy a meaningless password.
@@ -90,7 +90,7 @@ void Common::readSettings()
         Utils::ErrorMsg(QObject::tr("Settings Error"),
             QObject::tr("The stored proxy password in %1 is damaged and was ignored. "
                         "Please enter the proxy settings again.")
-                .arg(settingsFileName()),
+                .arg(QDir::toNativeSeparators(settings.fileName())),
             nullptr);
     }
 }

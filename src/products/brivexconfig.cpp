@@ -102,38 +102,37 @@ void BrivexConfig::init()
 
 QList<BrivexProducts::BrivexProductBase *> BrivexConfig::installedProducts() const
 {
-    if (!m_initialized)
-        log(Severity::Fatal,
-            QStringLiteral("You need to call BrivexConfig::instance()->init() before calling "
-                           "installedProducts()"));
+    requireInit("installedProducts");
     return m_products;
 }
 
 QStringList BrivexConfig::installedVersions() const
 {
-    if (!m_initialized)
-        log(Severity::Fatal,
-            QStringLiteral("You need to call BrivexConfig::instance()->init() before calling "
-                           "installedVersions()"));
+    requireInit("installedVersions");
     return m_versions;
 }
 
 int BrivexConfig::installedProductMask() const
 {
-    if (!m_initialized)
-        log(Severity::Fatal,
-            QStringLiteral("You need to call BrivexConfig::instance()->init() before calling "
-                           "installedProductMask()"));
+    requireInit("installedProductMask");
     return m_productMask;
 }
 
 QList<InstalledPatchEntry> BrivexConfig::installedPatches() const
 {
-    if (!m_initialized)
-        log(Severity::Fatal,
-            QStringLiteral("You need to call BrivexConfig::instance()->init() before calling "
-                           "installedPatches()"));
+    requireInit("installedPatches");
     return m_patches;
+}
+
+void BrivexConfig::requireInit(const char *query) const
+{
+    // Queries before discovery are a programming error; they say so and
+    // return the empty members.
+    if (!m_initialized) {
+        log(Severity::Fatal,
+            QStringLiteral("You need to call BrivexConfig::instance()->init() before calling %1()")
+                .arg(QLatin1String(query)));
+    }
 }
 
 QString BrivexConfig::valueFromKeyValuePair(const QString &line, const QString &separator)

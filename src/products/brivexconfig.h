@@ -44,6 +44,7 @@ public:
 private:
     Q_DISABLE_COPY(BrivexConfig)
 
+    void requireInit(const char *query) const;
     void readLinuxConfig();
     void getLinuxProductList();
     // Adds the products one properties file names.
