@@ -86,6 +86,8 @@ private slots:
     void throughTheStoredProxy();
     void offlineCopyOfTheCatalogue();
     void nothingInstalled();
+    void homeThatCannotBeSearched_data();
+    void homeThatCannotBeSearched();
     void charactersTheLocaleCannotShow();
     void sampleInstallation();
 };
@@ -291,6 +293,35 @@ void TestCheckCli::nothingInstalled()
     QCOMPARE(korvane.outputLines(),
         (QStringList {
             "<<<< No installed products were found for this user. >>>>", "No updates available."}));
+}
+
+void TestCheckCli::homeThatCannotBeSearched_data()
+{
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QStringList>("output");
+    const QString noProducts
+        = QStringLiteral("<<<< No installed products were found for this user. >>>>");
+    QTest::newRow("HOME empty") << QString()
+                                << QStringList {
+                                       "HOME environment variable is not set.", noProducts};
+    QTest::newRow("HOME missing") << QStringLiteral("missing") << QStringList {noProducts};
+}
+
+void TestCheckCli::homeThatCannotBeSearched()
+{
+    QFETCH(QString, home);
+    QFETCH(QStringList, output);
+    TemporaryHome temporary;
+    HttpTestServer server;
+    server.route(kCatalogue, 200, kTwoProductCatalogue);
+    KorvaneProcess korvane(temporary.path());
+    korvane.setEnv(QStringLiteral("HOME"), home.isEmpty() ? QString() : temporary.filePath(home));
+    QCOMPARE(korvane.run({"-c", "-u", server.url(kCatalogue)}), 0);
+    // Discovery could not look at anything: that is not "no updates".
+    QStringList printed = korvane.outputLines();
+    printed.removeIf(
+        [](const QString &line) { return line.contains(QStringLiteral(": Fatal: ")); });
+    QCOMPARE(printed, output);
 }
 
 void TestCheckCli::charactersTheLocaleCannotShow()

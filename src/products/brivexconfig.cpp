@@ -1,5 +1,6 @@
 #include "products/brivexconfig.h"
 
+#include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"
 #include "products/brivexproductbase.h"
@@ -208,10 +209,13 @@ void BrivexConfig::getLinuxProductList()
         Console::writeLine(QObject::tr("HOME environment variable is not set."));
         log(Severity::Fatal, QStringLiteral("Could not determine HOME directory."));
         // Listing an empty path would search the current directory instead.
+        // Nothing could be looked at, so no report may say "no updates".
+        Common::instance()->lastError = Common::ErrSystemConfig;
         return;
     }
     if (!QFileInfo(home).isDir()) {
         log(Severity::Warning, QStringLiteral("Cannot list the HOME directory %1").arg(home));
+        Common::instance()->lastError = Common::ErrSystemConfig;
         return;
     }
 
