@@ -371,8 +371,8 @@
         <translation>curl konnte nicht gestartet werden</translation>
     </message>
     <message>
-        <source>curl did not finish within 30 seconds</source>
-        <translation>curl ist nicht innerhalb von 30 Sekunden fertig geworden</translation>
+        <source>curl did not finish within %1 seconds</source>
+        <translation>curl ist nicht innerhalb von %1 Sekunden fertig geworden</translation>
     </message>
     <message>
         <source>curl failed without an error message</source>

@@ -2,7 +2,7 @@
 
 #include "core/common.h"
 #include "core/console.h"
-#include "core/utils.h"
+#include "catalogue/productmatching.h"
 #include "products/brivexconfig.h"
 #include "products/brivexproductbase.h"
 

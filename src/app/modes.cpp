@@ -2,6 +2,7 @@
 
 #include "app/consolereport.h"
 #include "catalogue/brivexupdate.h"
+#include "core/checkerror.h"
 #include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"
@@ -12,14 +13,23 @@
 
 void discoverInstalledProducts()
 {
-    BrivexConfig::instance()->init();
+    BrivexConfig *config = BrivexConfig::instance();
+    config->init();
+    const CheckError &error = config->error();
+    if (!error.failed())
+        return;
+    // Nothing could be looked at, so no report may say "no updates".
+    if (!error.message.isEmpty())
+        Console::writeLine(error.message);
+    Common::instance()->lastError = error.code;
 }
 
 void runConsoleMode()
 {
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
-    const BrivexUpdate update(Common::instance()->updateUrl, nullptr);
+    const BrivexUpdate update(DownloadSettings::fromStore(Common::instance()->updateUrl));
+    reportCheckError(update.error());
     const QList<PatchItem> patches = update.patchList();
     // "No updates" for a machine where nothing was found would be misleading:
     // most likely the check ran as another user than the installation.

@@ -1,5 +1,6 @@
 #include "app/proxyswitches.h"
 
+#include "catalogue/networkutils.h"
 #include "catalogue/proxyurl.h"
 #include "core/common.h"
 #include "core/console.h"

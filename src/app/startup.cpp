@@ -3,10 +3,12 @@
 #include "app/commandline.h"
 #include "app/modes.h"
 #include "app/proxyswitches.h"
+#include "catalogue/networkutils.h"
 #include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"
 #include "core/utils.h"
+#include "gui/messageboxes.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -102,10 +104,12 @@ int korvaneMain(int &argc, char **argv)
         Common::instance()->useCurl = true;
 
     // Never deleted: it lives until the process ends.
-    if (desktop)
+    if (desktop) {
         new QApplication(argc, argv);
-    else
+        installMessageBoxes();
+    } else {
         new QCoreApplication(argc, argv);
+    }
 
     if (!Utils::isNetworkAccessable()) {
         Utils::ErrorMsg(QObject::tr("Network Error"),

@@ -2,28 +2,18 @@
 
 #include "catalogue/installedpatchindex.h"
 #include "core/logger.h"
-#include "core/utils.h"
+#include "catalogue/productmatching.h"
 #include "products/brivexproductbase.h"
 
 #include <QSet>
 
 namespace Applicability {
 
-bool patchMatchesProduct(const BrivexProducts::BrivexProductBase &product, const PatchItem &item)
-{
-    const QStringList names = product.names();
-    for (const QString &name : names) {
-        if (item.products.contains(name, Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
-}
-
 bool productVersionInstalled(const QList<BrivexProducts::BrivexProductBase *> &products,
     const PatchItem &item, const QString &version)
 {
     for (const BrivexProducts::BrivexProductBase *product : products) {
-        if (product->version() == version && patchMatchesProduct(*product, item))
+        if (product->version() == version && Utils::thisPatchMatchesThisProduct(*product, item))
             return true;
     }
     return false;
@@ -67,19 +57,3 @@ QList<PatchItem> applicablePatches(const QList<PatchList> &groups,
 }
 
 } // namespace Applicability
-
-bool Utils::thisPatchMatchesThisProduct(
-    const BrivexProducts::BrivexProductBase &product, const PatchItem &item)
-{
-    return Applicability::patchMatchesProduct(product, item);
-}
-
-bool Utils::thisProductHasNewPatches(
-    const BrivexProducts::BrivexProductBase &product, const QList<PatchItem> &items)
-{
-    for (const PatchItem &item : items) {
-        if (Applicability::patchMatchesProduct(product, item))
-            return true;
-    }
-    return false;
-}

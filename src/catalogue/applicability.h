@@ -17,9 +17,6 @@ class BrivexProductBase;
 // patch listed again later is not repeated.
 namespace Applicability {
 
-// One of the product's names occurs in the patch's products text (ignoring case).
-bool patchMatchesProduct(const BrivexProducts::BrivexProductBase &product, const PatchItem &item);
-
 // Some installed product named by the patch has exactly this version.
 bool productVersionInstalled(const QList<BrivexProducts::BrivexProductBase *> &products,
     const PatchItem &item, const QString &version);

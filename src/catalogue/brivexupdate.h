@@ -1,11 +1,12 @@
 #pragma once
 
+#include "catalogue/downloadsettings.h"
 #include "catalogue/patchlist.h"
+#include "core/checkerror.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QString>
 
 #include <memory>
 
@@ -13,30 +14,26 @@ class UpdateRequest;
 
 // One update check: constructing it downloads and reads the catalogue;
 // patchList() then gives the patches still to be applied on this machine.
-// When the catalogue could not be fetched or read, the failure has been
-// reported and recorded in Common::lastError, and patchList() is empty.
+// When the catalogue could not be fetched or read, error() says why and
+// patchList() is empty; the front end reports the error.
 class BrivexUpdate : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit BrivexUpdate(const QString &url, QObject *parent = nullptr);
+    explicit BrivexUpdate(const DownloadSettings &settings, QObject *parent = nullptr);
     ~BrivexUpdate() override;
 
-    void readPatchInfo();
-
+    // The Linux patches of installed releases that name an installed product
+    // of that release and are not installed, in catalogue order.
     QList<PatchItem> patchList() const;
-    bool isPatchInstalled(const PatchItem &item) const;
-    bool isThisProductVersionInstalled(const PatchItem &item, const QString &version) const;
-
-    // The Linux patches of the catalogue by release, in catalogue order.
-    QList<PatchList> patchLists() const { return m_patchLists; }
-
-public slots:
-    void onDataComplete();
+    const CheckError &error() const { return m_error; }
 
 private:
+    void readPatchInfo();
+
     std::unique_ptr<UpdateRequest> m_request;
     QByteArray m_json;
     QList<PatchList> m_patchLists;
+    CheckError m_error;
 };

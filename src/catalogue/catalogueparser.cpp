@@ -1,9 +1,9 @@
 #include "catalogue/catalogueparser.h"
 
+#include "catalogue/jsonhelper.h"
 #include "core/logger.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QVariant>
@@ -46,13 +46,13 @@ CatalogueParser::Result CatalogueParser::parse(const QByteArray &json)
 {
     Result result;
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    const QJsonValue document = JSONHelper::parse(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         result.error = QStringLiteral("%1 at offset %2")
                            .arg(parseError.errorString(), QString::number(parseError.offset));
         return result;
     }
-    const QJsonValue products = document.object().value(QLatin1String("Product"));
+    const QJsonValue products = document.toObject().value(QLatin1String("Product"));
     if (!document.isObject() || !products.isArray()) {
         result.error = QStringLiteral("no \"Product\" list");
         return result;

@@ -35,20 +35,6 @@ QJsonParseError laxSyntax(const QByteArray &bytes)
     return {};
 }
 
-// Fills out, or returns false for the values that are left out (booleans).
-// Numbers are always doubles, whatever the text looked like.
-bool toVariant(JSONHelper &helper, const QJsonValue &value, QVariant &out)
-{
-    if (value.isBool() || value.isUndefined())
-        return false;
-    out = value.isArray()  ? QVariant(helper.decodeInnerToList(value.toArray()))
-        : value.isObject() ? QVariant(helper.decodeInner(value.toObject()))
-        : value.isDouble() ? QVariant(value.toDouble())
-        : value.isString() ? QVariant(value.toString())
-                           : QVariant();
-    return true;
-}
-
 // Laid out as ECMAScript's Number::toString does, from the shortest digits that
 // read back as the same double, so that the text equals JSON.stringify's.
 QString numberText(double d)
@@ -126,66 +112,42 @@ void writeValue(const QJsonValue &value, QString &out)
 
 } // namespace
 
-QVariantMap JSONHelper::decode(const QString &json, QJsonParseError *error)
+QJsonValue JSONHelper::parse(const QByteArray &json, QJsonParseError *error)
 {
-    QStringView text(json);
-    if (text.startsWith(QChar(0xFEFF)))
-        text = text.mid(1);
-    // QJsonDocument takes only an object or an array as the whole text; inside
-    // an array it judges any value, a lone string or number too.
-    const QByteArray bytes = '[' + text.toUtf8() + ']';
+    QByteArrayView text(json);
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3);
+    // QJsonDocument takes only an object or an array as the whole text; any
+    // other value is judged as the one element of an array around it. A text
+    // that already is an object or array is parsed as it is, without a copy.
+    qsizetype first = 0;
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (first < text.size() && isSpace(text.at(first)))
+        ++first;
+    const bool container = first < text.size() && (text.at(first) == '{' || text.at(first) == '[');
+    const QByteArray bytes = container ? QByteArray::fromRawData(text.data(), text.size())
+                                       : '[' + text.toByteArray() + ']';
     QJsonParseError result {};
-    const QJsonArray wrapper = QJsonDocument::fromJson(bytes, &result).array();
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &result);
     if (result.error == QJsonParseError::NoError)
         result = laxSyntax(bytes);
-    if (result.error == QJsonParseError::NoError && wrapper.size() != 1)
-        result = {int(bytes.size()) - 1,
-            wrapper.isEmpty() ? QJsonParseError::IllegalValue : QJsonParseError::GarbageAtEnd};
-    result.offset = qBound(0, result.offset - 1, int(bytes.size()) - 2);
+    QJsonValue value;
+    if (container) {
+        value = document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
+    } else {
+        const QJsonArray wrapper = document.array();
+        if (result.error == QJsonParseError::NoError && wrapper.size() != 1)
+            result = {int(bytes.size()) - 1,
+                wrapper.isEmpty() ? QJsonParseError::IllegalValue : QJsonParseError::GarbageAtEnd};
+        result.offset = qBound(0, result.offset - 1, int(bytes.size()) - 2);
+        if (!wrapper.isEmpty())
+            value = wrapper.first();
+    }
     if (error)
         *error = result;
     if (result.error != QJsonParseError::NoError)
-        return {};
-
-    const QJsonValue top = wrapper.first();
-    if (top.isObject())
-        return decodeInner(top.toObject());
-    QVariantMap map;
-    if (top.isArray()) {
-        // As the earlier script-based decoder did: an array walked like any
-        // object gives its elements under their indices, then its length.
-        const QJsonArray array = top.toArray();
-        QVariant value;
-        for (qsizetype i = 0; i < array.size(); ++i) {
-            if (toVariant(*this, array.at(i), value))
-                map.insert(QString::number(i), value);
-        }
-        map.insert(QStringLiteral("length"), double(array.size()));
-    }
-    return map;
-}
-
-QVariantMap JSONHelper::decodeInner(const QJsonObject &object)
-{
-    QVariantMap map;
-    QVariant value;
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (toVariant(*this, it.value(), value))
-            map.insert(it.key(), value);
-    }
-    return map;
-}
-
-QVariantList JSONHelper::decodeInnerToList(const QJsonArray &array)
-{
-    QVariantList list;
-    list.reserve(array.size());
-    QVariant value;
-    for (const QJsonValue &element : array) {
-        if (toVariant(*this, element, value))
-            list.append(value);
-    }
-    return list;
+        return QJsonValue(QJsonValue::Undefined);
+    return value;
 }
 
 QString JSONHelper::encode(const QVariantMap &map)

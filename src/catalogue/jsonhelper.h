@@ -1,26 +1,28 @@
 #pragma once
 
+#include <QByteArray>
+#include <QJsonParseError>
+#include <QJsonValue>
 #include <QString>
-#include <QVariantList>
 #include <QVariantMap>
 
-class QJsonArray;
 class QJsonObject;
-struct QJsonParseError;
 
-// JSON text to variant maps and lists and back. Numbers become doubles, null an
-// invalid (but present) variant; booleans are left out; objects become maps
-// ordered by key. Text that is not JSON decodes to an empty map; the reason is
-// reported through the optional error (offsets count UTF-8 bytes).
+// The program's one JSON module. parse() is strict: it accepts exactly the
+// texts that are JSON (any value at the top, an optional byte-order mark
+// before it) and rejects the rest with a reason. encode() writes a variant
+// map as compact JSON text, numbers laid out as JavaScript does.
 class JSONHelper
 {
 public:
     JSONHelper() = default;
 
-    QVariantMap decode(const QString &json, QJsonParseError *error = nullptr);
-    QVariantMap decodeInner(const QJsonObject &object);
-    QVariantList decodeInnerToList(const QJsonArray &array);
+    // The value of a JSON text given as UTF-8; undefined, with the reason in
+    // *error (offsets count bytes), when the text is not JSON.
+    static QJsonValue parse(const QByteArray &json, QJsonParseError *error = nullptr);
 
+    // Strings, ints, doubles, lists (elements by Qt's standard conversion) and
+    // nested maps; entries of any other type are left out.
     QString encode(const QVariantMap &map);
     QJsonObject encodeInner(const QVariantMap &map);
 };

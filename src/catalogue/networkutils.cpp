@@ -1,13 +1,10 @@
-// The network helpers of Utils: the proxy URL of the command line and the
-// check for a usable network interface.
-#include "core/utils.h"
+#include "catalogue/networkutils.h"
 
 #include "catalogue/proxyurl.h"
 #include "core/logger.h"
 
 #include <QHostAddress>
 #include <QNetworkInterface>
-#include <QNetworkProxy>
 
 QNetworkProxy Utils::networkProxyFromURL(const QString &url)
 {

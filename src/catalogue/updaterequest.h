@@ -1,10 +1,12 @@
 #pragma once
 
+#include "catalogue/downloadresult.h"
+#include "catalogue/downloadsettings.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QSslError>
-#include <QString>
 
 #include <memory>
 
@@ -12,37 +14,30 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // Fetches the patch catalogue. The whole transfer happens inside the
-// constructor (built-in HTTP client, or curl when the settings say so); after
-// it, json() holds the catalogue text, or nothing when the transfer failed.
-// A failure has then been shown to the user, logged, and recorded as
-// Common::ErrNetwork.
+// constructor, with the built-in HTTP client (following at most one redirect,
+// within the time limit, waiting in nested event loops) or with curl. Nothing
+// is shown or recorded here: error() says why json() is empty.
 class UpdateRequest : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit UpdateRequest(const QString &url);
+    explicit UpdateRequest(const DownloadSettings &settings);
     ~UpdateRequest() override;
 
-    // The catalogue text (UTF-8 decoded, byte-order mark dropped, cut at the
-    // first NUL byte).
-    QString json() const;
-    // The same catalogue as UTF-8 bytes, for parsing without another copy.
-    QByteArray jsonBytes() const;
-
-signals:
-    void dataComplete();
+    // The catalogue text as UTF-8 (byte-order mark dropped, cut at the first
+    // NUL byte); empty when the download failed.
+    const QByteArray &json() const { return m_result.body; }
+    const CheckError &error() const { return m_result.error; }
 
 public slots:
-    void replyFinished(QNetworkReply *reply);
     void sslErrors(QNetworkReply *reply, const QList<QSslError> &errors);
 
 private:
     void checkProxy();
-    void download();
-    void downloadJsonUsingCurl();
+    DownloadResult download();
 
+    DownloadSettings m_settings;
     std::unique_ptr<QNetworkAccessManager> m_manager;
-    QByteArray m_json;
-    QString m_url;
+    DownloadResult m_result;
 };

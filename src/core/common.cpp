@@ -52,11 +52,6 @@ Common::Common()
     : crypt(std::make_unique<CryptDecrypt>(47205813))
 { }
 
-Common::~Common()
-{
-    saveSettings();
-}
-
 Common *Common::instance()
 {
     QMutexLocker locker(&s_mutex);

@@ -46,8 +46,6 @@ public:
     std::unique_ptr<CryptDecrypt> crypt;
     int lastError = ErrNone;
 
-    ~Common();
-
 private:
     Common();
     Q_DISABLE_COPY(Common)

@@ -2,11 +2,24 @@
 
 #include "core/console.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QMessageBox>
 #include <QObject>
+
+namespace {
+
+Utils::MessagePresenter s_presenter = nullptr;
+
+void showMessage(
+    Utils::MessageKind kind, const QString &title, const QString &text, QWidget *parent)
+{
+    if (s_presenter && Utils::hasDisplay() && Utils::isGuiApp())
+        s_presenter(kind, title, text, parent);
+    else
+        Console::writeLine(QStringLiteral("<<<< ") + text + QStringLiteral(" >>>>"));
+}
+
+} // namespace
 
 bool Utils::hasDisplay()
 {
@@ -22,23 +35,24 @@ bool Utils::hasDisplay()
 
 bool Utils::isGuiApp()
 {
-    return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
+    // Asked by class name, so that this layer needs no widgets.
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app && app->inherits("QApplication");
 }
 
 void Utils::InfoMsg(const QString &title, const QString &text, QWidget *parent)
 {
-    if (hasDisplay() && isGuiApp())
-        QMessageBox::information(parent, title, text, QMessageBox::Ok);
-    else
-        Console::writeLine(QStringLiteral("<<<< ") + text + QStringLiteral(" >>>>"));
+    showMessage(MessageKind::Information, title, text, parent);
 }
 
 void Utils::ErrorMsg(const QString &title, const QString &text, QWidget *parent)
 {
-    if (hasDisplay() && isGuiApp())
-        QMessageBox::critical(parent, title, text, QMessageBox::Ok);
-    else
-        Console::writeLine(QStringLiteral("<<<< ") + text + QStringLiteral(" >>>>"));
+    showMessage(MessageKind::Critical, title, text, parent);
+}
+
+void Utils::setMessagePresenter(MessagePresenter presenter)
+{
+    s_presenter = presenter;
 }
 
 QString Utils::fileErrorToString(const QFileDevice::FileError &error)

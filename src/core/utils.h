@@ -1,39 +1,34 @@
 #pragma once
 
 #include <QFileDevice>
-#include <QList>
 #include <QString>
 
-class QNetworkProxy;
 class QWidget;
-struct PatchItem;
-namespace BrivexProducts {
-class BrivexProductBase;
-}
 
-// Static helpers shared by the whole program: environment and messages,
-// network, product matching and the login autostart entry.
-class Utils
-{
-public:
-    Utils() = default;
+// Helpers shared by the whole program: the environment, and messages for the
+// user. The network, matching and autostart helpers of this namespace are
+// declared beside their definitions in the folders that hold them.
+namespace Utils {
 
-    // Environment and messages
-    static bool hasDisplay();
-    static bool isGuiApp();
-    static void InfoMsg(const QString &title, const QString &text, QWidget *parent);
-    static void ErrorMsg(const QString &title, const QString &text, QWidget *parent);
-    static QString fileErrorToString(const QFileDevice::FileError &error);
-    static QString korvaneRootDir();
+bool hasDisplay();
+// The application object is a desktop one (a QApplication).
+bool isGuiApp();
 
-    // Network
-    static QNetworkProxy networkProxyFromURL(const QString &url);
-    static bool checkNetworkConnectivity();
-    static bool isNetworkAccessable();
+// A message for the user: a box on the desktop when a presenter for boxes is
+// installed, otherwise the console line "<<<< text >>>>" (the title is then
+// not shown).
+void InfoMsg(const QString &title, const QString &text, QWidget *parent);
+void ErrorMsg(const QString &title, const QString &text, QWidget *parent);
 
-    // Product matching
-    static bool thisPatchMatchesThisProduct(
-        const BrivexProducts::BrivexProductBase &product, const PatchItem &item);
-    static bool thisProductHasNewPatches(
-        const BrivexProducts::BrivexProductBase &product, const QList<PatchItem> &items);
-};
+enum class MessageKind { Information, Critical };
+using MessagePresenter = void (*)(
+    MessageKind kind, const QString &title, const QString &text, QWidget *parent);
+// Installed once at start-up by the desktop front end; used only while there
+// is a display and a desktop application object.
+void setMessagePresenter(MessagePresenter presenter);
+
+QString fileErrorToString(const QFileDevice::FileError &error);
+// The folder above the one that holds the executable.
+QString korvaneRootDir();
+
+} // namespace Utils

@@ -1,9 +1,11 @@
 #include "products/brivexconfig.h"
 
 #include "core/common.h"
-#include "core/console.h"
 #include "core/logger.h"
 #include "products/brivexproductbase.h"
+#include "products/patchlog.h"
+#include "products/propertiesfile.h"
+#include "products/textfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +13,6 @@
 #include <QHostInfo>
 #include <QMutexLocker>
 #include <QObject>
-#include <QTextStream>
 
 #include <utility>
 
@@ -22,58 +23,10 @@ namespace {
 
 const QString kPropertiesPrefix = QStringLiteral(".ZEDO.properties.");
 const QString kVersionKey = QStringLiteral("Z_REAL_VERSION");
-const QString kRecordStart = QStringLiteral("#START");
-const QString kRecordEnd = QStringLiteral("#END");
-const QString kQfeIdPrefix = QStringLiteral("QFE_ID");
-const QString kQfeTitlePrefix = QStringLiteral("QFE_TITLE");
 
 void log(Severity::Severity severity, const QString &text)
 {
     Logger::instance()->Print(severity, text);
-}
-
-// Only regular files (or links to them) are read: a FIFO or a device planted
-// under one of our names would otherwise block or never end.
-bool readTextLines(const QString &path, QStringList *lines, QString *error)
-{
-    if (!QFileInfo(path).isFile()) {
-        *error = QStringLiteral("not a regular file");
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = file.errorString();
-        return false;
-    }
-    QTextStream in(&file);
-    QString line;
-    while (in.readLineInto(&line))
-        lines->append(line);
-    return true;
-}
-
-QString patchLogFileName(ProductType::ProductType type)
-{
-    switch (type) {
-    case ProductType::Server:
-        return QStringLiteral(".ZEDO_S_PATCH_LOG");
-    case ProductType::Portal:
-        return QStringLiteral(".ZEDO_PORTAL_PATCH_LOG");
-    case ProductType::DataStore:
-        return QStringLiteral(".ZEDO_DATASTORE_PATCH_LOG");
-    case ProductType::None:
-        break;
-    }
-    return QString();
-}
-
-void applyPatchField(const QString &line, InstalledPatchEntry *entry)
-{
-    const QString separator = QStringLiteral(":");
-    if (line.startsWith(kQfeIdPrefix))
-        entry->qfeId = BrivexConfig::valueFromKeyValuePair(line, separator);
-    else if (line.startsWith(kQfeTitlePrefix))
-        entry->name = BrivexConfig::valueFromKeyValuePair(line, separator);
 }
 
 } // namespace
@@ -136,59 +89,6 @@ void BrivexConfig::requireInit(const char *query) const
     }
 }
 
-QString BrivexConfig::valueFromKeyValuePair(const QString &line, const QString &separator)
-{
-    const QStringList parts = line.split(separator);
-    if (parts.size() < 2)
-        return QStringLiteral("");
-    return parts.at(1).trimmed();
-}
-
-QString BrivexConfig::propertyValue(const QStringList &lines, const QString &key)
-{
-    for (const QString &line : lines) {
-        // Only a "#" in the very first column makes a comment.
-        if (line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.contains(key, Qt::CaseInsensitive))
-            return valueFromKeyValuePair(line, QStringLiteral("="));
-    }
-    return QString();
-}
-
-QList<InstalledPatchEntry> BrivexConfig::patchEntries(const QStringList &lines)
-{
-    QList<InstalledPatchEntry> entries;
-    const qsizetype count = lines.size();
-    qsizetype i = 0;
-    while (i < count) {
-        if (lines.at(i) != kRecordStart) {
-            ++i;
-            continue;
-        }
-        // The line after "#START" always belongs to the record, even when it
-        // reads "#END"; only a later "#END" closes it.
-        qsizetype next = i + 1;
-        if (next >= count)
-            break;
-        InstalledPatchEntry entry;
-        applyPatchField(lines.at(next), &entry);
-        ++next;
-        while (next < count && lines.at(next) != kRecordEnd) {
-            applyPatchField(lines.at(next), &entry);
-            ++next;
-        }
-        // A record that never closed comes from an interrupted installation:
-        // that patch is not installed.
-        if (next >= count)
-            break;
-        entry.crNumber = QStringLiteral("dummy");
-        entries.append(entry);
-        i = next + 1;
-    }
-    return entries;
-}
-
 void BrivexConfig::readLinuxConfig()
 {
     log(Severity::Info, QStringLiteral("Reading Linux configuration"));
@@ -206,16 +106,16 @@ void BrivexConfig::getLinuxProductList()
 
     const QString home = QString::fromLocal8Bit(qgetenv("HOME"));
     if (home.isEmpty()) {
-        Console::writeLine(QObject::tr("HOME environment variable is not set."));
         log(Severity::Fatal, QStringLiteral("Could not determine HOME directory."));
         // Listing an empty path would search the current directory instead.
         // Nothing could be looked at, so no report may say "no updates".
-        Common::instance()->lastError = Common::ErrSystemConfig;
+        m_error = {Common::ErrSystemConfig, Common::errorString(Common::ErrSystemConfig),
+            QObject::tr("HOME environment variable is not set.")};
         return;
     }
     if (!QFileInfo(home).isDir()) {
         log(Severity::Warning, QStringLiteral("Cannot list the HOME directory %1").arg(home));
-        Common::instance()->lastError = Common::ErrSystemConfig;
+        m_error = {Common::ErrSystemConfig, Common::errorString(Common::ErrSystemConfig), QString()};
         return;
     }
 
@@ -237,20 +137,20 @@ void BrivexConfig::readPropertiesFile(const QString &path)
 {
     QStringList lines;
     QString error;
-    if (!readTextLines(path, &lines, &error)) {
+    if (!TextFile::readLines(path, &lines, &error)) {
         log(Severity::Warning,
             QStringLiteral("Could not read properties file %1: %2").arg(path, error));
         return;
     }
 
-    const QString version = propertyValue(lines, kVersionKey);
+    const QString version = PropertiesFile::propertyValue(lines, kVersionKey);
     const std::pair<ProductType::ProductType, QString> keys[] = {
         {ProductType::Server, QStringLiteral("Z_BrivexServer_INSTALL_DIR")},
         {ProductType::Portal, QStringLiteral("Z_BrivexPortal_INSTALL_DIR")},
         {ProductType::DataStore, QStringLiteral("Z_BrivexDataStore_INSTALL_DIR")},
     };
     for (const auto &[type, key] : keys) {
-        const QString installDir = propertyValue(lines, key);
+        const QString installDir = PropertiesFile::propertyValue(lines, key);
         if (!installDir.isEmpty())
             addLinuxProduct(type, installDir, version);
     }
@@ -295,7 +195,7 @@ void BrivexConfig::addVersion(const QString &version)
 
 void BrivexConfig::processLinuxPatchLogs(const ProductType::ProductType &type)
 {
-    const QString fileName = patchLogFileName(type);
+    const QString fileName = PatchLog::fileName(type);
     for (const BrivexProducts::BrivexProductBase *product : std::as_const(m_products)) {
         if (product->productType() != type)
             continue;
@@ -311,11 +211,11 @@ void BrivexConfig::readPatchEntriesFromPatchLog(const QString &path)
 {
     QStringList lines;
     QString error;
-    if (!readTextLines(path, &lines, &error)) {
+    if (!TextFile::readLines(path, &lines, &error)) {
         log(Severity::Warning, QStringLiteral("Could not read patch log %1: %2").arg(path, error));
         return;
     }
-    const QList<InstalledPatchEntry> entries = patchEntries(lines);
+    const QList<InstalledPatchEntry> entries = PatchLog::entries(lines);
     for (const InstalledPatchEntry &entry : entries) {
         log(Severity::Info, QStringLiteral("Found installed patch: %1").arg(entry.name));
         m_patches.append(entry);

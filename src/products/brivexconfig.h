@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/checkerror.h"
 #include "products/installedpatchentry.h"
 #include "products/producttype.h"
 
@@ -26,20 +27,14 @@ public:
 
     // Runs discovery the first time; later calls do nothing.
     void init();
+    // Why discovery could not look at the installation (code 1), or no error.
+    // The front end reports it.
+    const CheckError &error() const { return m_error; }
 
     QList<BrivexProducts::BrivexProductBase *> installedProducts() const;
     QStringList installedVersions() const;
     int installedProductMask() const;
     QList<InstalledPatchEntry> installedPatches() const;
-
-    // Pure rules of the file formats, usable without files.
-    // The text between the first and the second separator, trimmed; empty when
-    // the line has no separator.
-    static QString valueFromKeyValuePair(const QString &line, const QString &separator);
-    // The value of a key in the lines of a properties file (null when absent).
-    static QString propertyValue(const QStringList &lines, const QString &key);
-    // The records of a patch log.
-    static QList<InstalledPatchEntry> patchEntries(const QStringList &lines);
 
 private:
     Q_DISABLE_COPY(BrivexConfig)
@@ -57,6 +52,7 @@ private:
     void readPatchEntriesFromPatchLog(const QString &path);
 
     bool m_initialized = false;
+    CheckError m_error;
     int m_productMask = 0;
     QStringList m_versions;
     QList<InstalledPatchEntry> m_patches;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/checkerror.h"
+
+#include <QByteArray>
+#include <QString>
+
+// What a catalogue download gives back: the catalogue text, or why there is none.
+struct DownloadResult
+{
+    QByteArray body; // UTF-8, byte-order mark dropped, cut at the first NUL byte
+    CheckError error; // code 3 (network) when the download failed
+
+    static DownloadResult failure(const QString &title, const QString &message);
+    // "An error occurred: <reason> (<code>)" under the title "Network Error".
+    static DownloadResult networkError(const QString &reason, int code);
+    static DownloadResult emptyCatalogue();
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QNetworkProxy>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Everything one catalogue download needs, given to it as a value: where,
+// through which proxy, with which client, and how long it may take.
+struct DownloadSettings
+{
+    static constexpr int kDefaultTimeoutMs = 15000;
+    static constexpr int kDefaultCurlTimeoutMs = 30000;
+
+    QString url;
+    bool useProxy = false;
+    QNetworkProxy proxy;
+    bool useCurl = false;
+    int timeoutMs = kDefaultTimeoutMs; // built-in client, redirect included
+    int curlTimeoutMs = kDefaultCurlTimeoutMs;
+    // Asked (built-in client only) when the proxy is switched on but names no
+    // host; it may change useProxy and proxy. Without it the download warns
+    // and connects directly.
+    std::function<void(DownloadSettings &)> askForProxyHost;
+
+    // The URL given, with the proxy and curl choice of the settings store.
+    static DownloadSettings fromStore(const QString &url);
+
+    // The proxy to connect through: the one switched on, when it names a host.
+    // Logs a warning for a proxy that is switched on without a host.
+    std::optional<QNetworkProxy> usableProxy() const;
+};

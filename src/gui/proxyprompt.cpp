@@ -1,0 +1,22 @@
+#include "gui/proxyprompt.h"
+
+#include "catalogue/downloadsettings.h"
+#include "core/common.h"
+#include "gui/settingsdialog.h"
+
+void askForProxyHost(DownloadSettings &settings)
+{
+    SettingsDialog dialog;
+    dialog.exec();
+    // Read again whatever the dialog left, accepted or not.
+    const Common *store = Common::instance();
+    settings.useProxy = store->useProxy;
+    settings.proxy = store->proxy;
+}
+
+DownloadSettings desktopDownloadSettings()
+{
+    DownloadSettings settings = DownloadSettings::fromStore(Common::instance()->updateUrl);
+    settings.askForProxyHost = &askForProxyHost;
+    return settings;
+}
