@@ -1,83 +1,267 @@
+#include "core/common.h"
+#include "products/brivexconfig.h"
 #include "products/brivexproductbase.h"
+#include "products/patchlog.h"
+#include "products/propertiesfile.h"
+#include "temporaryhome.h"
 #include "testmain.h"
 
-#include <QTest>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHostInfo>
+#include <QRegularExpression>
 
-#include <memory>
+#include <sys/stat.h>
 
-using BrivexProducts::BrivexProductBase;
+namespace {
+
+using Files
+    = QList<QPair<QString, QByteArray>>; // path in HOME -> content ("fifo", "dir", "->target")
+
+// Lays out the files in the home; "{host}" in a path is this machine's name.
+void lay(const TemporaryHome &home, const Files &files)
+{
+    for (auto [path, content] : files) {
+        path.replace(QStringLiteral("{host}"), QHostInfo::localHostName());
+        const QString full = home.writeFile(path, content);
+        if (content == "fifo" || content == "dir" || content.startsWith("->"))
+            QFile::remove(full);
+        if (content == "fifo")
+            QVERIFY(mkfifo(QFile::encodeName(full).constData(), 0600) == 0);
+        else if (content == "dir")
+            QVERIFY(QDir().mkpath(full));
+        else if (content.startsWith("->"))
+            QVERIFY(QFile::link(home.path() + u'/' + QString::fromUtf8(content.mid(2)), full));
+    }
+}
+
+// "name version dir" per product, "qfeId|title" per installed patch.
+QStringList found(const BrivexConfig &config, const QString &home)
+{
+    QStringList out;
+    for (const BrivexProducts::BrivexProductBase *product : config.installedProducts())
+        out << product->names().constFirst() + u' ' + product->version() + u' '
+                + QString(product->installDir()).replace(home, QStringLiteral("~"));
+    for (const InstalledPatchEntry &entry : config.installedPatches())
+        out << entry.qfeId + u'|' + entry.name;
+    return out;
+}
+
+const QByteArray kServer = "Z_REAL_VERSION=10.8.1\nZ_BrivexServer_INSTALL_DIR=@HOME@/srv\n";
+const QString kServerFile = QStringLiteral(".ZEDO.properties.{host}.server");
+const QString kBuild = QStringLiteral("srv/.Setup/build_number");
+
+} // namespace
 
 class TestProducts : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void create_data();
-    void create();
-    void baseHasNoKindAndNoNames();
+    void propertyRules_data();
+    void propertyRules();
+    void patchLogRecords_data();
+    void patchLogRecords();
+    void factory();
+    void discovery_data();
+    void discovery();
+    void patchLogsFollowDiscoveryOrder();
+    void homeThatCannotBeSearched_data();
+    void homeThatCannotBeSearched();
 };
 
-void TestProducts::create_data()
+void TestProducts::propertyRules_data()
 {
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("installDir");
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<QStringList>("names"); // empty: no product is made
-
-    QTest::newRow("Server") << 2 << "/opt/brivex/server"
-                            << "10.8.1"
-                            << QStringList {"Brivex for Server", "Brivex Server", "Server"};
-    QTest::newRow("Portal shows as Portal for Brivex")
-        << 4 << "/opt/brivex/portal/"
-        << "10.8.1" << QStringList {"Portal for Brivex", "Brivex for Portal", "Portal"};
-    QTest::newRow("DataStore") << 8 << "/opt/brivex/datastore"
-                               << "10.7.1"
-                               << QStringList {"Brivex for DataStore", "Data Store", "DataStore"};
-    QTest::newRow("empty directory and version are kept")
-        << 2 << ""
-        << "" << QStringList {"Brivex for Server", "Brivex Server", "Server"};
-    QTest::newRow("quotes and blanks are kept")
-        << 8 << " \"/opt/my data\" "
-        << "\"10.7.1\"" << QStringList {"Brivex for DataStore", "Data Store", "DataStore"};
-    QTest::newRow("None makes nothing") << 0 << "/opt/x"
-                                        << "1" << QStringList {};
-    QTest::newRow("unassigned bit 1 makes nothing") << 1 << "/opt/x"
-                                                    << "1" << QStringList {};
-    QTest::newRow("mask of two kinds makes nothing") << 6 << "/opt/x"
-                                                     << "1" << QStringList {};
-    QTest::newRow("unknown bit 16 makes nothing") << 16 << "/opt/x"
-                                                  << "1" << QStringList {};
-    QTest::newRow("negative value makes nothing") << -2 << "/opt/x"
-                                                  << "1" << QStringList {};
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("value"); // "null" for a null result
+    const struct
+    {
+        const char *row;
+        QStringList lines;
+        const char *value;
+    } rows[] = {
+        {"blanks trimmed, inner kept", {"Z_REAL_VERSION \t=  10.8 beta \t"}, "10.8 beta"},
+        {"text after a second '=' dropped", {"Z_REAL_VERSION=1=2"}, "1"},
+        {"quotes kept", {"Z_REAL_VERSION=\"1\""}, "\"1\""},
+        {"missing key is null", {"a=b"}, "null"},
+        {"comment skipped", {"#Z_REAL_VERSION=1", "Z_REAL_VERSION=2"}, "2"},
+        {"blank before '#' is no comment", {" #Z_REAL_VERSION=1", "Z_REAL_VERSION=2"}, "1"},
+        {"key anywhere, any case", {"export z_real_version = 1"}, "1"},
+        {"no '=': empty, not null", {"Z_REAL_VERSION 1", "Z_REAL_VERSION=2"}, ""},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.row) << r.lines << QString::fromUtf8(r.value);
 }
 
-void TestProducts::create()
+void TestProducts::propertyRules()
 {
-    QFETCH(int, type);
-    QFETCH(QString, installDir);
-    QFETCH(QString, version);
-    QFETCH(QStringList, names);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, value);
+    const QString actual = PropertiesFile::propertyValue(lines, QStringLiteral("Z_REAL_VERSION"));
+    QCOMPARE(actual.isNull() ? QStringLiteral("null") : actual, value);
+}
 
-    const std::unique_ptr<BrivexProductBase> product(BrivexProductBase::Create(
-        static_cast<ProductType::ProductType>(type), installDir, version));
-    if (names.isEmpty()) {
-        QVERIFY(!product);
-        return;
+void TestProducts::patchLogRecords_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("entries");
+    const struct
+    {
+        const char *row;
+        QStringList lines;
+        QStringList entries;
+    } rows[] = {
+        {"typical record", {"#START", "QFE_ID: S-1", "QFE_TITLE: Update 1", "X: y", "#END"},
+            {"S-1|Update 1"}},
+        {"fields outside records ignored",
+            {"QFE_ID: OUT", "#START", "QFE_ID: A", "#END", "#START", "QFE_ID: B", "#END"},
+            {"A|", "B|"}},
+        {"no fields still an entry", {"#START", "installed", "#END"}, {"|"}},
+        {"last occurrence wins", {"#START", "QFE_ID: A", "QFE_ID: B", "#END"}, {"B|"}},
+        {"colon in value cuts it", {"#START", "QFE_TITLE: Fix: map", "#END"}, {"|Fix"}},
+        {"field without colon is empty", {"#START", "QFE_ID BRX-1", "#END"}, {"|"}},
+        {"fields are case-sensitive prefixes", {"#START", "qfe_id: a", "QFE_IDENT: c", "#END"},
+            {"c|"}},
+        {"markers are whole lines", {"#START ", "QFE_ID: A", "#END", "#start", "#END"}, {}},
+        {"end with a blank does not close", {"#START", "QFE_ID: A", "#END ", "QFE_ID: B", "#END"},
+            {"B|"}},
+        {"end right after start is content",
+            {"#START", "#END", "QFE_ID: A", "#END", "#START", "QFE_ID: B", "#END"}, {"A|", "B|"}},
+        {"unclosed last record is not installed",
+            {"#START", "QFE_ID: A", "#END", "#START", "QFE_ID: B"}, {"A|"}},
+        {"start as last line", {"#START"}, {}},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.row) << r.lines << r.entries;
+}
+
+void TestProducts::patchLogRecords()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, entries);
+    QStringList actual;
+    for (const InstalledPatchEntry &entry : PatchLog::entries(lines)) {
+        actual << entry.qfeId + u'|' + entry.name;
+        QCOMPARE(entry.crNumber, QStringLiteral("dummy"));
     }
-    QVERIFY(product);
-    // Through the base pointer, the subclass answers.
-    QCOMPARE(static_cast<int>(product->productType()), type);
-    QCOMPARE(product->names(), names);
-    QCOMPARE(product->installDir(), installDir);
-    QCOMPARE(product->version(), version);
+    QCOMPARE(actual, entries);
 }
 
-void TestProducts::baseHasNoKindAndNoNames()
+void TestProducts::factory()
 {
-    const BrivexProductBase base(QStringLiteral("/opt/b"), QStringLiteral("1.0"));
-    QCOMPARE(base.productType(), ProductType::None);
-    QVERIFY(base.names().isEmpty());
+    for (int type : {0, 1, 6, 16, -2})
+        QVERIFY(!BrivexProducts::BrivexProductBase::Create(
+            static_cast<ProductType::ProductType>(type), QStringLiteral("/x"), QString()));
+    const std::unique_ptr<BrivexProducts::BrivexProductBase> portal(
+        BrivexProducts::BrivexProductBase::Create(ProductType::Portal, QString(), QString()));
+    QCOMPARE(portal->productType(), ProductType::Portal);
+    QCOMPARE(portal->names(), (QStringList {"Portal for Brivex", "Brivex for Portal", "Portal"}));
 }
 
-KORVANE_TEST_MAIN(TestProducts)
+void TestProducts::discovery_data()
+{
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QStringList>("expected");
+    const QString server = QStringLiteral("Brivex for Server 10.8.1 ~/srv");
+    const Files installed = {{kServerFile, kServer}, {kBuild, "10.8.1 build 5812\n"}};
+    QTest::newRow("server") << installed << QStringList {server};
+    QTest::newRow("keys in lower case, CRLF") << Files {
+        {kServerFile, "z_real_version = 10.8.1\r\nz_brivexserver_install_dir=@HOME@/srv\r\n"},
+        {kBuild, "10.8.1"}} << QStringList {server};
+    QTest::newRow("server and portal of one file, server first, version once")
+        << Files {{".ZEDO.properties.{host}.a",
+                      "Z_BrivexPortal_INSTALL_DIR=@HOME@/p\nZ_REAL_VERSION=10.8.1\n"
+                      "Z_BrivexServer_INSTALL_DIR=@HOME@/srv\n"},
+               {kBuild, "10.8.1"}, {"p/.Setup/build_number", "10.8.1"}}
+        << QStringList {server, "Portal for Brivex 10.8.1 ~/p"};
+    QTest::newRow("missing version is empty and accepted")
+        << Files {{kServerFile, "Z_BrivexServer_INSTALL_DIR=@HOME@/srv\n"}, {kBuild, "x"}}
+        << QStringList {"Brivex for Server  ~/srv"};
+    QTest::newRow("version not in the build number")
+        << Files {{kServerFile, kServer}, {kBuild, "10.8.2"}} << QStringList {};
+    QTest::newRow("quoted version") << Files {
+        {kServerFile, QByteArray(kServer).replace("10.8.1", "\"10.8.1\"")},
+        {kBuild, "10.8.1"}} << QStringList {};
+    QTest::newRow("build number is a directory")
+        << Files {{kServerFile, kServer}, {kBuild, "dir"}} << QStringList {};
+    QTest::newRow("name in another case") << Files {{".ZEDO.PROPERTIES.{host}.s", kServer},
+        {kBuild, "10.8.1"}} << QStringList {server};
+    QTest::newRow("other host, no dot after host, a directory: not read") << Files {
+        {".ZEDO.properties.otherhost.s", kServer}, {".ZEDO.properties.{host}", kServer},
+        {".ZEDO.properties.{host}.d/x", kServer}, {kBuild, "10.8.1"}} << QStringList {};
+    QTest::newRow("link to a properties file") << Files {{"real", kServer}, {kServerFile, "->real"},
+        {kBuild, "10.8.1"}} << QStringList {server};
+    QTest::newRow("FIFOs and binary bytes do not stop discovery") << Files {
+        {".ZEDO.properties.{host}.fifo", "fifo"}, {".ZEDO.properties.{host}.bin", "\xff\0\x80="},
+        {kServerFile, kServer}, {kBuild, "10.8.1"},
+        {"srv/.ZEDO_S_PATCH_LOG", "fifo"}} << QStringList {server};
+}
+
+void TestProducts::discovery()
+{
+    QFETCH(Files, files);
+    QFETCH(QStringList, expected);
+    TemporaryHome home;
+    lay(home, files);
+    BrivexConfig config;
+    config.init();
+    QVERIFY(!config.error().failed());
+    QCOMPARE(found(config, home.path()), expected);
+}
+
+void TestProducts::patchLogsFollowDiscoveryOrder()
+{
+    TemporaryHome home;
+    lay(home,
+        {{kServerFile, kServer + "Z_BrivexDataStore_INSTALL_DIR=@HOME@/d\n"},
+            {".ZEDO.properties.{host}.t",
+                "Z_REAL_VERSION=10.8.1\nZ_BrivexServer_INSTALL_DIR=@HOME@/srv2\n"},
+            {kBuild, "10.8.1"}, {"srv2/.Setup/build_number", "10.8.1"},
+            {"d/.Setup/build_number", "10.8.1"},
+            {"d/.ZEDO_DATASTORE_PATCH_LOG", "#START\nQFE_ID: D-1\n#END\n"},
+            {"srv/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: S-1\nQFE_TITLE: One\n#END\n"},
+            {"srv2/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: S-2\n#END\n"}});
+    BrivexConfig config;
+    config.init();
+    const QStringList actual = found(config, home.path());
+    QCOMPARE(actual.size(), 6);
+    // The properties files come in directory order; the servers' logs follow
+    // the servers' order, then the DataStore's.
+    const bool srvFirst = actual.indexOf(QRegularExpression(QStringLiteral(".*~/srv$")))
+        < actual.indexOf(QRegularExpression(QStringLiteral(".*~/srv2$")));
+    QCOMPARE(actual.mid(3),
+        srvFirst ? (QStringList {"S-1|One", "S-2|", "D-1|"})
+                 : (QStringList {"S-2|", "S-1|One", "D-1|"}));
+    QCOMPARE(config.installedProductMask(), ProductType::Server | ProductType::DataStore);
+    QCOMPARE(config.installedVersions(), QStringList {"10.8.1"});
+}
+
+void TestProducts::homeThatCannotBeSearched_data()
+{
+    QTest::addColumn<QByteArray>("home"); // "unset", "", or a path relative to a temp home
+    QTest::newRow("unset") << QByteArray("unset");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("a file") << QByteArray("file");
+    QTest::newRow("missing") << QByteArray("missing");
+}
+
+void TestProducts::homeThatCannotBeSearched()
+{
+    QFETCH(QByteArray, home);
+    TemporaryHome temporary;
+    temporary.writeFile(QStringLiteral("file"), kServer);
+    // The working directory holds an installation that must not be found instead.
+    lay(temporary, {{kServerFile, kServer}, {kBuild, "10.8.1"}});
+    QDir::setCurrent(temporary.path());
+    if (home == "unset")
+        qunsetenv("HOME");
+    else
+        qputenv("HOME", home.isEmpty() ? home : temporary.path().toUtf8() + '/' + home);
+    BrivexConfig config;
+    config.init();
+    QCOMPARE(config.error().code, int(Common::ErrSystemConfig));
+    QCOMPARE(config.installedProducts().size(), 0);
+}
+
+KORVANE_TEST_MAIN(QCoreApplication, TestProducts)
 #include "tst_products.moc"

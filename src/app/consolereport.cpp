@@ -1,8 +1,8 @@
 #include "app/consolereport.h"
 
+#include "catalogue/productmatching.h"
 #include "core/common.h"
 #include "core/console.h"
-#include "catalogue/productmatching.h"
 #include "products/brivexconfig.h"
 #include "products/brivexproductbase.h"
 

@@ -1,8 +1,8 @@
 #include "catalogue/applicability.h"
 
 #include "catalogue/installedpatchindex.h"
-#include "core/logger.h"
 #include "catalogue/productmatching.h"
+#include "core/logger.h"
 #include "products/brivexproductbase.h"
 
 #include <QSet>

@@ -48,7 +48,8 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings)
         QString reason = CurlCommand::errorLine(curl.readAllStandardError());
         if (reason.isEmpty()) {
             reason = curl.exitStatus() == QProcess::NormalExit
-                ? QCoreApplication::translate("UpdateRequest", "curl failed without an error message")
+                ? QCoreApplication::translate(
+                    "UpdateRequest", "curl failed without an error message")
                 : QCoreApplication::translate("UpdateRequest", "curl stopped unexpectedly");
         }
         return DownloadResult::networkError(

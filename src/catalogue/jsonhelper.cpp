@@ -114,35 +114,26 @@ void writeValue(const QJsonValue &value, QString &out)
 
 QJsonValue JSONHelper::parse(const QByteArray &json, QJsonParseError *error)
 {
-    QByteArrayView text(json);
+    QByteArray text = json;
     if (text.startsWith("\xEF\xBB\xBF"))
-        text = text.sliced(3);
-    // QJsonDocument takes only an object or an array as the whole text; any
-    // other value is judged as the one element of an array around it. A text
-    // that already is an object or array is parsed as it is, without a copy.
-    qsizetype first = 0;
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (first < text.size() && isSpace(text.at(first)))
-        ++first;
-    const bool container = first < text.size() && (text.at(first) == '{' || text.at(first) == '[');
-    const QByteArray bytes = container ? QByteArray::fromRawData(text.data(), text.size())
-                                       : '[' + text.toByteArray() + ']';
+        text.remove(0, 3);
     QJsonParseError result {};
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &result);
-    if (result.error == QJsonParseError::NoError)
-        result = laxSyntax(bytes);
-    QJsonValue value;
-    if (container) {
-        value = document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
-    } else {
-        const QJsonArray wrapper = document.array();
-        if (result.error == QJsonParseError::NoError && wrapper.size() != 1)
-            result = {int(bytes.size()) - 1,
-                wrapper.isEmpty() ? QJsonParseError::IllegalValue : QJsonParseError::GarbageAtEnd};
-        result.offset = qBound(0, result.offset - 1, int(bytes.size()) - 2);
-        if (!wrapper.isEmpty())
-            value = wrapper.first();
+    const QJsonDocument document = QJsonDocument::fromJson(text, &result);
+    QJsonValue value
+        = document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
+    if (result.error != QJsonParseError::NoError) {
+        // QJsonDocument takes only an object or an array as the whole text;
+        // any other value is judged as the one element of an array around
+        // it. When that fails too, the first reason stands.
+        QJsonParseError wrapped {};
+        const QJsonArray array = QJsonDocument::fromJson('[' + text + ']', &wrapped).array();
+        if (wrapped.error == QJsonParseError::NoError && array.size() == 1) {
+            value = array.first();
+            result = {};
+        }
     }
+    if (result.error == QJsonParseError::NoError)
+        result = laxSyntax(text);
     if (error)
         *error = result;
     if (result.error != QJsonParseError::NoError)

@@ -84,8 +84,7 @@ void UpdateRequest::sslErrors(QNetworkReply *reply, const QList<QSslError> &erro
 
 void UpdateRequest::checkProxy()
 {
-    if (m_settings.useProxy && m_settings.proxy.hostName().isEmpty()
-        && m_settings.askForProxyHost)
+    if (m_settings.useProxy && m_settings.proxy.hostName().isEmpty() && m_settings.askForProxyHost)
         m_settings.askForProxyHost(m_settings);
     if (const std::optional<QNetworkProxy> proxy = m_settings.usableProxy())
         m_manager->setProxy(*proxy);

@@ -21,8 +21,8 @@ void InfoMsg(const QString &title, const QString &text, QWidget *parent);
 void ErrorMsg(const QString &title, const QString &text, QWidget *parent);
 
 enum class MessageKind { Information, Critical };
-using MessagePresenter = void (*)(
-    MessageKind kind, const QString &title, const QString &text, QWidget *parent);
+using MessagePresenter
+    = void (*)(MessageKind kind, const QString &title, const QString &text, QWidget *parent);
 // Installed once at start-up by the desktop front end; used only while there
 // is a display and a desktop application object.
 void setMessagePresenter(MessagePresenter presenter);

@@ -115,7 +115,8 @@ void BrivexConfig::getLinuxProductList()
     }
     if (!QFileInfo(home).isDir()) {
         log(Severity::Warning, QStringLiteral("Cannot list the HOME directory %1").arg(home));
-        m_error = {Common::ErrSystemConfig, Common::errorString(Common::ErrSystemConfig), QString()};
+        m_error
+            = {Common::ErrSystemConfig, Common::errorString(Common::ErrSystemConfig), QString()};
         return;
     }
 

@@ -9,14 +9,8 @@
 LogRecorder::LogRecorder(LogLevel::LogLevel level)
     : m_dir(QDir::tempPath() + QStringLiteral("/korvane-log-XXXXXX"))
     , m_path(m_dir.filePath(QStringLiteral("Korvane.log")))
-    , m_level(level)
 {
-    restart();
-}
-
-void LogRecorder::restart()
-{
-    Logger::instance()->init(m_path, m_level);
+    Logger::instance()->init(m_path, level);
 }
 
 LogRecorder::~LogRecorder()
@@ -27,12 +21,7 @@ LogRecorder::~LogRecorder()
 
 QStringList LogRecorder::messages() const
 {
-    return messagesOf(m_path);
-}
-
-QStringList LogRecorder::messagesOf(const QString &path)
-{
-    QFile file(path);
+    QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
     static const QRegularExpression stamp(

@@ -1,5 +1,6 @@
 #include "temporaryhome.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +8,14 @@
 
 TemporaryHome::TemporaryHome()
     : m_dir(QDir::tempPath() + QStringLiteral("/korvane-home-XXXXXX"))
-{ }
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Zedo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+    qputenv("HOME", m_dir.path().toLocal8Bit());
+    qunsetenv("XDG_CONFIG_HOME");
+    QSettings::setPath(
+        QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral(".config")));
+}
 
 QString TemporaryHome::writeFile(const QString &relative, const QByteArray &content) const
 {
@@ -15,27 +23,13 @@ QString TemporaryHome::writeFile(const QString &relative, const QByteArray &cont
     QDir().mkpath(QFileInfo(fullPath).absolutePath());
     QFile file(fullPath);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(content);
+        file.write(QByteArray(content).replace("@HOME@", m_dir.path().toUtf8()));
     return fullPath;
-}
-
-QByteArray TemporaryHome::readFile(const QString &relative) const
-{
-    QFile file(m_dir.filePath(relative));
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
 }
 
 QString TemporaryHome::settingsFile() const
 {
     return m_dir.filePath(QStringLiteral(".config/Zedo/Korvane.conf"));
-}
-
-void TemporaryHome::useForSettings() const
-{
-    QSettings::setPath(
-        QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral(".config")));
 }
 
 QFileDevice::Permissions TemporaryHome::permissionBits(const QString &path)

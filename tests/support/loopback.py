@@ -1,0 +1,117 @@
+#!/usr/bin/env python3
+"""Services on 127.0.0.1 for the tests: a canned HTTP server and a real tinyproxy.
+
+    loopback.py http ROUTES.json HITS.log    serve the routes
+    loopback.py tinyproxy USER PASSWORD      run tinyproxy (no auth for an empty USER)
+
+Each prints "port N" once it accepts connections, then runs until its standard
+input closes. The end-to-end driver imports start_http and start_tinyproxy.
+
+A route maps a path to {"status": 200, "body": "...", "file": "path",
+"headers": {"Name": "value"}, "mode": "stall" | "truncate" | "raw"}; "truncate"
+announces "length" bytes and sends only the body, "raw" sends the body as the
+whole response. Unknown paths get 404. Every request is appended to HITS.log
+as "METHOD TARGET" plus " via" when it came through a proxy.
+"""
+import http.server
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+
+def start_http(routes, hits_path):
+    class Handler(http.server.BaseHTTPRequestHandler):
+        protocol_version = "HTTP/1.1"
+
+        def log_message(self, *args):
+            pass
+
+        def do_GET(self):
+            path = self.path.split("?")[0]
+            if "://" in path:  # absolute form, as a proxy forwards it
+                path = "/" + path.split("://", 1)[1].partition("/")[2]
+            with open(hits_path, "a") as hits:
+                hits.write(f"{self.command} {path}{' via' if self.headers.get('Via') else ''}\n")
+            route = routes.get(path, {"status": 404, "body": "not found"})
+            body = route.get("body", "").encode()
+            if "file" in route:
+                with open(route["file"], "rb") as f:
+                    body = f.read()
+            mode = route.get("mode")
+            if mode == "stall":
+                time.sleep(120)
+                return
+            if mode == "raw":
+                self.wfile.write(body)
+                return
+            self.send_response(route.get("status", 200))
+            for name, value in route.get("headers", {}).items():
+                self.send_header(name, value)
+            length = route.get("length", len(body)) if mode == "truncate" else len(body)
+            self.send_header("Content-Length", str(length))
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(body)
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, server.server_address[1]
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def start_tinyproxy(user, password, workdir):
+    """Starts tinyproxy in the foreground; returns (process, port) or raises."""
+    if not shutil.which("tinyproxy"):
+        raise FileNotFoundError("tinyproxy is not installed (scripts/deps.sh installs it)")
+    for _ in range(3):  # the free port may be taken before tinyproxy binds it
+        port = free_port()
+        config = os.path.join(workdir, "tinyproxy.conf")
+        with open(config, "w") as f:
+            f.write(f"Port {port}\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"
+                    f'LogLevel Info\nLogFile "{workdir}/tinyproxy.log"\n')
+            if user:
+                f.write(f"BasicAuth {user} {password}\n")
+        process = subprocess.Popen(["tinyproxy", "-d", "-c", config], stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        deadline = time.time() + 5
+        while time.time() < deadline and process.poll() is None:
+            try:
+                socket.create_connection(("127.0.0.1", port), 0.2).close()
+                return process, port
+            except OSError:
+                time.sleep(0.02)
+        process.kill()
+        process.wait()
+    raise RuntimeError("tinyproxy did not start")
+
+
+def main():
+    kind = sys.argv[1]
+    if kind == "http":
+        with open(sys.argv[2]) as f:
+            routes = json.load(f)
+        _, port = start_http(routes, sys.argv[3])
+        stop = lambda: None
+    else:
+        workdir = tempfile.mkdtemp(prefix="korvane-tinyproxy-")
+        process, port = start_tinyproxy(sys.argv[2], sys.argv[3], workdir)
+        stop = lambda: (process.kill(), process.wait(), shutil.rmtree(workdir, True))
+    print(f"port {port}", flush=True)
+    sys.stdin.read()
+    stop()
+
+
+if __name__ == "__main__":
+    main()

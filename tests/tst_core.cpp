@@ -1,0 +1,249 @@
+#include "core/checkerror.h"
+#include "core/common.h"
+#include "core/cryptdecrypt.h"
+#include "core/logger.h"
+#include "core/utils.h"
+#include "logrecorder.h"
+#include "temporaryhome.h"
+#include "testmain.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+class TestCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void displayIsReadOnce();
+    void logLevels_data();
+    void logLevels();
+    void logIsNewOwnerOnlyAndFollowsNoLink();
+    void unopenableLogLeavesNoFile();
+    void firstRunDefaults();
+    void settingsRoundTrip();
+    void settingsFileIsOwnerOnly();
+    void unwritableSettings_data();
+    void unwritableSettings();
+    void damagedPasswordIsDropped();
+    void cipherKnownAnswers_data();
+    void cipherKnownAnswers();
+    void cipherRoundTrip();
+    void checkErrorIsLoggedAndRecorded();
+};
+
+void TestCore::displayIsReadOnce()
+{
+    // The first call of the process reads DISPLAY; nothing before has called it.
+    qputenv("DISPLAY", ":7");
+    QVERIFY(Utils::hasDisplay());
+    qputenv("DISPLAY", "");
+    QVERIFY(Utils::hasDisplay());
+    QVERIFY(!Utils::isGuiApp());
+    QCOMPARE(Utils::korvaneRootDir(),
+        QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/.."))
+            .absoluteFilePath());
+}
+
+void TestCore::logLevels_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList normal {"Info: i", "Warning: w", "Error: e", "Fatal: f", ": x"};
+    QTest::newRow("0 writes nothing") << 0 << QStringList {};
+    QTest::newRow("1 leaves out Debug") << 1 << normal;
+    QTest::newRow("2 writes Debug too")
+        << 2 << QStringList {"Info: i", "Debug: d", "Warning: w", "Error: e", "Fatal: f", ": x"};
+    QTest::newRow("3 acts as 1") << 3 << normal;
+    QTest::newRow("-1 acts as 1") << -1 << normal;
+}
+
+void TestCore::logLevels()
+{
+    QFETCH(int, level);
+    QFETCH(QStringList, expected);
+    LogRecorder log(static_cast<LogLevel::LogLevel>(level));
+    const std::pair<int, const char *> lines[]
+        = {{0, "i"}, {1, "d"}, {2, "w"}, {3, "e"}, {4, "f"}, {9, "x"}};
+    for (const auto &[severity, text] : lines)
+        Logger::instance()->Print(
+            static_cast<Severity::Severity>(severity), QString::fromLatin1(text));
+    QCOMPARE(log.messages(), expected);
+    QCOMPARE(QFileInfo::exists(log.path()), level != 0);
+}
+
+void TestCore::logIsNewOwnerOnlyAndFollowsNoLink()
+{
+    // The log sits in the shared temporary directory: a link planted at its
+    // name must not make the program write (or truncate) the link's target.
+    TemporaryHome home;
+    const QString target = home.writeFile(QStringLiteral("victim"), "keep");
+    const QString path = home.path() + QStringLiteral("/Korvane.log");
+    QVERIFY(QFile::link(target, path));
+    Logger::instance()->init(path, LogLevel::Normal);
+    Logger::instance()->Print(Severity::Info, QStringLiteral("run 1"));
+    Logger::instance()->init(path, LogLevel::Normal);
+    Logger::instance()->Print(Severity::Info, QStringLiteral("run 2"));
+    Logger::instance()->close();
+    QFile victim(target);
+    QVERIFY(victim.open(QIODevice::ReadOnly));
+    QCOMPARE(victim.readAll(), QByteArray("keep"));
+    QVERIFY(!QFileInfo(path).isSymLink());
+    QCOMPARE(TemporaryHome::permissionBits(path), TemporaryHome::ownerReadWrite());
+    QFile log(path);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().endsWith("Info: run 2\n")); // each run starts a new log
+    Logger::instance()->init(QString(), LogLevel::Off);
+}
+
+void TestCore::unopenableLogLeavesNoFile()
+{
+    TemporaryHome home;
+    Logger::instance()->init(home.path(), LogLevel::Normal); // a directory
+    Logger::instance()->Print(Severity::Info, QStringLiteral("nowhere"));
+    QVERIFY(QFileInfo(home.path()).isDir());
+    Logger::instance()->init(QString(), LogLevel::Normal);
+    Logger::instance()->Print(Severity::Info, QStringLiteral("nowhere"));
+    Logger::instance()->init(QString(), LogLevel::Off);
+}
+
+void TestCore::firstRunDefaults()
+{
+    TemporaryHome home;
+    Common *store = Common::instance();
+    store->readSettings();
+    QCOMPARE(store->checkAtLogin, false);
+    QCOMPARE(store->useProxy, false);
+    QCOMPARE(store->proxy.hostName(), QString());
+    QCOMPARE(store->proxy.port(), quint16(0));
+    QCOMPARE(store->proxy.type(), QNetworkProxy::HttpProxy);
+    QVERIFY(!QFileInfo::exists(home.settingsFile()));
+}
+
+void TestCore::settingsRoundTrip()
+{
+    TemporaryHome home;
+    Common *store = Common::instance();
+    store->checkAtLogin = true;
+    store->useProxy = true;
+    store->proxy = QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("cache.example"), 8080,
+        QStringLiteral("alice"), QStringLiteral("s3cr3t:@"));
+    QVERIFY(store->saveSettings());
+    QSettings stored(home.settingsFile(), QSettings::IniFormat);
+    const QString cipher = stored.value(QStringLiteral("Startup/ProxyPassword")).toString();
+    QVERIFY(!cipher.contains(QStringLiteral("s3cr3t")));
+    QCOMPARE(store->crypt->decrypt(cipher), QStringLiteral("s3cr3t:@"));
+
+    store->checkAtLogin = store->useProxy = false;
+    store->proxy = QNetworkProxy();
+    store->readSettings();
+    QCOMPARE(store->checkAtLogin, true);
+    QCOMPARE(store->useProxy, true);
+    QCOMPARE(store->proxy.hostName(), QStringLiteral("cache.example"));
+    QCOMPARE(store->proxy.port(), quint16(8080));
+    QCOMPARE(store->proxy.user(), QStringLiteral("alice"));
+    QCOMPARE(store->proxy.password(), QStringLiteral("s3cr3t:@"));
+}
+
+void TestCore::settingsFileIsOwnerOnly()
+{
+    // It holds the proxy password; QSettings keeps an existing file's mode.
+    TemporaryHome home;
+    QVERIFY(Common::instance()->saveSettings());
+    QCOMPARE(TemporaryHome::permissionBits(home.settingsFile()), TemporaryHome::ownerReadWrite());
+    QFile::setPermissions(home.settingsFile(), QFileDevice::Permissions(0x6644));
+    QVERIFY(Common::instance()->saveSettings());
+    QCOMPARE(TemporaryHome::permissionBits(home.settingsFile()), TemporaryHome::ownerReadWrite());
+}
+
+void TestCore::unwritableSettings_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::newRow("a directory where the file belongs") << ".config/Zedo/Korvane.conf/x";
+    QTest::newRow("a file where the folder belongs") << ".config/Zedo";
+}
+
+void TestCore::unwritableSettings()
+{
+    QFETCH(QString, obstacle);
+    TemporaryHome home;
+    home.writeFile(obstacle, "x");
+    Common *store = Common::instance();
+    store->lastError = Common::ErrNone;
+    store->useProxy = true;
+    QVERIFY(!store->saveSettings());
+    QCOMPARE(store->lastError, int(Common::ErrSettingsWrite));
+    QCOMPARE(store->useProxy, true); // still in use for this run
+}
+
+void TestCore::damagedPasswordIsDropped()
+{
+    TemporaryHome home;
+    home.writeFile(QStringLiteral(".config/Zedo/Korvane.conf"),
+        "[Startup]\nUseProxyServer=true\nProxyHost=h\nProxyPassword=secret\n");
+    Common *store = Common::instance();
+    store->lastError = Common::ErrNone;
+    store->readSettings();
+    QCOMPARE(store->proxy.password(), QString());
+    QCOMPARE(store->proxy.hostName(), QStringLiteral("h"));
+    QCOMPARE(store->lastError, int(Common::ErrNone));
+}
+
+void TestCore::cipherKnownAnswers_data()
+{
+    // Texts written by earlier versions must still read back.
+    QTest::addColumn<QString>("cipher");
+    QTest::addColumn<QString>("clear");
+    QTest::addColumn<int>("salt");
+    QTest::newRow("salt 0x00") << "b58b3e5f2d483c"
+                               << "secret" << 0x00;
+    QTest::newRow("salt 0xa7") << "122c99f88aef9b"
+                               << "secret" << 0xa7;
+    QTest::newRow("non-ASCII, longer than the key") << "e9d4c761126116d5d6e95d7243714276f68d6a5069"
+                                                    << QStringLiteral("pässwörd-123456789") << -1;
+    QTest::newRow("upper-case digits") << "B58B3E5F2D483C"
+                                       << "secret" << -1;
+    QTest::newRow("salt only") << "00" << QString() << -1;
+    QTest::newRow("empty") << QString() << QString() << 0;
+}
+
+void TestCore::cipherKnownAnswers()
+{
+    QFETCH(QString, cipher);
+    QFETCH(QString, clear);
+    QFETCH(int, salt);
+    const CryptDecrypt crypt(47205813);
+    QCOMPARE(crypt.decrypt(cipher), clear);
+    if (salt >= 0)
+        QCOMPARE(crypt.encryptWithSalt(clear, static_cast<quint8>(salt)), cipher);
+}
+
+void TestCore::cipherRoundTrip()
+{
+    const CryptDecrypt crypt(47205813);
+    QSet<QString> ciphers;
+    for (int i = 0; i < 64; ++i) {
+        const QString clear = QStringLiteral("p@ss:%1 \u00e4\U0001F600").arg(i);
+        const QString cipher = crypt.encrypt(clear);
+        QCOMPARE(crypt.decrypt(cipher), clear);
+        QCOMPARE(cipher, cipher.toLower());
+        ciphers.insert(cipher.left(2));
+    }
+    QVERIFY(ciphers.size() > 8); // a new salt byte each time
+}
+
+void TestCore::checkErrorIsLoggedAndRecorded()
+{
+    LogRecorder log;
+    Common::instance()->lastError = Common::ErrNone;
+    reportCheckError({});
+    QCOMPARE(Common::instance()->lastError, int(Common::ErrNone));
+    reportCheckError({Common::ErrCatalogue, QStringLiteral("T"), QStringLiteral("broken")});
+    QCOMPARE(Common::instance()->lastError, int(Common::ErrCatalogue));
+    QCOMPARE(log.messages(), QStringList {"Error: broken"});
+}
+
+KORVANE_TEST_MAIN(QCoreApplication, TestCore)
+#include "tst_core.moc"
