@@ -172,7 +172,7 @@ def run_variant(case, korvane, variant):
     if (case / "unshare").exists():
         if not shutil.which("unshare") or subprocess.run(
                 ["unshare", "-rn", "true"], capture_output=True).returncode != 0:
-            raise Skip("unshare -rn is not permitted here (user namespaces are off)")
+            raise Skip("unshare -rn is missing or not permitted here (user namespaces off)")
         command = ["unshare", "-rn", korvane]
     try:
         if (case / "tinyproxy").exists():
