@@ -18,9 +18,13 @@ void discoverInstalledProducts()
     const CheckError &error = config->error();
     if (!error.failed())
         return;
-    // Nothing could be looked at, so no report may say "no updates".
-    if (!error.message.isEmpty())
+    // Nothing could be looked at, so no report may say "no updates". Only an
+    // unset HOME has a message: a console line, then a Fatal log line.
+    if (!error.message.isEmpty()) {
         Console::writeLine(error.message);
+        Logger::instance()->Print(
+            Severity::Fatal, QStringLiteral("Could not determine HOME directory."));
+    }
     Common::instance()->lastError = error.code;
 }
 

@@ -106,7 +106,6 @@ void BrivexConfig::getLinuxProductList()
 
     const QString home = QString::fromLocal8Bit(qgetenv("HOME"));
     if (home.isEmpty()) {
-        log(Severity::Fatal, QStringLiteral("Could not determine HOME directory."));
         // Listing an empty path would search the current directory instead.
         // Nothing could be looked at, so no report may say "no updates".
         m_error = {Common::ErrSystemConfig, Common::errorString(Common::ErrSystemConfig),

@@ -8,10 +8,12 @@ Each prints "port N" once it accepts connections, then runs until its standard
 input closes. The end-to-end driver imports start_http and start_tinyproxy.
 
 A route maps a path to {"status": 200, "body": "...", "file": "path",
-"headers": {"Name": "value"}, "mode": "stall" | "truncate" | "raw"}; "truncate"
-announces "length" bytes and sends only the body, "raw" sends the body as the
-whole response. Unknown paths get 404. Every request is appended to HITS.log
-as "METHOD TARGET" plus " via" when it came through a proxy.
+"headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall" |
+"truncate" | "raw"}. "file" is read relative to the base folder; a required
+header that lacks its text gives 400; "truncate" announces "length" bytes and
+sends only the body; "raw" sends the body as the whole response. Unknown paths
+get 404. Every request is appended to HITS.log as "METHOD PATH", plus " via"
+when it came through a proxy.
 """
 import http.server
 import json
@@ -23,9 +25,12 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.parse
 
 
-def start_http(routes, hits_path):
+def start_http(routes, hits_path, base="."):
+    lock = threading.Lock()
+
     class Handler(http.server.BaseHTTPRequestHandler):
         protocol_version = "HTTP/1.1"
 
@@ -33,16 +38,18 @@ def start_http(routes, hits_path):
             pass
 
         def do_GET(self):
-            path = self.path.split("?")[0]
-            if "://" in path:  # absolute form, as a proxy forwards it
-                path = "/" + path.split("://", 1)[1].partition("/")[2]
-            with open(hits_path, "a") as hits:
+            path = urllib.parse.urlsplit(self.path).path  # also the absolute form of a proxy
+            with lock, open(hits_path, "a") as hits:
                 hits.write(f"{self.command} {path}{' via' if self.headers.get('Via') else ''}\n")
-            route = routes.get(path, {"status": 404, "body": "not found"})
+            route = dict(routes.get(path, {"status": 404, "body": "not found"}))
             body = route.get("body", "").encode()
             if "file" in route:
-                with open(route["file"], "rb") as f:
+                with open(os.path.join(base, route["file"]), "rb") as f:
                     body = f.read()
+            for name, text in route.get("require", {}).items():
+                if text not in self.headers.get(name, ""):
+                    route = {"status": 400}
+                    body = f"{name} does not contain {text}".encode()
             mode = route.get("mode")
             if mode == "stall":
                 time.sleep(120)
