@@ -1,4 +1,3 @@
-#include "core/checkerror.h"
 #include "core/common.h"
 #include "core/cryptdecrypt.h"
 #include "core/logger.h"
@@ -21,17 +20,10 @@ private slots:
     void logLevels_data();
     void logLevels();
     void logIsNewOwnerOnlyAndFollowsNoLink();
-    void unopenableLogLeavesNoFile();
-    void firstRunDefaults();
     void settingsRoundTrip();
-    void settingsFileIsOwnerOnly();
-    void unwritableSettings_data();
-    void unwritableSettings();
-    void damagedPasswordIsDropped();
     void cipherKnownAnswers_data();
     void cipherKnownAnswers();
     void cipherRoundTrip();
-    void checkErrorIsLoggedAndRecorded();
 };
 
 void TestCore::displayIsReadOnce()
@@ -98,39 +90,20 @@ void TestCore::logIsNewOwnerOnlyAndFollowsNoLink()
     Logger::instance()->init(QString(), LogLevel::Off);
 }
 
-void TestCore::unopenableLogLeavesNoFile()
-{
-    TemporaryHome home;
-    Logger::instance()->init(home.path(), LogLevel::Normal); // a directory
-    Logger::instance()->Print(Severity::Info, QStringLiteral("nowhere"));
-    QVERIFY(QFileInfo(home.path()).isDir());
-    Logger::instance()->init(QString(), LogLevel::Normal);
-    Logger::instance()->Print(Severity::Info, QStringLiteral("nowhere"));
-    Logger::instance()->init(QString(), LogLevel::Off);
-}
-
-void TestCore::firstRunDefaults()
-{
-    TemporaryHome home;
-    Common *store = Common::instance();
-    store->readSettings();
-    QCOMPARE(store->checkAtLogin, false);
-    QCOMPARE(store->useProxy, false);
-    QCOMPARE(store->proxy.hostName(), QString());
-    QCOMPARE(store->proxy.port(), quint16(0));
-    QCOMPARE(store->proxy.type(), QNetworkProxy::HttpProxy);
-    QVERIFY(!QFileInfo::exists(home.settingsFile()));
-}
-
 void TestCore::settingsRoundTrip()
 {
+    // The file holds the proxy password: owner-only, also when it existed
+    // before (QSettings keeps an existing file's mode).
     TemporaryHome home;
+    home.writeFile(QStringLiteral(".config/Zedo/Korvane.conf"), "[Startup]\n");
+    QFile::setPermissions(home.settingsFile(), QFileDevice::Permissions(0x6644));
     Common *store = Common::instance();
     store->checkAtLogin = true;
     store->useProxy = true;
     store->proxy = QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("cache.example"), 8080,
         QStringLiteral("alice"), QStringLiteral("s3cr3t:@"));
     QVERIFY(store->saveSettings());
+    QCOMPARE(TemporaryHome::permissionBits(home.settingsFile()), TemporaryHome::ownerReadWrite());
     QSettings stored(home.settingsFile(), QSettings::IniFormat);
     const QString cipher = stored.value(QStringLiteral("Startup/ProxyPassword")).toString();
     QVERIFY(!cipher.contains(QStringLiteral("s3cr3t")));
@@ -145,50 +118,6 @@ void TestCore::settingsRoundTrip()
     QCOMPARE(store->proxy.port(), quint16(8080));
     QCOMPARE(store->proxy.user(), QStringLiteral("alice"));
     QCOMPARE(store->proxy.password(), QStringLiteral("s3cr3t:@"));
-}
-
-void TestCore::settingsFileIsOwnerOnly()
-{
-    // It holds the proxy password; QSettings keeps an existing file's mode.
-    TemporaryHome home;
-    QVERIFY(Common::instance()->saveSettings());
-    QCOMPARE(TemporaryHome::permissionBits(home.settingsFile()), TemporaryHome::ownerReadWrite());
-    QFile::setPermissions(home.settingsFile(), QFileDevice::Permissions(0x6644));
-    QVERIFY(Common::instance()->saveSettings());
-    QCOMPARE(TemporaryHome::permissionBits(home.settingsFile()), TemporaryHome::ownerReadWrite());
-}
-
-void TestCore::unwritableSettings_data()
-{
-    QTest::addColumn<QString>("obstacle");
-    QTest::newRow("a directory where the file belongs") << ".config/Zedo/Korvane.conf/x";
-    QTest::newRow("a file where the folder belongs") << ".config/Zedo";
-}
-
-void TestCore::unwritableSettings()
-{
-    QFETCH(QString, obstacle);
-    TemporaryHome home;
-    home.writeFile(obstacle, "x");
-    Common *store = Common::instance();
-    store->lastError = Common::ErrNone;
-    store->useProxy = true;
-    QVERIFY(!store->saveSettings());
-    QCOMPARE(store->lastError, int(Common::ErrSettingsWrite));
-    QCOMPARE(store->useProxy, true); // still in use for this run
-}
-
-void TestCore::damagedPasswordIsDropped()
-{
-    TemporaryHome home;
-    home.writeFile(QStringLiteral(".config/Zedo/Korvane.conf"),
-        "[Startup]\nUseProxyServer=true\nProxyHost=h\nProxyPassword=secret\n");
-    Common *store = Common::instance();
-    store->lastError = Common::ErrNone;
-    store->readSettings();
-    QCOMPARE(store->proxy.password(), QString());
-    QCOMPARE(store->proxy.hostName(), QStringLiteral("h"));
-    QCOMPARE(store->lastError, int(Common::ErrNone));
 }
 
 void TestCore::cipherKnownAnswers_data()
@@ -232,17 +161,6 @@ void TestCore::cipherRoundTrip()
         ciphers.insert(cipher.left(2));
     }
     QVERIFY(ciphers.size() > 8); // a new salt byte each time
-}
-
-void TestCore::checkErrorIsLoggedAndRecorded()
-{
-    LogRecorder log;
-    Common::instance()->lastError = Common::ErrNone;
-    reportCheckError({});
-    QCOMPARE(Common::instance()->lastError, int(Common::ErrNone));
-    reportCheckError({Common::ErrCatalogue, QStringLiteral("T"), QStringLiteral("broken")});
-    QCOMPARE(Common::instance()->lastError, int(Common::ErrCatalogue));
-    QCOMPARE(log.messages(), QStringList {"Error: broken"});
 }
 
 KORVANE_TEST_MAIN(QCoreApplication, TestCore)

@@ -62,7 +62,6 @@ private slots:
     void propertyRules();
     void patchLogRecords_data();
     void patchLogRecords();
-    void factory();
     void discovery_data();
     void discovery();
     void patchLogsFollowDiscoveryOrder();
@@ -145,17 +144,6 @@ void TestProducts::patchLogRecords()
         QCOMPARE(entry.crNumber, QStringLiteral("dummy"));
     }
     QCOMPARE(actual, entries);
-}
-
-void TestProducts::factory()
-{
-    for (int type : {0, 1, 6, 16, -2})
-        QVERIFY(!BrivexProducts::BrivexProductBase::Create(
-            static_cast<ProductType::ProductType>(type), QStringLiteral("/x"), QString()));
-    const std::unique_ptr<BrivexProducts::BrivexProductBase> portal(
-        BrivexProducts::BrivexProductBase::Create(ProductType::Portal, QString(), QString()));
-    QCOMPARE(portal->productType(), ProductType::Portal);
-    QCOMPARE(portal->names(), (QStringList {"Portal for Brivex", "Brivex for Portal", "Portal"}));
 }
 
 void TestProducts::discovery_data()

@@ -21,7 +21,8 @@ The files of a case folder (`args` and `expected.out` are the usual minimum):
   settings.conf     placed as $HOME/.config/Zedo/Korvane.conf before the run
   log               the log file to read when the program chooses its place
   expected.out      standard output, exactly; a time stamp opening a line reads
-                    @TIME@. Further expected.*.out files are accepted instead
+                    @TIME@. expected.curl.out (or .builtin.out) replaces it for
+                    that variant; other expected.*.out files are accepted instead
                     (the file system decides the order of the products).
   expected.status   exit status, 0 by default
   expected.log      lines (without time stamps) that the log holds in this order;
@@ -157,8 +158,9 @@ def run_variant(case, korvane, variant):
 
         failures = []
         output = STAMP.sub("@TIME@: ", result.stdout.decode("utf-8", errors="replace"))
-        expected = [text("expected.out", "")] + [
-            subst(path.read_text(encoding="utf-8")) for path in sorted(case.glob("expected.*.out"))]
+        expected = [text(f"expected.{variant}.out") or text("expected.out", "")] + [
+            subst(path.read_text(encoding="utf-8")) for path in sorted(case.glob("expected.*.out"))
+            if path.name.split(".")[1] not in ("builtin", "curl")]
         if output not in expected:
             diff = difflib.unified_diff(expected[0].splitlines(), output.splitlines(),
                                         "expected.out", "standard output", lineterm="")

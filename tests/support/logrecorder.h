@@ -1,24 +1,34 @@
 #pragma once
 
-#include "core/severity.h"
+#include "core/logger.h"
 
-#include <QString>
-#include <QStringList>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
-// Points the program's logger at a fresh file for the lifetime of a test and
-// hands back what was logged, as "Severity: text" without time stamps.
+// Points the program's logger at a fresh file while it lives and hands back
+// what was logged, as "Severity: text" without time stamps.
 class LogRecorder
 {
 public:
-    explicit LogRecorder(LogLevel::LogLevel level = LogLevel::Verbose);
-    ~LogRecorder();
+    explicit LogRecorder(LogLevel::LogLevel level = LogLevel::Verbose)
+    {
+        Logger::instance()->init(path(), level);
+    }
+    ~LogRecorder() { Logger::instance()->init(QString(), LogLevel::Off); }
     Q_DISABLE_COPY(LogRecorder)
 
-    QString path() const { return m_path; }
-    QStringList messages() const;
+    QString path() const { return m_dir.filePath(QStringLiteral("Korvane.log")); }
+    QStringList messages() const
+    {
+        QFile file(path());
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return {};
+        static const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d [\\d:]{8}: "),
+            QRegularExpression::MultilineOption);
+        return QString::fromUtf8(file.readAll()).remove(stamp).split(u'\n', Qt::SkipEmptyParts);
+    }
 
 private:
     QTemporaryDir m_dir;
-    QString m_path;
 };

@@ -1,28 +1,18 @@
-#!/usr/bin/env python3
-"""Services on 127.0.0.1 for the tests: a canned HTTP server and a real tinyproxy.
-
-    loopback.py http ROUTES.json HITS.log    serve the routes
-    loopback.py tinyproxy USER PASSWORD      run tinyproxy (no auth for an empty USER)
-
-Each prints "port N" once it accepts connections, then runs until its standard
-input closes. The end-to-end driver imports start_http and start_tinyproxy.
+"""Services on 127.0.0.1 for the end-to-end cases: a canned HTTP server and a
+real tinyproxy.
 
 A route maps a path to {"status": 200, "body": "...", "file": "path",
-"headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall" |
-"truncate" | "raw"}. "file" is read relative to the base folder; a required
-header that lacks its text gives 400; "truncate" announces "length" bytes and
-sends only the body; "raw" sends the body as the whole response. Unknown paths
-get 404. Every request is appended to HITS.log as "METHOD PATH", plus " via"
-when it came through a proxy.
+"headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall"}.
+"file" is read relative to the base folder; a required header that lacks its
+text gives 400; "stall" accepts the request and never answers. Unknown paths
+get 404. Every request is appended to the hits file as "METHOD PATH", plus
+" via" when it came through a proxy.
 """
 import http.server
-import json
 import os
 import shutil
 import socket
 import subprocess
-import sys
-import tempfile
 import threading
 import time
 import urllib.parse
@@ -54,14 +44,10 @@ def start_http(routes, hits_path, base="."):
             if mode == "stall":
                 time.sleep(120)
                 return
-            if mode == "raw":
-                self.wfile.write(body)
-                return
             self.send_response(route.get("status", 200))
             for name, value in route.get("headers", {}).items():
                 self.send_header(name, value)
-            length = route.get("length", len(body)) if mode == "truncate" else len(body)
-            self.send_header("Content-Length", str(length))
+            self.send_header("Content-Length", str(len(body)))
             self.send_header("Connection", "close")
             self.end_headers()
             self.wfile.write(body)
@@ -102,23 +88,3 @@ def start_tinyproxy(user, password, workdir):
         process.kill()
         process.wait()
     raise RuntimeError("tinyproxy did not start")
-
-
-def main():
-    kind = sys.argv[1]
-    if kind == "http":
-        with open(sys.argv[2]) as f:
-            routes = json.load(f)
-        _, port = start_http(routes, sys.argv[3])
-        stop = lambda: None
-    else:
-        workdir = tempfile.mkdtemp(prefix="korvane-tinyproxy-")
-        process, port = start_tinyproxy(sys.argv[2], sys.argv[3], workdir)
-        stop = lambda: (process.kill(), process.wait(), shutil.rmtree(workdir, True))
-    print(f"port {port}", flush=True)
-    sys.stdin.read()
-    stop()
-
-
-if __name__ == "__main__":
-    main()
