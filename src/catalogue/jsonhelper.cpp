@@ -121,7 +121,9 @@ QJsonValue JSONHelper::parse(const QByteArray &json, QJsonParseError *error)
     const QJsonDocument document = QJsonDocument::fromJson(text, &result);
     QJsonValue value
         = document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
-    if (result.error != QJsonParseError::NoError) {
+    const QByteArrayView body = QByteArrayView(text).trimmed();
+    const bool container = !body.isEmpty() && (body.front() == '{' || body.front() == '[');
+    if (result.error != QJsonParseError::NoError && !container) {
         // QJsonDocument takes only an object or an array as the whole text;
         // any other value is judged as the one element of an array around
         // it. When that fails too, the first reason stands.
