@@ -11,6 +11,8 @@ PACKAGES=(
 )
 # scripts/sample.sh names the sample properties files after the host.
 PACKAGES+=(hostname)
+# The Debian package and its checks.
+PACKAGES+=(dpkg-dev lintian desktop-file-utils groff-base)
 
 missing=()
 for package in "${PACKAGES[@]}"; do

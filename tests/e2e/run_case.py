@@ -225,7 +225,7 @@ def main():
     failed = skipped = False
     for variant in variants:
         try:
-            failures = run_variant(case, str(Path(options.korvane).resolve()), variant)
+            failures = run_variant(case, str(Path(options.korvane).absolute()), variant)
         except Skip as reason:
             print(f"SKIP {case.name} [{variant}]: {reason}")
             skipped = True
