@@ -8,6 +8,7 @@ PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     curl tinyproxy xvfb xauth trayer jq time bc python3 util-linux
+    ansible-core
 )
 # scripts/sample.sh names the sample properties files after the host.
 PACKAGES+=(hostname)

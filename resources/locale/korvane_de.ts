@@ -280,6 +280,50 @@
         <source>HOME environment variable is not set.</source>
         <translation>Die Umgebungsvariable HOME ist nicht gesetzt.</translation>
     </message>
+    <message>
+        <source>The home directory "%1" cannot be searched.</source>
+        <translation>Das Home-Verzeichnis "%1" kann nicht durchsucht werden.</translation>
+    </message>
+    <message>
+        <source>1 installed product</source>
+        <translation>1 installiertes Produkt</translation>
+    </message>
+    <message>
+        <source>%1 installed products</source>
+        <translation>%1 installierte Produkte</translation>
+    </message>
+    <message>
+        <source>no updates for %1</source>
+        <translation>keine Updates für %1</translation>
+    </message>
+    <message>
+        <source>1 update (%1 security)</source>
+        <translation>1 Update (%1 Sicherheit)</translation>
+    </message>
+    <message>
+        <source>%1 updates (%2 security)</source>
+        <translation>%1 Updates (%2 Sicherheit)</translation>
+    </message>
+    <message>
+        <source>%1 for %2</source>
+        <translation>%1 für %2</translation>
+    </message>
+    <message>
+        <source>The switch -t needs a time limit in seconds, a whole number from 1 to 600.</source>
+        <translation>Der Schalter -t braucht ein Zeitlimit in Sekunden, eine ganze Zahl von 1 bis 600.</translation>
+    </message>
+    <message>
+        <source>The time limit "%1" is not a whole number of seconds from 1 to 600.</source>
+        <translation>Das Zeitlimit "%1" ist keine ganze Zahl von Sekunden von 1 bis 600.</translation>
+    </message>
+    <message>
+        <source>The download keeps its usual time limit: 15 seconds, with curl 30 seconds.</source>
+        <translation>Der Download behält sein übliches Zeitlimit: 15 Sekunden, mit curl 30 Sekunden.</translation>
+    </message>
+    <message>
+        <source>The switches -j and -m cannot be used together.</source>
+        <translation>Die Schalter -j und -m können nicht zusammen verwendet werden.</translation>
+    </message>
 </context>
 <context>
     <name>SettingsDialog</name>

@@ -1,6 +1,9 @@
 #include "app/modes.h"
 
+#include "app/checkfacts.h"
 #include "app/consolereport.h"
+#include "app/jsonreport.h"
+#include "app/pluginreport.h"
 #include "catalogue/brivexupdate.h"
 #include "core/checkerror.h"
 #include "core/common.h"
@@ -28,7 +31,41 @@ void discoverInstalledProducts()
     Common::instance()->lastError = error.code;
 }
 
-void runConsoleMode()
+namespace {
+
+// The check's failure as the reports for scripts show it: discovery's first,
+// then the download's.
+CheckError checkFailure(const CheckError &download)
+{
+    CheckError failure = BrivexConfig::instance()->error();
+    if (!failure.failed())
+        return download;
+    // Discovery says nothing more on the console when HOME cannot be listed.
+    if (failure.message.isEmpty()) {
+        failure.message = QObject::tr("The home directory \"%1\" cannot be searched.")
+                              .arg(qEnvironmentVariable("HOME"));
+    }
+    return failure;
+}
+
+int printDocument(
+    const QList<PatchItem> &patches, const CheckError &downloadError, ReportFormat format)
+{
+    const BrivexConfig *config = BrivexConfig::instance();
+    const CheckFacts facts {Common::instance()->updateUrl, config->installedProducts(),
+        config->installedPatches(), patches, checkFailure(downloadError)};
+    if (format == ReportFormat::Json) {
+        Console::writeDocument(jsonReport(facts));
+        return jsonReportStatus(facts);
+    }
+    const PluginReport report = pluginReport(facts);
+    Console::writeDocument(report.lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+    return report.status;
+}
+
+} // namespace
+
+int runConsoleMode(ReportFormat format)
 {
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
@@ -41,12 +78,16 @@ void runConsoleMode()
         Utils::InfoMsg(QObject::tr("No Products"),
             QObject::tr("No installed products were found for this user."), nullptr);
     }
-    if (!patches.isEmpty())
+    int status = 0;
+    if (format != ReportFormat::Text)
+        status = printDocument(patches, update.error(), format);
+    else if (!patches.isEmpty())
         printItemListToConsole(patches);
     else if (Common::instance()->lastError == Common::ErrNone)
         Console::writeLine(QObject::tr("No updates available."));
     // Otherwise the failure has been reported where it happened.
     Logger::instance()->close();
+    return status;
 }
 
 void runDesktopMode(bool tray)

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QObject>
+#include <QRegularExpression>
 #include <QTranslator>
 
 #include <cstdlib>
@@ -43,6 +44,28 @@ void warnAboutLogLevel(const QString &value, bool isNumber)
                                         "1 (normal) or 2 (verbose).")
                                 .arg(value);
     Utils::ErrorMsg(QObject::tr("Invalid Argument"), text, nullptr);
+}
+
+// -t SECONDS: the download's time limit for this run, on both download paths.
+void applyTimeLimitSwitch()
+{
+    QString value;
+    argumentBySwitch(QStringLiteral("T"), &value);
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
+    const int seconds = digits.match(value).hasMatch() ? value.toInt() : 0;
+    if (seconds >= 1 && seconds <= 600) {
+        Common::instance()->timeLimitSeconds = seconds;
+        return;
+    }
+    const QString problem = value.isEmpty()
+        ? QObject::tr("The switch -t needs a time limit in seconds, a whole number from 1 to 600.")
+        : QObject::tr("The time limit \"%1\" is not a whole number of seconds from 1 to 600.")
+              .arg(value);
+    Utils::ErrorMsg(QObject::tr("Invalid Argument"),
+        problem + QLatin1Char(' ')
+            + QObject::tr(
+                "The download keeps its usual time limit: 15 seconds, with curl 30 seconds."),
+        nullptr);
 }
 
 } // namespace
@@ -94,7 +117,13 @@ int korvaneMain(int &argc, char **argv)
 {
     saveArguments(argc, argv);
 
-    bool desktop = !switchPresent(QStringLiteral("C"));
+    // With -j or -m standard output carries the document alone; every line
+    // the other modes print goes to standard error, from the first one on.
+    const bool json = switchPresent(QStringLiteral("J"));
+    const bool plugin = switchPresent(QStringLiteral("M"));
+    Console::setLinesToStandardError(json || plugin);
+
+    bool desktop = !switchPresent(QStringLiteral("C")) && !json && !plugin;
     bool tray = switchPresent(QStringLiteral("I"));
     if (!Utils::hasDisplay()) {
         desktop = false;
@@ -142,6 +171,8 @@ int korvaneMain(int &argc, char **argv)
         argumentBySwitch(QStringLiteral("U"), &url);
         Common::instance()->updateUrl = url;
     }
+    if (switchPresent(QStringLiteral("T")))
+        applyTimeLimitSwitch();
     if (switchPresent(QStringLiteral("P"))) {
         QString url;
         argumentBySwitch(QStringLiteral("P"), &url);
@@ -154,13 +185,22 @@ int korvaneMain(int &argc, char **argv)
         std::exit(0);
     }
 
-    discoverInstalledProducts();
-
-    if (desktop)
-        runDesktopMode(tray);
-    else
-        runConsoleMode();
+    int status = 0;
+    if (json && plugin) {
+        // Neither reader could make sense of the other's output.
+        Utils::ErrorMsg(QObject::tr("Invalid Argument"),
+            QObject::tr("The switches -j and -m cannot be used together."), nullptr);
+        status = 3;
+    } else {
+        discoverInstalledProducts();
+        if (desktop)
+            runDesktopMode(tray);
+        else
+            status = runConsoleMode(json ? ReportFormat::Json
+                    : plugin             ? ReportFormat::Plugin
+                                         : ReportFormat::Text);
+    }
 
     QCoreApplication::removeTranslator(&translator);
-    return 0;
+    return status;
 }

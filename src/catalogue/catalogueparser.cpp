@@ -26,7 +26,11 @@ PatchItem patchFrom(const QJsonObject &patch)
     PatchItem item;
     item.name = textOf(patch.value(QLatin1String("Name")));
     item.products = textOf(patch.value(QLatin1String("Products")));
-    item.securityPatch = textOf(patch.value(QLatin1String("SecurityPatch")));
+    // The one field where a boolean means something: "true" or "false".
+    const QJsonValue security = patch.value(QLatin1String("SecurityPatch"));
+    item.securityPatch = security.isBool()
+        ? (security.toBool() ? QStringLiteral("true") : QStringLiteral("false"))
+        : textOf(security);
     item.platform = textOf(patch.value(QLatin1String("Platform")));
     item.url = textOf(patch.value(QLatin1String("url")));
     item.qfeId = textOf(patch.value(QLatin1String("QFE_ID")));

@@ -11,6 +11,10 @@ DownloadSettings DownloadSettings::fromStore(const QString &url)
     settings.useProxy = store->useProxy;
     settings.proxy = store->proxy;
     settings.useCurl = store->useCurl;
+    if (store->timeLimitSeconds > 0) {
+        settings.timeoutMs = store->timeLimitSeconds * 1000;
+        settings.curlTimeoutMs = settings.timeoutMs;
+    }
     return settings;
 }
 

@@ -24,7 +24,8 @@ struct DownloadSettings
     // and connects directly.
     std::function<void(DownloadSettings &)> askForProxyHost;
 
-    // The URL given, with the proxy and curl choice of the settings store.
+    // The URL given, with the proxy, curl choice and time limit of the
+    // settings store.
     static DownloadSettings fromStore(const QString &url);
 
     // The proxy to connect through: the one switched on, when it names a host.

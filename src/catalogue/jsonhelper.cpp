@@ -110,6 +110,31 @@ void writeValue(const QJsonValue &value, QString &out)
     }
 }
 
+void writeVariant(const QVariant &value, QString &out)
+{
+    if (value.metaType() == QMetaType::fromType<JSONHelper::OrderedObject>()) {
+        const auto members = value.value<JSONHelper::OrderedObject>();
+        out += u'{';
+        for (qsizetype i = 0; i < members.size(); ++i) {
+            out += QLatin1String(i > 0 ? "," : "");
+            writeString(members.at(i).first, out);
+            out += u':';
+            writeVariant(members.at(i).second, out);
+        }
+        out += u'}';
+    } else if (value.typeId() == QMetaType::QVariantList) {
+        const QVariantList list = value.toList();
+        out += u'[';
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            out += QLatin1String(i > 0 ? "," : "");
+            writeVariant(list.at(i), out);
+        }
+        out += u']';
+    } else {
+        writeValue(QJsonValue::fromVariant(value), out);
+    }
+}
+
 } // namespace
 
 QJsonValue JSONHelper::parse(const QByteArray &json, QJsonParseError *error)
@@ -147,6 +172,13 @@ QString JSONHelper::encode(const QVariantMap &map)
 {
     QString text;
     writeValue(encodeInner(map), text);
+    return text;
+}
+
+QString JSONHelper::encodeOrdered(const OrderedObject &object)
+{
+    QString text;
+    writeVariant(QVariant::fromValue(object), text);
     return text;
 }
 

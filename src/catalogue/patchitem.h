@@ -14,6 +14,13 @@ struct PatchItem
     QString qfeId;
     QString releaseDate;
 
+    // The catalogue marks a security patch with true, as a JSON boolean (read
+    // as the text "true") or as text in any letter case.
+    bool isSecurityPatch() const
+    {
+        return securityPatch.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    }
+
     friend bool operator==(const PatchItem &a, const PatchItem &b)
     {
         return a.name == b.name && a.products == b.products && a.securityPatch == b.securityPatch

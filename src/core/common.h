@@ -9,8 +9,8 @@
 #include <memory>
 
 // The process-wide settings store: what the user configures (proxy, check at
-// login), the catalogue URL and curl choice of this run, and the code of the
-// last failure, which the reports consult.
+// login), the catalogue URL, curl choice and time limit of this run, and the
+// code of the last failure, which the reports consult.
 class Common
 {
 public:
@@ -41,6 +41,9 @@ public:
     QString updateUrl = QStringLiteral("http://downloads.zedo.example/korvane/patches.json");
     QNetworkProxy proxy;
     bool useCurl = false;
+    // The download's time limit for this run (-t), in seconds; 0 keeps the
+    // defaults. Not saved.
+    int timeLimitSeconds = 0;
     bool useProxy = false;
     bool checkAtLogin = false;
     std::unique_ptr<CryptDecrypt> crypt;

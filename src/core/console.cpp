@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <iostream>
@@ -37,17 +38,20 @@ void adoptEnvironmentLocale()
     Q_UNUSED(done);
 }
 
+bool linesToStandardError = false;
+
 void put(const std::wstring &wide, bool endLine)
 {
     adoptEnvironmentLocale();
+    std::wostream &stream = linesToStandardError ? std::wcerr : std::wcout;
     // A failed conversion earlier must not silence everything after it.
-    if (!std::wcout)
-        std::wcout.clear();
-    std::wcout << wide;
+    if (!stream)
+        stream.clear();
+    stream << wide;
     if (endLine)
-        std::wcout << std::endl;
+        stream << std::endl;
     else
-        std::wcout.flush();
+        stream.flush();
 }
 
 } // namespace
@@ -74,6 +78,17 @@ std::wstring toWide(const QString &text)
             out.push_back(wide);
     }
     return out;
+}
+
+void setLinesToStandardError(bool toError)
+{
+    linesToStandardError = toError;
+}
+
+void writeDocument(const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
 }
 
 void writeLine(const QString &text)

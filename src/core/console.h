@@ -1,12 +1,21 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <string>
 
 // Everything the program prints goes to the wide-character standard output
 // through these functions, so that the stream's orientation never changes.
+// A run whose standard output carries a document for scripts (-j, -m) sends
+// the lines to standard error instead and writes the document as bytes.
 namespace Console {
+
+// From now on, lines go to standard error (true) or standard output.
+void setLinesToStandardError(bool toError);
+// Writes bytes to standard output unchanged; only for a run whose lines go to
+// standard error, since standard output is then never used for wide text.
+void writeDocument(const QByteArray &bytes);
 
 // Writes the text and ends the line with std::endl (newline and flush).
 void writeLine(const QString &text);

@@ -24,6 +24,11 @@ The files of a case folder (`args` and `expected.out` are the usual minimum):
                     @TIME@. expected.curl.out (or .builtin.out) replaces it for
                     that variant; other expected.*.out files are accepted instead
                     (the file system decides the order of the products).
+  expected.json     instead of expected.out: standard output is one strict JSON
+                    document (UTF-8) equal to this one, key order included
+  expected.err      standard error, exactly (@TIME@ as above)
+  plugin            (empty) the first line of standard output is a monitoring
+                    plugin's status line whose state matches the exit status
   expected.status   exit status, 0 by default
   expected.log      lines (without time stamps) that the log holds in this order;
                     `-l <tmp>/korvane.log` is added when args has no -l
@@ -51,6 +56,9 @@ import loopback  # noqa: E402
 CATALOGUE = "/korvane/patches.json"
 SKIP = 77
 STAMP = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: ", re.M)
+PLUGIN_LINE = re.compile(r"KORVANE (OK|WARNING|CRITICAL|UNKNOWN) - [^|\n]+ \| "
+                         r"updates=(\d+|U);0;;0 security_updates=(\d+|U);;0;0")
+PLUGIN_STATES = ["OK", "WARNING", "CRITICAL", "UNKNOWN"]
 PROXY_VARIABLES = ["http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
                    "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"]
 
@@ -82,6 +90,22 @@ def in_order(wanted, lines):
         except ValueError:
             return line
     return None
+
+
+def compare_json(expected, stdout):
+    def reject(constant):
+        raise ValueError(f"{constant} is not JSON")
+    try:  # pairs, not dicts: the order of the keys counts
+        got = json.loads(stdout.decode("utf-8"), object_pairs_hook=list, parse_constant=reject)
+    except ValueError as error:
+        return [f"standard output is not one JSON document ({error}):\n{stdout!r}"]
+    if got == json.loads(expected, object_pairs_hook=list):
+        return []
+    expected_text = json.dumps(json.loads(expected), indent=1, ensure_ascii=False).splitlines()
+    got_text = json.dumps(json.loads(stdout), indent=1, ensure_ascii=False).splitlines()
+    diff = difflib.unified_diff(expected_text, got_text, "expected.json", "standard output",
+                                lineterm="")
+    return ["standard output differs (or its keys are in another order):\n" + "\n".join(diff)]
 
 
 def run_variant(case, korvane, variant):
@@ -161,10 +185,21 @@ def run_variant(case, korvane, variant):
         expected = [text(f"expected.{variant}.out") or text("expected.out", "")] + [
             subst(path.read_text(encoding="utf-8")) for path in sorted(case.glob("expected.*.out"))
             if path.name.split(".")[1] not in ("builtin", "curl")]
-        if output not in expected:
+        if (case / "expected.json").exists():
+            failures += compare_json(text("expected.json"), result.stdout)
+        elif output not in expected:
             diff = difflib.unified_diff(expected[0].splitlines(), output.splitlines(),
                                         "expected.out", "standard output", lineterm="")
             failures.append("standard output differs:\n" + "\n".join(diff))
+        errors = STAMP.sub("@TIME@: ", result.stderr.decode("utf-8", errors="replace"))
+        if text("expected.err") not in (None, errors):
+            diff = difflib.unified_diff(text("expected.err").splitlines(), errors.splitlines(),
+                                        "expected.err", "standard error", lineterm="")
+            failures.append("standard error differs:\n" + "\n".join(diff))
+        if (case / "plugin").exists():
+            first = PLUGIN_LINE.fullmatch(output.split("\n")[0])
+            if not first or PLUGIN_STATES.index(first[1]) != result.returncode:
+                failures.append(f"not a plugin status line for exit status {result.returncode}")
         status = int(text("expected.status", "0"))
         if result.returncode != status:
             failures.append(f"exit status {result.returncode}, expected {status}")

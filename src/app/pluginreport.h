@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QStringList>
+
+struct CheckFacts;
+
+// The check as a monitoring plugin reports it (-m): a status line with
+// performance data, one line per update, and the plugin's exit status
+// (0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN).
+struct PluginReport
+{
+    int status = 3;
+    QStringList lines;
+};
+
+// OK: nothing to apply. WARNING: updates, none for security. CRITICAL: a
+// security update. UNKNOWN: the check failed or found no installed product,
+// which is what a check run as the wrong user sees.
+PluginReport pluginReport(const CheckFacts &facts);
