@@ -1,9 +1,10 @@
-#include "catalogue/downloadsettings.h"
+#include "catalogue/updaterequest.h"
 #include "core/checkerror.h"
 #include "core/common.h"
 #include "gui/messageboxes.h"
 #include "gui/proxyprompt.h"
 #include "gui/settingsdialog.h"
+#include "logrecorder.h"
 #include "temporaryhome.h"
 #include "testmain.h"
 
@@ -14,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTimer>
 
 #include <functional>
@@ -66,7 +68,7 @@ private slots:
     void okSaves();
     void missingFieldsKeepTheDialogOpen();
     void messagesBecomeBoxes();
-    void proxyPromptReadsTheDialog();
+    void downloadAsksForAMissingProxyHost();
 };
 
 void TestGui::storedValuesShown()
@@ -168,22 +170,34 @@ void TestGui::messagesBecomeBoxes()
     QCOMPARE(text, QStringLiteral("Network Error|down|1"));
 }
 
-void TestGui::proxyPromptReadsTheDialog()
+void TestGui::downloadAsksForAMissingProxyHost()
 {
+    // A proxy switched on without a host: the console has nobody to ask, so
+    // the download warns and goes straight to the server (which never
+    // answers); the desktop asks with the settings dialog and uses the proxy
+    // entered there (which refuses connections).
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
     TemporaryHome home;
+    LogRecorder log;
     Common *store = Common::instance();
     store->useProxy = true;
     store->proxy = QNetworkProxy();
-    DownloadSettings settings = desktopDownloadSettings();
-    QVERIFY(settings.askForProxyHost);
+    store->updateUrl = QStringLiteral("http://127.0.0.1:%1/p.json").arg(silent.serverPort());
+    DownloadSettings settings = DownloadSettings::fromStore(store->updateUrl);
+    settings.timeoutMs = 300;
+    QCOMPARE(UpdateRequest(settings).error().title, QStringLiteral("Network Timeout"));
+    QVERIFY(log.messages().contains(
+        "Warning: The proxy is switched on but no proxy host is set; connecting without a proxy."));
+
+    settings = desktopDownloadSettings();
+    settings.timeoutMs = 300;
     whenShown<SettingsDialog>([](SettingsDialog *dialog) {
-        fill(dialog, true, QStringLiteral("cache"), QStringLiteral("3128"));
+        fill(dialog, true, QStringLiteral("127.0.0.1"), QStringLiteral("1"));
         QTest::mouseClick(child<QPushButton>(dialog, "okButton"), Qt::LeftButton);
     });
-    settings.askForProxyHost(settings);
-    QCOMPARE(settings.proxy.hostName(), QStringLiteral("cache"));
-    QCOMPARE(settings.proxy.port(), quint16(3128));
-    QVERIFY(settings.useProxy);
+    QVERIFY(UpdateRequest(settings).error().message.contains(QLatin1String("refused")));
+    QCOMPARE(store->proxy.hostName(), QStringLiteral("127.0.0.1"));
 }
 
 KORVANE_TEST_MAIN(QApplication, TestGui)

@@ -8,6 +8,8 @@ The files of a case folder (`args` and `expected.out` are the usual minimum):
   args              the arguments, one a line
   home/             copied into a throw-away HOME, where ZEDO.properties.<suffix>
                     becomes .ZEDO.properties.<host>.<suffix> as in scripts/sample.sh
+                    (@HOME@ replaced in it); @HOST@ in other names becomes the
+                    host (also in a link's target; @HOME@ in such a file is replaced)
   sample            (empty) the same with examples/sample-home
   catalogue.json    served on 127.0.0.1 at /korvane/patches.json (@URL@)
   server.json       routes: {"/path": {"status": 302, "body": "text" or "file":
@@ -74,6 +76,16 @@ def install_home(source, home, subst):
         (home / template.name).unlink()
         target = home / f".ZEDO.properties.{socket.gethostname()}.{suffix}"
         target.write_text(subst(template.read_text()))
+    for path in sorted(home.rglob("*@HOST@*"), reverse=True):  # odd names, links too
+        target = path.with_name(path.name.replace("@HOST@", socket.gethostname()))
+        if path.is_symlink():
+            target.symlink_to(os.readlink(path).replace("@HOST@", socket.gethostname()))
+            path.unlink()
+        else:
+            path.rename(target)
+        if target.is_file() and not target.is_symlink():
+            target.write_text(subst(target.read_text(errors="surrogateescape")),
+                              errors="surrogateescape")
 
 
 def log_switch_value(args):

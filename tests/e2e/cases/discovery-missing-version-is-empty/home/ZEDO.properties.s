@@ -1,0 +1,1 @@
+Z_BrivexServer_INSTALL_DIR=@HOME@/srv
