@@ -1,22 +1,32 @@
 #include "catalogue/downloadsettings.h"
 #include "core/checkerror.h"
 #include "core/common.h"
+#include "core/utils.h"
+#include "gui/autostart.h"
 #include "gui/messageboxes.h"
+#include "gui/notificationdialog.h"
 #include "gui/proxyprompt.h"
+#include "gui/reporthtml.h"
 #include "gui/settingsdialog.h"
+#include "products/brivexconfig.h"
+#include "products/brivexproductbase.h"
 #include "temporaryhome.h"
 #include "testmain.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -52,6 +62,13 @@ void fill(SettingsDialog *dialog, bool use, const QString &host, const QString &
     child<QCheckBox>(dialog, "useProxyCheckbox")->setChecked(use);
 }
 
+QString s_message; // the last message box, as "title|text"
+
+void recordMessage(Utils::MessageKind, const QString &title, const QString &text, QWidget *)
+{
+    s_message = title + u'|' + text;
+}
+
 } // namespace
 
 class TestGui : public QObject
@@ -67,6 +84,14 @@ private slots:
     void missingFieldsKeepTheDialogOpen();
     void messagesBecomeBoxes();
     void proxyPromptReadsTheDialog();
+    void report_data();
+    void report();
+    void reportDialogStartsAfresh_data();
+    void reportDialogStartsAfresh();
+    void startupEntryText_data();
+    void startupEntryText();
+    void startupEntryFile_data();
+    void startupEntryFile();
 };
 
 void TestGui::storedValuesShown()
@@ -184,6 +209,168 @@ void TestGui::proxyPromptReadsTheDialog()
     QCOMPARE(settings.proxy.hostName(), QStringLiteral("cache"));
     QCOMPARE(settings.proxy.port(), quint16(3128));
     QVERIFY(settings.useProxy);
+}
+
+void TestGui::report_data()
+{
+    for (const char *column : {"product", "patch", "installed", "want", "lack", "error"})
+        QTest::addColumn<QStringList>(column);
+    QFile file(QFINDTESTDATA("data/reports.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QHash<QString, QStringList> row;
+    const auto addRow = [&row] {
+        if (row.contains(QStringLiteral("==")))
+            QTest::newRow(qPrintable(row[QStringLiteral("==")].value(0)))
+                << row["product"] << row["patch"] << row["installed"] << row["want"] << row["lack"]
+                << row["error"];
+        row.clear();
+    };
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        if (line.startsWith(QStringLiteral("== ")))
+            addRow();
+        if (!line.isEmpty() && !line.startsWith(u'#'))
+            row[line.section(u' ', 0, 0)] << line.section(u' ', 1);
+    }
+    addRow();
+}
+
+void TestGui::report()
+{
+    QFETCH(QStringList, product);
+    QFETCH(QStringList, patch);
+    QFETCH(QStringList, installed);
+    QFETCH(QStringList, error);
+    QList<BrivexProducts::BrivexProductBase *> products;
+    for (const QString &p : product) // ProductType: server 2, portal 4, datastore 8
+        products << BrivexProducts::BrivexProductBase::Create(
+            ProductType::ProductType(2 << QStringLiteral("SPD").indexOf(p.at(0))), "/opt",
+            p.mid(2));
+    QList<PatchItem> patches;
+    for (const QString &p : patch) {
+        const QStringList f = p.split(u'|');
+        patches << PatchItem {f.value(0), f.value(1), {}, {}, f.value(2), {}, f.value(3)};
+    }
+    QList<InstalledPatchEntry> installedPatches;
+    for (const QString &name : installed)
+        installedPatches << InstalledPatchEntry {name, {}, {}};
+    const QString html = reportHtml(patches, products, installedPatches, error.value(0).toInt());
+    qDeleteAll(products);
+    QFETCH(QStringList, want);
+    QFETCH(QStringList, lack);
+    for (const QString &text : want)
+        QVERIFY2(html.contains(text), qPrintable(text + "\nnot in\n" + html));
+    for (const QString &text : lack)
+        QVERIFY2(!html.contains(text), qPrintable(text + "\nin\n" + html));
+}
+
+void TestGui::reportDialogStartsAfresh_data()
+{
+    QTest::addColumn<int>("earlier");
+    QTest::addColumn<bool>("catalogueThere");
+    QTest::addColumn<QString>("heading"); // "" when there is none
+    QTest::newRow("network error of an earlier check cleared") << 3 << true << "";
+    QTest::newRow("authentication error cleared") << 4 << true << "";
+    QTest::newRow("catalogue error cleared") << 5 << true << "";
+    QTest::newRow("settings error stays") << 2 << true << "Error writing settings.";
+    QTest::newRow("failing check shows its own error") << 0 << false << "connection error";
+}
+
+void TestGui::reportDialogStartsAfresh()
+{
+    QFETCH(int, earlier);
+    QFETCH(bool, catalogueThere);
+    QFETCH(QString, heading);
+    TemporaryHome home;
+    Utils::setMessagePresenter(&recordMessage);
+    BrivexConfig::instance()->init(); // nothing is installed in this home
+    Common *store = Common::instance();
+    const QString catalogue
+        = home.writeFile("p.json", "{\"Product\":[]}") + (catalogueThere ? "" : "x");
+    store->updateUrl = QUrl::fromLocalFile(catalogue).toString();
+    store->lastError = earlier;
+    store->checkAtLogin = true;
+    NotificationDialog dialog;
+    const auto *box = child<QCheckBox>(&dialog, "updateCheck");
+    QVERIFY(!box->isHidden() && box->isChecked());
+    dialog.show();
+    const auto *view = child<QLabel>(&dialog, "mainView");
+    QTRY_VERIFY(view->isVisible());
+    QCOMPARE(view->text().contains("<h4"), !heading.isEmpty());
+    QVERIFY(view->text().contains(heading));
+}
+
+void TestGui::startupEntryText_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("exec");
+    const char *rows[][3] = {{"plain", "/opt/k/korvane_alert", "/opt/k/korvane_alert"},
+        {"space", "/opt/my k/korvane_alert", "\"/opt/my k/korvane_alert\""},
+        {"dollar, backslash, percent", "/o/a$b\\c%d/k", "\"/o/a\\\\$b\\\\\\\\c%%d/k\""},
+        {"quotes and backtick", "/o/it's \"x\"`/k", "\"/o/it's \\\\\"x\\\\\"\\\\`/k\""},
+        {"percent alone", "/o/50%/k", "/o/50%%/k"}};
+    for (const auto &row : rows)
+        QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
+}
+
+void TestGui::startupEntryText()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, exec);
+    const QString text = Utils::startupEntryText(path);
+    QCOMPARE(text,
+        "[Desktop Entry]\nType=Application\nExec=" + exec
+            + "\nHidden=false\nX-GNOME-Autostart-enabled=true\nName[en_US]=Korvane\nName="
+              "Korvane\nComment[en_US]=\nComment=\n\n");
+    TemporaryHome home;
+    QProcess validate;
+    validate.start("desktop-file-validate", {home.writeFile("K.desktop", text.toUtf8())});
+    if (!validate.waitForFinished() && validate.error() == QProcess::FailedToStart)
+        QSKIP("desktop-file-validate is missing (scripts/deps.sh installs it)");
+    QCOMPARE(validate.readAll() + QByteArray::number(validate.exitCode()), QByteArray("0"));
+}
+
+void TestGui::startupEntryFile_data()
+{
+    QTest::addColumn<bool>("homeSet");
+    QTest::addColumn<bool>("failWrite"); // of an entry that is there
+    QTest::addColumn<QString>("message"); // title of the error box
+    QTest::newRow("fresh account without ~/.config") << true << false << "";
+    QTest::newRow("failed write keeps the old entry") << true << true << "File Error";
+    QTest::newRow("HOME unset") << false << false << "Error Creating Directory";
+}
+
+void TestGui::startupEntryFile()
+{
+    QFETCH(bool, homeSet);
+    QFETCH(bool, failWrite);
+    QFETCH(QString, message);
+    TemporaryHome home;
+    Utils::setMessagePresenter(&recordMessage);
+    s_message.clear();
+    const QString path = home.path() + QStringLiteral("/.config/autostart/Korvane.desktop");
+    if (failWrite)
+        home.writeFile(QStringLiteral(".config/autostart/Korvane.desktop"), "old");
+    if (!homeSet)
+        qunsetenv("HOME");
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t unlimited = limit.rlim_cur;
+    limit.rlim_cur = failWrite ? 8 : unlimited; // longer writes fail with EFBIG
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const bool written = Utils::createStartupLaunchEntry();
+    limit.rlim_cur = unlimited;
+    setrlimit(RLIMIT_FSIZE, &limit);
+
+    QCOMPARE(s_message.section(u'|', 0, 0), message);
+    QCOMPARE(written, message.isEmpty());
+    QVERIFY(!QFile::exists("/.config/autostart/Korvane.desktop"));
+    QFile entry(path);
+    QVERIFY(entry.open(QIODevice::ReadOnly) == homeSet);
+    QCOMPARE(entry.readAll().startsWith("[Desktop Entry]"), written);
+    const auto ownerOnly = TemporaryHome::ownerReadWrite() | QFileDevice::ExeOwner;
+    for (const char *folder : {"/.config", "/.config/autostart"})
+        QVERIFY(!written || TemporaryHome::permissionBits(home.path() + folder) == ownerOnly);
 }
 
 KORVANE_TEST_MAIN(QApplication, TestGui)

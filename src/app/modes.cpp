@@ -7,9 +7,12 @@
 #include "core/console.h"
 #include "core/logger.h"
 #include "core/utils.h"
+#include "gui/notificationdialog.h"
 #include "products/brivexconfig.h"
 
 #include <QObject>
+
+#include <memory>
 
 void discoverInstalledProducts()
 {
@@ -54,10 +57,7 @@ void runDesktopMode(bool tray)
     Q_UNUSED(tray);
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("<<<<<<< Running in GUI mode >>>>>>>>>"));
-    // The report window and the tray icon come with the desktop front end.
-    Utils::InfoMsg(QObject::tr("Korvane"),
-        QObject::tr("The report window is not available in this version. "
-                    "Run \"korvane -c\" for the report on the console."),
-        nullptr);
+    auto dialog = std::make_unique<NotificationDialog>();
+    dialog->exec();
     Logger::instance()->close();
 }

@@ -31,6 +31,15 @@ The files of a case folder (`args` and `expected.out` are the usual minimum):
   expected.settings lines the settings file holds after the run
   expected.files    "PATH MODE" (octal) or "PATH absent"; PATH is relative to HOME
   expected.hits     number of requests for /korvane/patches.json
+  display           run under Xvfb (1024x768); "trayer" adds a tray host at the top,
+                    "workarea X Y W H" the area that the desktop's panels leave
+  program           korvane_alert: run that launcher from the build root instead
+  steps             while it runs: "window TITLE" (wait for it), "gone TITLE", "click
+                    X Y" (in that window; negative: from the right or bottom), "corner
+                    M" (its bottom right M px inside the work area), "tray" (an icon
+                    in trayer), "file PATH" or "nofile PATH" (in HOME), "sleep S",
+                    "exit S" (the program ends within S seconds)
+  expected.files    also "PATH same": as the case's home/PATH
 All of them may use @URL@ @SERVER@ @HOME@ @TMP@ @CASE@ @ROOT@ @HOST@ @PROXY_PORT@.
 """
 import argparse
@@ -43,6 +52,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -60,7 +70,7 @@ class Skip(Exception):
 
 
 def install_home(source, home, subst):
-    shutil.copytree(source, home, symlinks=True)
+    shutil.copytree(source, home, symlinks=True, dirs_exist_ok=True)
     for template in sorted(source.glob("ZEDO.properties.*")):
         suffix = template.name[len("ZEDO.properties."):]
         (home / template.name).unlink()
@@ -84,9 +94,80 @@ def in_order(wanted, lines):
     return None
 
 
+def start_display(words, env, area):
+    """Xvfb on a display number it chooses itself, and trayer when asked."""
+    tools = ["Xvfb", "xdotool", "xwininfo", "xprop"] + ["trayer"] * ("trayer" in words)
+    if not all(map(shutil.which, tools)):
+        raise Skip(f"one of {' '.join(tools)} is missing (scripts/deps.sh installs them)")
+    read, write = os.pipe()
+    processes = [subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
+                                   "-nolisten", "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)]
+    os.close(write)
+    with os.fdopen(read) as number:  # once it accepts clients; read the whole line, or it fails
+        env["DISPLAY"] = ":" + number.readline().strip()
+    subprocess.run(["xprop", "-root", "-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA",
+                    ", ".join(map(str, area))], env=env, check=True)
+    if "trayer" in words:
+        processes.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right",
+                                           "--widthtype", "request", "--height", "32"], env=env))
+        subprocess.run(["xdotool", "search", "--sync", "--classname", "^panel$"], env=env,
+                       capture_output=True, timeout=10)
+        time.sleep(0.5)  # it takes the tray selection after showing its panel
+    return processes
+
+
+def run_steps(steps, env, process, home, area):
+    """Runs the steps while the program runs; returns the first failure, or None."""
+    def xdo(*args):
+        return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True).stdout
+
+    def until(condition, what, seconds=10):
+        deadline = time.time() + seconds
+        while not condition():
+            if time.time() > deadline:
+                return f"timed out waiting for {what}"
+            time.sleep(0.1)
+
+    def search(title):
+        return xdo("search", "--onlyvisible", "--name", f"^{re.escape(title)}$").split()
+
+    window = None
+    for step in steps:
+        word, _, rest = step.partition(" ")
+        if word in ("click", "corner"):
+            shell = dict(line.split("=") for line in xdo("getwindowgeometry", "--shell", window).split())
+            x, y, w, h = (int(shell[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+        problem = None
+        if word == "window":
+            problem = until(lambda: search(rest), f"window {rest!r}")
+            window = (search(rest) or [None])[-1]
+        elif word == "gone":
+            problem = until(lambda: not search(rest), f"window {rest!r} to go")
+        elif word == "click":
+            dx, dy = map(int, rest.split())
+            xdo("mousemove", "--sync", str(x + dx % w), str(y + dy % h), "click", "1")
+        elif word == "corner":
+            inset = (area[0] + area[2] - x - w, area[1] + area[3] - y - h)
+            if inset != (int(rest),) * 2:
+                problem = f"window {x},{y} {w}x{h} is {inset} inside the work area's corner"
+        elif word == "tray":
+            panel = xdo("search", "--classname", "^panel$").split()[:1]
+            tree = subprocess.run(["xwininfo", "-tree", "-id", *panel], env=env,
+                                  capture_output=True, text=True).stdout
+            problem = None if '("korvane"' in tree else "no icon in the tray:\n" + tree
+        elif word in ("file", "nofile"):
+            problem = until(lambda: (home / rest).exists() == (word == "file"), step)
+        elif word == "sleep":
+            time.sleep(float(rest))
+        elif word == "exit":
+            problem = until(lambda: process.poll() is not None, "the program's end", float(rest))
+        if problem:
+            return f"step {step!r}: {problem}"
+
+
 def run_variant(case, korvane, variant):
     tmp = Path(tempfile.mkdtemp(prefix="korvane-e2e-"))
-    home, proxy, server = tmp / "home", None, None
+    home, proxy, server, x_processes = tmp / "home", None, None, []
     values = {"@HOME@": str(home), "@TMP@": str(tmp), "@CASE@": str(case),
               "@ROOT@": str(ROOT), "@HOST@": socket.gethostname()}
 
@@ -103,6 +184,8 @@ def run_variant(case, korvane, variant):
         return [line for line in (text(name) or "").split("\n") if line.strip()]
 
     command = [korvane]
+    if (case / "program").exists():
+        command = [str(Path(korvane).parents[1] / (case / "program").read_text().strip())]
     if (case / "unshare").exists():
         if not shutil.which("unshare") or subprocess.run(
                 ["unshare", "-rn", "true"], capture_output=True).returncode != 0:
@@ -121,12 +204,11 @@ def run_variant(case, korvane, variant):
             values["@SERVER@"] = f"http://127.0.0.1:{port}"
             values["@URL@"] = values["@SERVER@"] + CATALOGUE
             routes.update(json.loads(text("server.json", "{}")))  # may name @SERVER@
+        home.mkdir()
         if (case / "sample").exists():
             install_home(ROOT / "examples" / "sample-home", home, subst)
-        elif (case / "home").is_dir():
+        if (case / "home").is_dir():
             install_home(case / "home", home, subst)
-        else:
-            home.mkdir()
         settings = home / ".config" / "Zedo" / "Korvane.conf"
         if (case / "settings.conf").exists():
             settings.parent.mkdir(parents=True, exist_ok=True)
@@ -150,14 +232,24 @@ def run_variant(case, korvane, variant):
                 env[name] = value
             else:
                 env.pop(name.lstrip("-"), None)
+        display = (text("display") or "").split()
+        area = [int(n) for n in display[display.index("workarea") + 1:][:4]] if "workarea" in \
+            display else [0, 0, 1024, 768]
+        if (case / "display").exists():
+            x_processes = start_display(display, env, area)
+        os.umask(0o022)
+        process = subprocess.Popen(command + args, env=env, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, cwd=tmp)
+        failures = list(filter(None, [x_processes and run_steps(lines("steps"), env, process,
+                                                                 home, area)]))
         try:
-            result = subprocess.run(command + args, env=env, capture_output=True, timeout=60,
-                                    cwd=tmp)
+            stdout, stderr = process.communicate(timeout=60)
         except subprocess.TimeoutExpired:
-            return ["the program did not finish within 60 s"]
+            process.kill()
+            process.communicate()
+            return failures + ["the program did not finish within 60 s"]
 
-        failures = []
-        output = STAMP.sub("@TIME@: ", result.stdout.decode("utf-8", errors="replace"))
+        output = STAMP.sub("@TIME@: ", stdout.decode("utf-8", errors="replace"))
         expected = [text(f"expected.{variant}.out") or text("expected.out", "")] + [
             subst(path.read_text(encoding="utf-8")) for path in sorted(case.glob("expected.*.out"))
             if path.name.split(".")[1] not in ("builtin", "curl")]
@@ -166,8 +258,8 @@ def run_variant(case, korvane, variant):
                                         "expected.out", "standard output", lineterm="")
             failures.append("standard output differs:\n" + "\n".join(diff))
         status = int(text("expected.status", "0"))
-        if result.returncode != status:
-            failures.append(f"exit status {result.returncode}, expected {status}")
+        if process.returncode != status:
+            failures.append(f"exit status {process.returncode}, expected {status}")
 
         if has_log:
             log_text = Path(log).read_text(errors="replace") if Path(log).is_file() else ""
@@ -189,6 +281,9 @@ def run_variant(case, korvane, variant):
             if mode == "absent":
                 if os.path.lexists(path):
                     failures.append(f"{path} exists")
+            elif mode == "same":
+                if not path.exists() or path.read_bytes() != (case / "home" / name).read_bytes():
+                    failures.append(f"{path} differs from the case's home/{name}")
             elif not path.exists():
                 failures.append(f"{path} does not exist")
             elif path.stat().st_mode & 0o777 != int(mode, 8):
@@ -200,16 +295,16 @@ def run_variant(case, korvane, variant):
         requests = hits_log.read_text().count(CATALOGUE) if hits_log.exists() else 0
         if hits is not None and requests != int(hits):
             failures.append(f"{requests} requests for {CATALOGUE}, expected {int(hits)}")
-        if failures and result.stderr:
-            failures.append("standard error:\n" + result.stderr.decode(errors="replace"))
+        if failures and stderr:
+            failures.append("standard error:\n" + stderr.decode(errors="replace"))
         return failures
     finally:
         if server:
             server.shutdown()
             server.server_close()
-        if proxy:
-            proxy.kill()
-            proxy.wait()
+        for helper in ([proxy] if proxy else []) + x_processes[::-1]:
+            helper.terminate()  # Xvfb then removes its lock and socket
+            helper.wait()
         shutil.rmtree(tmp, ignore_errors=True)
 
 
