@@ -3,11 +3,14 @@
 #include "core/common.h"
 #include "core/utils.h"
 #include "gui/autostart.h"
+#include "gui/iconwindow.h"
 #include "gui/messageboxes.h"
 #include "gui/notificationdialog.h"
+#include "gui/notificationpopup.h"
 #include "gui/proxyprompt.h"
 #include "gui/reporthtml.h"
 #include "gui/settingsdialog.h"
+#include "logrecorder.h"
 #include "products/brivexconfig.h"
 #include "products/brivexproductbase.h"
 #include "temporaryhome.h"
@@ -21,6 +24,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 
@@ -92,6 +96,8 @@ private slots:
     void startupEntryText();
     void startupEntryFile_data();
     void startupEntryFile();
+    void popup_data();
+    void popup();
 };
 
 void TestGui::storedValuesShown()
@@ -371,6 +377,53 @@ void TestGui::startupEntryFile()
     const auto ownerOnly = TemporaryHome::ownerReadWrite() | QFileDevice::ExeOwner;
     for (const char *folder : {"/.config", "/.config/autostart"})
         QVERIFY(!written || TemporaryHome::permissionBits(home.path() + folder) == ownerOnly);
+}
+
+void TestGui::popup_data()
+{
+    QTest::addColumn<int>("updates");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("timeOut"); // rather than "X"
+    const QString available
+        = QStringLiteral(" update(s) are available.  Click here to review these updates.");
+    QTest::newRow("one update, X") << 1 << 0 << "1" + available << false;
+    QTest::newRow("n updates, time-out") << 12 << 0 << "12" + available << true;
+    QTest::newRow("no updates") << 0 << 0 << "No updates available." << false;
+    QTest::newRow("failed check") << 0 << 3 << "down &lt;here&gt;" << false;
+}
+
+void TestGui::popup()
+{
+    QFETCH(int, updates);
+    QFETCH(int, error);
+    QFETCH(QString, message);
+    QFETCH(bool, timeOut);
+    TemporaryHome home;
+    LogRecorder log;
+    Common::instance()->checkAtLogin = true; // closing must neither store nor remove it
+    const CheckError failure {
+        error, QStringLiteral("Network Error"), QStringLiteral("down <here>")};
+    NotificationPopup popup(IconWindow::popupMessage(updates, failure), timeOut ? 1 : -1);
+    QCOMPARE(child<QLabel>(&popup, "mainView")->text(),
+        "<h2>Brivex for Server and Extensions</h2><p> " + message + " </p>");
+    QVERIFY(child<QCheckBox>(&popup, "updateCheck")->isHidden());
+    popup.show();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QTRY_COMPARE(popup.geometry().bottomRight(), area.bottomRight() - QPoint(20, 20));
+
+    auto *title = child<QWidget>(&popup, "titleBar");
+    const QPoint corner = popup.pos();
+    QTest::mousePress(title, Qt::LeftButton, {}, QPoint(10, 5));
+    QTest::mouseMove(title, QPoint(40, 25));
+    QTest::mouseRelease(title, Qt::LeftButton, {}, QPoint(40, 25));
+    QCOMPARE(popup.pos(), corner + QPoint(30, 20));
+    if (!timeOut)
+        QTest::mouseClick(child<QWidget>(&popup, "closeButton"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 3000);
+    QCOMPARE(log.messages().contains("Debug: NotificationPopup timed out.  Closing."), timeOut);
+    QVERIFY(!QFile::exists(home.settingsFile()));
+    QVERIFY(!QFile::exists(home.path() + "/.config/autostart/Korvane.desktop"));
 }
 
 KORVANE_TEST_MAIN(QApplication, TestGui)

@@ -7,6 +7,7 @@
 #include "core/console.h"
 #include "core/logger.h"
 #include "core/utils.h"
+#include "gui/iconwindow.h"
 #include "gui/notificationdialog.h"
 #include "products/brivexconfig.h"
 
@@ -54,10 +55,15 @@ void runConsoleMode()
 
 void runDesktopMode(bool tray)
 {
-    Q_UNUSED(tray);
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("<<<<<<< Running in GUI mode >>>>>>>>>"));
-    auto dialog = std::make_unique<NotificationDialog>();
-    dialog->exec();
+    // The tray controller does all its work in its constructor.
+    std::unique_ptr<QDialog> window;
+    if (tray) {
+        window = std::make_unique<IconWindow>();
+    } else {
+        window = std::make_unique<NotificationDialog>();
+        window->exec();
+    }
     Logger::instance()->close();
 }

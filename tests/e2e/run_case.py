@@ -101,12 +101,13 @@ def start_display(words, env, area):
         raise Skip(f"one of {' '.join(tools)} is missing (scripts/deps.sh installs them)")
     read, write = os.pipe()
     processes = [subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
-                                   "-nolisten", "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)]
+                                   "-noreset", "-nolisten", "tcp"], pass_fds=[write],
+                                  stderr=subprocess.DEVNULL)]
     os.close(write)
     with os.fdopen(read) as number:  # once it accepts clients; read the whole line, or it fails
         env["DISPLAY"] = ":" + number.readline().strip()
     subprocess.run(["xprop", "-root", "-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA",
-                    ", ".join(map(str, area))], env=env, check=True)
+                    ", ".join(map(str, area))], env=env, check=True)  # as a window manager does
     if "trayer" in words:
         processes.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right",
                                            "--widthtype", "request", "--height", "32"], env=env))
