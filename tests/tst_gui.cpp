@@ -10,7 +10,6 @@
 #include "gui/proxyprompt.h"
 #include "gui/reporthtml.h"
 #include "gui/settingsdialog.h"
-#include "logrecorder.h"
 #include "products/brivexconfig.h"
 #include "products/brivexproductbase.h"
 #include "temporaryhome.h"
@@ -86,7 +85,6 @@ private slots:
     void okSaves_data();
     void okSaves();
     void missingFieldsKeepTheDialogOpen();
-    void messagesBecomeBoxes();
     void proxyPromptReadsTheDialog();
     void report_data();
     void report();
@@ -185,20 +183,6 @@ void TestGui::missingFieldsKeepTheDialogOpen()
     QVERIFY(!QFile::exists(home.settingsFile()));
 }
 
-void TestGui::messagesBecomeBoxes()
-{
-    // With a display and a desktop application, a failed check is a box.
-    installMessageBoxes();
-    QString text;
-    whenShown<QMessageBox>([&text](QMessageBox *box) {
-        text = box->windowTitle() + u'|' + box->text() + u'|'
-            + QString::number(box->icon() == QMessageBox::Critical);
-        box->accept();
-    });
-    reportCheckError({Common::ErrNetwork, QStringLiteral("Network Error"), QStringLiteral("down")});
-    QCOMPARE(text, QStringLiteral("Network Error|down|1"));
-}
-
 void TestGui::proxyPromptReadsTheDialog()
 {
     TemporaryHome home;
@@ -223,21 +207,15 @@ void TestGui::report_data()
         QTest::addColumn<QStringList>(column);
     QFile file(QFINDTESTDATA("data/reports.txt"));
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    QHash<QString, QStringList> row;
-    const auto addRow = [&row] {
-        if (row.contains(QStringLiteral("==")))
-            QTest::newRow(qPrintable(row[QStringLiteral("==")].value(0)))
-                << row["product"] << row["patch"] << row["installed"] << row["want"] << row["lack"]
-                << row["error"];
-        row.clear();
-    };
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        if (line.startsWith(QStringLiteral("== ")))
-            addRow();
-        if (!line.isEmpty() && !line.startsWith(u'#'))
+    const QStringList blocks = QString::fromUtf8(file.readAll()).split(QStringLiteral("\n== "));
+    for (const QString &block : blocks.mid(1)) { // the first is the file's comment
+        QHash<QString, QStringList> row;
+        for (const QString &line : block.split(u'\n').mid(1))
             row[line.section(u' ', 0, 0)] << line.section(u' ', 1);
+        QTest::newRow(qPrintable(block.section(u'\n', 0, 0)))
+            << row["product"] << row["patch"] << row["installed"] << row["want"] << row["lack"]
+            << row["error"];
     }
-    addRow();
 }
 
 void TestGui::report()
@@ -271,33 +249,26 @@ void TestGui::report()
 
 void TestGui::reportDialogStartsAfresh_data()
 {
-    QTest::addColumn<int>("earlier");
-    QTest::addColumn<bool>("catalogueThere");
+    QTest::addColumn<int>("earlier"); // the catalogue is missing without an earlier error
     QTest::addColumn<QString>("heading"); // "" when there is none
-    QTest::newRow("network error of an earlier check cleared") << 3 << true << "";
-    QTest::newRow("authentication error cleared") << 4 << true << "";
-    QTest::newRow("catalogue error cleared") << 5 << true << "";
-    QTest::newRow("settings error stays") << 2 << true << "Error writing settings.";
-    QTest::newRow("failing check shows its own error") << 0 << false << "connection error";
+    QTest::newRow("network error of an earlier check cleared") << 3 << "";
+    QTest::newRow("authentication error cleared") << 4 << "";
+    QTest::newRow("catalogue error cleared") << 5 << "";
+    QTest::newRow("settings error stays") << 2 << "Error writing settings.";
+    QTest::newRow("failing check shows its own error") << 0 << "connection error";
 }
 
 void TestGui::reportDialogStartsAfresh()
 {
     QFETCH(int, earlier);
-    QFETCH(bool, catalogueThere);
     QFETCH(QString, heading);
     TemporaryHome home;
     Utils::setMessagePresenter(&recordMessage);
     BrivexConfig::instance()->init(); // nothing is installed in this home
-    Common *store = Common::instance();
-    const QString catalogue
-        = home.writeFile("p.json", "{\"Product\":[]}") + (catalogueThere ? "" : "x");
-    store->updateUrl = QUrl::fromLocalFile(catalogue).toString();
-    store->lastError = earlier;
-    store->checkAtLogin = true;
+    const QString catalogue = home.writeFile("p.json", "{\"Product\":[]}") + (earlier ? "" : "x");
+    Common::instance()->updateUrl = QUrl::fromLocalFile(catalogue).toString();
+    Common::instance()->lastError = earlier;
     NotificationDialog dialog;
-    const auto *box = child<QCheckBox>(&dialog, "updateCheck");
-    QVERIFY(!box->isHidden() && box->isChecked());
     dialog.show();
     const auto *view = child<QLabel>(&dialog, "mainView");
     QTRY_VERIFY(view->isVisible());
@@ -330,8 +301,7 @@ void TestGui::startupEntryText()
     TemporaryHome home;
     QProcess validate;
     validate.start("desktop-file-validate", {home.writeFile("K.desktop", text.toUtf8())});
-    if (!validate.waitForFinished() && validate.error() == QProcess::FailedToStart)
-        QSKIP("desktop-file-validate is missing (scripts/deps.sh installs it)");
+    validate.waitForFinished(); // scripts/deps.sh installs it
     QCOMPARE(validate.readAll() + QByteArray::number(validate.exitCode()), QByteArray("0"));
 }
 
@@ -358,15 +328,13 @@ void TestGui::startupEntryFile()
         home.writeFile(QStringLiteral(".config/autostart/Korvane.desktop"), "old");
     if (!homeSet)
         qunsetenv("HOME");
-    rlimit limit {};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    const rlim_t unlimited = limit.rlim_cur;
-    limit.rlim_cur = failWrite ? 8 : unlimited; // longer writes fail with EFBIG
+    rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit {failWrite ? 8 : saved.rlim_cur, saved.rlim_max}; // more fails: EFBIG
     std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
     const bool written = Utils::createStartupLaunchEntry();
-    limit.rlim_cur = unlimited;
-    setrlimit(RLIMIT_FSIZE, &limit);
+    setrlimit(RLIMIT_FSIZE, &saved);
 
     QCOMPARE(s_message.section(u'|', 0, 0), message);
     QCOMPARE(written, message.isEmpty());
@@ -384,13 +352,12 @@ void TestGui::popup_data()
     QTest::addColumn<int>("updates");
     QTest::addColumn<int>("error");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("timeOut"); // rather than "X"
     const QString available
         = QStringLiteral(" update(s) are available.  Click here to review these updates.");
-    QTest::newRow("one update, X") << 1 << 0 << "1" + available << false;
-    QTest::newRow("n updates, time-out") << 12 << 0 << "12" + available << true;
-    QTest::newRow("no updates") << 0 << 0 << "No updates available." << false;
-    QTest::newRow("failed check") << 0 << 3 << "down &lt;here&gt;" << false;
+    QTest::newRow("one update") << 1 << 0 << "1" + available;
+    QTest::newRow("n updates") << 12 << 0 << "12" + available;
+    QTest::newRow("no updates") << 0 << 0 << "No updates available.";
+    QTest::newRow("failed check") << 0 << 3 << "down &lt;here&gt;";
 }
 
 void TestGui::popup()
@@ -398,32 +365,23 @@ void TestGui::popup()
     QFETCH(int, updates);
     QFETCH(int, error);
     QFETCH(QString, message);
-    QFETCH(bool, timeOut);
-    TemporaryHome home;
-    LogRecorder log;
-    Common::instance()->checkAtLogin = true; // closing must neither store nor remove it
     const CheckError failure {
         error, QStringLiteral("Network Error"), QStringLiteral("down <here>")};
-    NotificationPopup popup(IconWindow::popupMessage(updates, failure), timeOut ? 1 : -1);
+    NotificationPopup popup(IconWindow::popupMessage(updates, failure), -1);
     QCOMPARE(child<QLabel>(&popup, "mainView")->text(),
         "<h2>Brivex for Server and Extensions</h2><p> " + message + " </p>");
     QVERIFY(child<QCheckBox>(&popup, "updateCheck")->isHidden());
     popup.show();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QTRY_COMPARE(popup.geometry().bottomRight(), area.bottomRight() - QPoint(20, 20));
-
+    // Dragged by the title bar, then "X" (the time-out is an end-to-end case).
     auto *title = child<QWidget>(&popup, "titleBar");
     const QPoint corner = popup.pos();
     QTest::mousePress(title, Qt::LeftButton, {}, QPoint(10, 5));
     QTest::mouseMove(title, QPoint(40, 25));
-    QTest::mouseRelease(title, Qt::LeftButton, {}, QPoint(40, 25));
     QCOMPARE(popup.pos(), corner + QPoint(30, 20));
-    if (!timeOut)
-        QTest::mouseClick(child<QWidget>(&popup, "closeButton"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 3000);
-    QCOMPARE(log.messages().contains("Debug: NotificationPopup timed out.  Closing."), timeOut);
-    QVERIFY(!QFile::exists(home.settingsFile()));
-    QVERIFY(!QFile::exists(home.path() + "/.config/autostart/Korvane.desktop"));
+    QTest::mouseClick(child<QWidget>(&popup, "closeButton"), Qt::LeftButton);
+    QTRY_VERIFY(!popup.isVisible());
 }
 
 KORVANE_TEST_MAIN(QApplication, TestGui)

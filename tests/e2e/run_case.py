@@ -31,14 +31,13 @@ The files of a case folder (`args` and `expected.out` are the usual minimum):
   expected.settings lines the settings file holds after the run
   expected.files    "PATH MODE" (octal) or "PATH absent"; PATH is relative to HOME
   expected.hits     number of requests for /korvane/patches.json
-  display           run under Xvfb (1024x768); "trayer" adds a tray host at the top,
-                    "workarea X Y W H" the area that the desktop's panels leave
+  display           run under Xvfb (1024x768), with "trayer" (a tray host at the top)
+                    and "workarea X Y W H" (what the desktop's panels leave)
   program           korvane_alert: run that launcher from the build root instead
-  steps             while it runs: "window TITLE" (wait for it), "gone TITLE", "click
-                    X Y" (in that window; negative: from the right or bottom), "corner
-                    M" (its bottom right M px inside the work area), "tray" (an icon
-                    in trayer), "file PATH" or "nofile PATH" (in HOME), "sleep S",
-                    "exit S" (the program ends within S seconds)
+  steps             while it runs: "window TITLE" (waits), "gone TITLE", "click X Y"
+                    (in it; negative: from the right or bottom), "corner M" (its corner
+                    M px inside the work area's), "tray" (an icon in trayer), "file
+                    PATH"/"nofile PATH" (in HOME), "sleep S", "exit S" (ends within S s)
   expected.files    also "PATH same": as the case's home/PATH
 All of them may use @URL@ @SERVER@ @HOME@ @TMP@ @CASE@ @ROOT@ @HOST@ @PROXY_PORT@.
 """
@@ -106,6 +105,7 @@ def start_display(words, env, area):
     os.close(write)
     with os.fdopen(read) as number:  # once it accepts clients; read the whole line, or it fails
         env["DISPLAY"] = ":" + number.readline().strip()
+    env["DBUS_SESSION_BUS_ADDRESS"] = "disabled:"  # a session without a bus: XEmbed trays only
     subprocess.run(["xprop", "-root", "-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA",
                     ", ".join(map(str, area))], env=env, check=True)  # as a window manager does
     if "trayer" in words:
@@ -136,7 +136,8 @@ def run_steps(steps, env, process, home, area):
     for step in steps:
         word, _, rest = step.partition(" ")
         if word in ("click", "corner"):
-            shell = dict(line.split("=") for line in xdo("getwindowgeometry", "--shell", window).split())
+            shell = dict(pair.split("=") for pair in xdo("getwindowgeometry", "--shell",
+                                                           window).split())
             x, y, w, h = (int(shell[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
         problem = None
         if word == "window":
