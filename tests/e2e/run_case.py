@@ -140,11 +140,9 @@ def run_steps(steps, env, process, home, area):
                                                            window).split())
             x, y, w, h = (int(shell[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
         problem = None
-        if word == "window":
-            problem = until(lambda: search(rest), f"window {rest!r}")
-            window = (search(rest) or [None])[-1]
-        elif word == "gone":
-            problem = until(lambda: not search(rest), f"window {rest!r} to go")
+        if word in ("window", "gone"):
+            problem = until(lambda: bool(search(rest)) == (word == "window"), step)
+            window = (search(rest) or [window])[-1]
         elif word == "click":
             dx, dy = map(int, rest.split())
             xdo("mousemove", "--sync", str(x + dx % w), str(y + dy % h), "click", "1")
