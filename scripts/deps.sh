@@ -7,8 +7,8 @@ set -euo pipefail
 PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    curl tinyproxy xvfb xauth trayer jq time bc python3 util-linux
-    ansible-core
+    curl tinyproxy jq time bc python3 util-linux ansible-core
+    xvfb xauth trayer xdotool x11-utils imagemagick libxcb1-dev desktop-file-utils
 )
 # scripts/sample.sh names the sample properties files after the host.
 PACKAGES+=(hostname)

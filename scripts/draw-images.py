@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the program's five images (our own artwork) into resources/images.
+"""Draws the program's images (our own artwork) into resources/images.
 
 Only the standard library is used: each pixel is computed from simple shapes,
 supersampled 4x4 for smooth edges, and written as an RGBA PNG.
@@ -156,8 +156,8 @@ def updater(size):
     return render(size, size, shade)
 
 
-def gear(size):
-    """A grey eight-tooth gear with a hole."""
+def gear(size, light=(0.55, 0.58, 0.62), dark=(0.30, 0.32, 0.36)):
+    """An eight-tooth gear with a hole; grey, or orange for the pressed button."""
     c = size / 2.0
 
     def shade(u, v):
@@ -166,7 +166,7 @@ def gear(size):
         tooth = 0.5 + 0.5 * math.copysign(1, math.cos(8 * ang))
         outer = 9.0 + 3.0 * tooth
         if r <= outer and r >= 3.5:
-            return mix((0.55, 0.58, 0.62), (0.30, 0.32, 0.36), v / size) + (1.0,)
+            return mix(light, dark, v / size) + (1.0,)
         return (0.0, 0.0, 0.0, 0.0)
 
     return render(size, size, shade)
@@ -180,6 +180,7 @@ def main():
         ("Brivex_Server_Patch_150x480.png", 150, 480, lambda: banner(150, 480)),
         ("BrivexUpdater32.png", 32, 32, lambda: updater(32)),
         ("gear2.png", 26, 26, lambda: gear(26)),
+        ("gear.png", 26, 26, lambda: gear(26, ORANGE, (0.70, 0.35, 0.05))),
     ]
     for name, w, h, draw in jobs:
         write_png(os.path.join(OUT, name), w, h, draw())

@@ -2,7 +2,14 @@
 # Installs what is missing, builds, and runs a console check of the bundled
 # sample installation (in a throw-away HOME) against the bundled sample
 # catalogue. Extra arguments are passed to korvane.
+# Usage: scripts/sample.sh [--desktop] [korvane arguments...]
+#   --desktop: the report window instead of the console (needs a display).
 set -euo pipefail
+mode=(-c)
+if [[ "${1:-}" == "--desktop" ]]; then
+    mode=()
+    shift
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh" "$root/build"
@@ -22,5 +29,5 @@ for template in "$sample"/ZEDO.properties.*; do
     sed "s|@HOME@|$home|g" "$template" >"$home/.ZEDO.properties.$host.$suffix"
 done
 
-HOME="$home" XDG_CONFIG_HOME= "$root/build/bin/korvane" -c \
+HOME="$home" XDG_CONFIG_HOME= "$root/build/bin/korvane" "${mode[@]}" \
     -u "file://$root/examples/catalogue/patches.json" "$@"

@@ -22,7 +22,8 @@ if [[ "${1:-}" == "--quick" ]]; then
 fi
 
 echo "=== AddressSanitizer + UndefinedBehaviorSanitizer build"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+# Full allocation stacks, so that the suppressions can name library functions.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:fast_unwind_on_malloc=0:suppressions=$root/scripts/asan.supp"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_suite "$root/build-asan" -DKORVANE_SANITIZE=ON -DKORVANE_BUILD_BENCH=OFF

@@ -1,24 +1,37 @@
 #include "catalogue/updaterequest.h"
 #include "core/checkerror.h"
 #include "core/common.h"
+#include "core/utils.h"
+#include "gui/autostart.h"
+#include "gui/iconwindow.h"
 #include "gui/messageboxes.h"
+#include "gui/notificationdialog.h"
+#include "gui/notificationpopup.h"
 #include "gui/proxyprompt.h"
+#include "gui/reporthtml.h"
 #include "gui/settingsdialog.h"
 #include "logrecorder.h"
+#include "products/brivexconfig.h"
+#include "products/brivexproductbase.h"
 #include "temporaryhome.h"
 #include "testmain.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTimer>
 
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -54,6 +67,13 @@ void fill(SettingsDialog *dialog, bool use, const QString &host, const QString &
     child<QCheckBox>(dialog, "useProxyCheckbox")->setChecked(use);
 }
 
+QString s_message; // the last message box, as "title|text"
+
+void recordMessage(Utils::MessageKind, const QString &title, const QString &text, QWidget *)
+{
+    s_message = title + u'|' + text;
+}
+
 } // namespace
 
 class TestGui : public QObject
@@ -67,8 +87,17 @@ private slots:
     void okSaves_data();
     void okSaves();
     void missingFieldsKeepTheDialogOpen();
-    void messagesBecomeBoxes();
     void downloadAsksForAMissingProxyHost();
+    void report_data();
+    void report();
+    void reportDialogStartsAfresh_data();
+    void reportDialogStartsAfresh();
+    void startupEntryText_data();
+    void startupEntryText();
+    void startupEntryFile_data();
+    void startupEntryFile();
+    void popup_data();
+    void popup();
 };
 
 void TestGui::storedValuesShown()
@@ -156,20 +185,6 @@ void TestGui::missingFieldsKeepTheDialogOpen()
     QVERIFY(!QFile::exists(home.settingsFile()));
 }
 
-void TestGui::messagesBecomeBoxes()
-{
-    // With a display and a desktop application, a failed check is a box.
-    installMessageBoxes();
-    QString text;
-    whenShown<QMessageBox>([&text](QMessageBox *box) {
-        text = box->windowTitle() + u'|' + box->text() + u'|'
-            + QString::number(box->icon() == QMessageBox::Critical);
-        box->accept();
-    });
-    reportCheckError({Common::ErrNetwork, QStringLiteral("Network Error"), QStringLiteral("down")});
-    QCOMPARE(text, QStringLiteral("Network Error|down|1"));
-}
-
 void TestGui::downloadAsksForAMissingProxyHost()
 {
     // A proxy switched on without a host: the console has nobody to ask, so
@@ -198,6 +213,191 @@ void TestGui::downloadAsksForAMissingProxyHost()
     });
     QVERIFY(UpdateRequest(settings).error().message.contains(QLatin1String("refused")));
     QCOMPARE(store->proxy.hostName(), QStringLiteral("127.0.0.1"));
+}
+
+void TestGui::report_data()
+{
+    for (const char *column : {"product", "patch", "installed", "want", "lack", "error"})
+        QTest::addColumn<QStringList>(column);
+    QFile file(QFINDTESTDATA("data/reports.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList blocks = QString::fromUtf8(file.readAll()).split(QStringLiteral("\n== "));
+    for (const QString &block : blocks.mid(1)) { // the first is the file's comment
+        QHash<QString, QStringList> row;
+        for (const QString &line : block.split(u'\n').mid(1))
+            row[line.section(u' ', 0, 0)] << line.section(u' ', 1);
+        QTest::newRow(qPrintable(block.section(u'\n', 0, 0)))
+            << row["product"] << row["patch"] << row["installed"] << row["want"] << row["lack"]
+            << row["error"];
+    }
+}
+
+void TestGui::report()
+{
+    QFETCH(QStringList, product);
+    QFETCH(QStringList, patch);
+    QFETCH(QStringList, installed);
+    QFETCH(QStringList, error);
+    QList<BrivexProducts::BrivexProductBase *> products;
+    for (const QString &p : product) // ProductType: server 2, portal 4, datastore 8
+        products << BrivexProducts::BrivexProductBase::Create(
+            ProductType::ProductType(2 << QStringLiteral("SPD").indexOf(p.at(0))), "/opt",
+            p.mid(2));
+    QList<PatchItem> patches;
+    for (const QString &p : patch) {
+        const QStringList f = p.split(u'|');
+        patches << PatchItem {f.value(0), f.value(1), {}, {}, f.value(2), {}, f.value(3)};
+    }
+    QList<InstalledPatchEntry> installedPatches;
+    for (const QString &name : installed)
+        installedPatches << InstalledPatchEntry {name, {}, {}};
+    const QString html = reportHtml(patches, products, installedPatches, error.value(0).toInt());
+    qDeleteAll(products);
+    QFETCH(QStringList, want);
+    QFETCH(QStringList, lack);
+    for (const QString &text : want)
+        QVERIFY2(html.contains(text), qPrintable(text + "\nnot in\n" + html));
+    for (const QString &text : lack)
+        QVERIFY2(!html.contains(text), qPrintable(text + "\nin\n" + html));
+}
+
+void TestGui::reportDialogStartsAfresh_data()
+{
+    QTest::addColumn<int>("earlier"); // the catalogue is missing without an earlier error
+    QTest::addColumn<QString>("heading"); // "" when there is none
+    QTest::newRow("network error of an earlier check cleared") << 3 << "";
+    QTest::newRow("catalogue error cleared") << 5 << "";
+    QTest::newRow("settings error stays") << 2 << "Error writing settings.";
+    QTest::newRow("failing check shows its own error") << 0 << "connection error";
+}
+
+void TestGui::reportDialogStartsAfresh()
+{
+    QFETCH(int, earlier);
+    QFETCH(QString, heading);
+    TemporaryHome home;
+    Utils::setMessagePresenter(&recordMessage);
+    BrivexConfig::instance()->init(); // nothing is installed in this home
+    const QString catalogue = home.writeFile("p.json", "{\"Product\":[]}") + (earlier ? "" : "x");
+    Common::instance()->updateUrl = QUrl::fromLocalFile(catalogue).toString();
+    Common::instance()->lastError = earlier;
+    LogRecorder log;
+    NotificationDialog dialog;
+    dialog.show();
+    dialog.hide(); // shown again while its check is pending: no second check
+    dialog.show();
+    const auto *view = child<QLabel>(&dialog, "mainView");
+    QTRY_VERIFY(view->isVisible());
+    QCOMPARE(view->text().contains("<h4"), !heading.isEmpty());
+    QVERIFY(view->text().contains(heading));
+    QCOMPARE(log.messages().filter(QStringLiteral("Connecting to update server")).size(), 1);
+}
+
+void TestGui::startupEntryText_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("exec");
+    const char *rows[][3] = {{"plain", "/opt/k/korvane_alert", "/opt/k/korvane_alert"},
+        {"space", "/opt/my k/korvane_alert", "\"/opt/my k/korvane_alert\""},
+        {"dollar, backslash, percent", "/o/a$b\\c%d/k", "\"/o/a\\\\$b\\\\\\\\c%%d/k\""},
+        {"quotes and backtick", "/o/it's \"x\"`/k", "\"/o/it's \\\\\"x\\\\\"\\\\`/k\""},
+        {"percent alone", "/o/50%/k", "/o/50%%/k"}};
+    for (const auto &row : rows)
+        QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
+}
+
+void TestGui::startupEntryText()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, exec);
+    const QString text = Utils::startupEntryText(path);
+    QCOMPARE(text,
+        "[Desktop Entry]\nType=Application\nExec=" + exec
+            + "\nHidden=false\nX-GNOME-Autostart-enabled=true\nName[en_US]=Korvane\nName="
+              "Korvane\nComment[en_US]=\nComment=\n\n");
+    TemporaryHome home;
+    QProcess validate;
+    validate.start("desktop-file-validate", {home.writeFile("K.desktop", text.toUtf8())});
+    validate.waitForFinished(); // scripts/deps.sh installs it
+    QCOMPARE(validate.readAll() + QByteArray::number(validate.exitCode()), QByteArray("0"));
+}
+
+void TestGui::startupEntryFile_data()
+{
+    QTest::addColumn<bool>("homeSet");
+    QTest::addColumn<bool>("failWrite"); // of an entry that is there
+    QTest::addColumn<QString>("message"); // title of the error box
+    QTest::newRow("fresh account without ~/.config") << true << false << "";
+    QTest::newRow("failed write keeps the old entry") << true << true << "File Error";
+    QTest::newRow("HOME unset") << false << false << "Error Creating Directory";
+}
+
+void TestGui::startupEntryFile()
+{
+    QFETCH(bool, homeSet);
+    QFETCH(bool, failWrite);
+    QFETCH(QString, message);
+    TemporaryHome home;
+    Utils::setMessagePresenter(&recordMessage);
+    s_message.clear();
+    const QString path = home.path() + QStringLiteral("/.config/autostart/Korvane.desktop");
+    if (failWrite)
+        home.writeFile(QStringLiteral(".config/autostart/Korvane.desktop"), "old");
+    if (!homeSet)
+        qunsetenv("HOME");
+    rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit {failWrite ? 8 : saved.rlim_cur, saved.rlim_max}; // more fails: EFBIG
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const bool written = Utils::createStartupLaunchEntry();
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    QCOMPARE(s_message.section(u'|', 0, 0), message);
+    QCOMPARE(written, message.isEmpty());
+    QVERIFY(!QFile::exists("/.config/autostart/Korvane.desktop"));
+    QFile entry(path);
+    QVERIFY(entry.open(QIODevice::ReadOnly) == homeSet);
+    QCOMPARE(entry.readAll().startsWith("[Desktop Entry]"), written);
+    const auto ownerOnly = TemporaryHome::ownerReadWrite() | QFileDevice::ExeOwner;
+    for (const char *folder : {"/.config", "/.config/autostart"})
+        QVERIFY(!written || TemporaryHome::permissionBits(home.path() + folder) == ownerOnly);
+}
+
+void TestGui::popup_data()
+{
+    QTest::addColumn<int>("updates");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("message");
+    const QString available
+        = QStringLiteral(" update(s) are available.  Click here to review these updates.");
+    QTest::newRow("one update") << 1 << 0 << "1" + available;
+    QTest::newRow("n updates") << 12 << 0 << "12" + available;
+    QTest::newRow("no updates") << 0 << 0 << "No updates available.";
+    QTest::newRow("failed check") << 0 << 3 << "down &lt;here&gt;";
+}
+
+void TestGui::popup()
+{
+    QFETCH(int, updates);
+    QFETCH(int, error);
+    QFETCH(QString, message);
+    const CheckError failure {
+        error, QStringLiteral("Network Error"), QStringLiteral("down <here>")};
+    NotificationPopup popup(IconWindow::popupMessage(updates, failure), -1);
+    QCOMPARE(child<QLabel>(&popup, "mainView")->text(),
+        "<h2>Brivex for Server and Extensions</h2><p> " + message + " </p>");
+    QVERIFY(child<QCheckBox>(&popup, "updateCheck")->isHidden());
+    popup.show();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QTRY_COMPARE(popup.geometry().bottomRight(), area.bottomRight() - QPoint(20, 20));
+    auto *title = child<QWidget>(&popup, "titleBar");
+    const QPoint corner = popup.pos();
+    QTest::mousePress(title, Qt::LeftButton, {}, QPoint(10, 5));
+    QTest::mouseMove(title, QPoint(40, 25));
+    QCOMPARE(popup.pos(), corner + QPoint(30, 20));
+    QTest::mouseClick(child<QWidget>(&popup, "closeButton"), Qt::LeftButton);
+    QTRY_VERIFY(!popup.isVisible());
 }
 
 KORVANE_TEST_MAIN(QApplication, TestGui)

@@ -10,9 +10,13 @@
 #include "core/console.h"
 #include "core/logger.h"
 #include "core/utils.h"
+#include "gui/iconwindow.h"
+#include "gui/notificationdialog.h"
 #include "products/brivexconfig.h"
 
 #include <QObject>
+
+#include <memory>
 
 void discoverInstalledProducts()
 {
@@ -92,13 +96,15 @@ int runConsoleMode(ReportFormat format)
 
 void runDesktopMode(bool tray)
 {
-    Q_UNUSED(tray);
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("<<<<<<< Running in GUI mode >>>>>>>>>"));
-    // The report window and the tray icon come with the desktop front end.
-    Utils::InfoMsg(QObject::tr("Korvane"),
-        QObject::tr("The report window is not available in this version. "
-                    "Run \"korvane -c\" for the report on the console."),
-        nullptr);
+    // The tray controller does all its work in its constructor.
+    std::unique_ptr<QDialog> window;
+    if (tray) {
+        window = std::make_unique<IconWindow>();
+    } else {
+        window = std::make_unique<NotificationDialog>();
+        window->exec();
+    }
     Logger::instance()->close();
 }

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/commandline.h"
+#include "app/displayprobe.h"
 #include "app/modes.h"
 #include "app/proxyswitches.h"
 #include "catalogue/networkutils.h"
@@ -129,6 +130,12 @@ int korvaneMain(int &argc, char **argv)
         desktop = false;
         tray = false;
     }
+    // Told in the log once it is open.
+    QString unreachableDisplay;
+    if (desktop && !displayReachable(&unreachableDisplay)) {
+        desktop = false;
+        tray = false;
+    }
     if (switchPresent(QStringLiteral("R")))
         Common::instance()->useCurl = true;
 
@@ -161,6 +168,8 @@ int korvaneMain(int &argc, char **argv)
     initLogging();
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("----------------- Program start -------------------"));
+    if (!unreachableDisplay.isEmpty())
+        Logger::instance()->Print(Severity::Warning, unreachableDisplay);
 
     if (switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))) {
         printUsage();

@@ -128,6 +128,12 @@ QString Common::lastErrorString() const
     return errorString(lastError);
 }
 
+void Common::clearCheckError()
+{
+    if (lastError == ErrNetwork || lastError == ErrAuthentication || lastError == ErrCatalogue)
+        lastError = ErrNone;
+}
+
 QString Common::errorString(int code)
 {
     switch (code) {

@@ -33,6 +33,9 @@ public:
     // Tells the user that saveSettings() failed, naming the file.
     void showWriteError() const;
     QString lastErrorString() const;
+    // A new check starts without the failure of an earlier check (codes 3 to
+    // 5); a failure of the settings or of the home directory stays.
+    void clearCheckError();
 
     // The text of an error code; empty for an unknown code.
     static QString errorString(int code);

@@ -38,6 +38,14 @@ The files of a case folder (`args` and `expected.out` are the usual minimum):
   expected.settings lines the settings file holds after the run
   expected.files    "PATH MODE" (octal) or "PATH absent"; PATH is relative to HOME
   expected.hits     number of requests for /korvane/patches.json
+  display           run under Xvfb (1024x768), with "trayer" (a tray host at the top)
+                    and "workarea X Y W H" (what the desktop's panels leave)
+  program           korvane_alert: run that launcher from the build root instead
+  steps             while it runs: "window TITLE" (waits), "gone TITLE", "click X Y"
+                    (in it; negative: from the right or bottom), "corner M" (its corner
+                    M px inside the work area's), "tray" (an icon in trayer), "file
+                    PATH"/"nofile PATH" (in HOME), "sleep S", "exit S" (ends within S s)
+  expected.files    also "PATH same": as the case's home/PATH
 All of them may use @URL@ @SERVER@ @HOME@ @TMP@ @CASE@ @ROOT@ @HOST@ @PROXY_PORT@.
 """
 import argparse
@@ -50,6 +58,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -70,7 +79,7 @@ class Skip(Exception):
 
 
 def install_home(source, home, subst):
-    shutil.copytree(source, home, symlinks=True)
+    shutil.copytree(source, home, symlinks=True, dirs_exist_ok=True)
     for template in sorted(source.glob("ZEDO.properties.*")):
         suffix = template.name[len("ZEDO.properties."):]
         (home / template.name).unlink()
@@ -120,9 +129,81 @@ def compare_json(expected, stdout):
     return ["standard output differs (or its keys are in another order):\n" + "\n".join(diff)]
 
 
+def start_display(words, env, area):
+    """Xvfb on a display number it chooses itself, and trayer when asked."""
+    tools = ["Xvfb", "xdotool", "xwininfo", "xprop"] + ["trayer"] * ("trayer" in words)
+    if not all(map(shutil.which, tools)):
+        raise Skip(f"one of {' '.join(tools)} is missing (scripts/deps.sh installs them)")
+    read, write = os.pipe()
+    processes = [subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
+                                   "-noreset", "-nolisten", "tcp"], pass_fds=[write],
+                                  stderr=subprocess.DEVNULL)]
+    os.close(write)
+    with os.fdopen(read) as number:  # once it accepts clients; read the whole line, or it fails
+        env["DISPLAY"] = ":" + number.readline().strip()
+    env["DBUS_SESSION_BUS_ADDRESS"] = "disabled:"  # a session without a bus: XEmbed trays only
+    subprocess.run(["xprop", "-root", "-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA",
+                    ", ".join(map(str, area))], env=env, check=True)  # as a window manager does
+    if "trayer" in words:
+        processes.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right",
+                                           "--widthtype", "request", "--height", "32"], env=env))
+        subprocess.run(["xdotool", "search", "--sync", "--classname", "^panel$"], env=env,
+                       capture_output=True, timeout=10)
+        time.sleep(0.5)  # it takes the tray selection after showing its panel
+    return processes
+
+
+def run_steps(steps, env, process, home, area):
+    """Runs the steps while the program runs; returns the first failure, or None."""
+    def xdo(*args):
+        return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True).stdout
+
+    def until(condition, what, seconds=10):
+        deadline = time.time() + seconds
+        while not condition():
+            if time.time() > deadline:
+                return f"timed out waiting for {what}"
+            time.sleep(0.1)
+
+    def search(title):
+        return xdo("search", "--onlyvisible", "--name", f"^{re.escape(title)}$").split()
+
+    window = None
+    for step in steps:
+        word, _, rest = step.partition(" ")
+        if word in ("click", "corner"):
+            shell = dict(pair.split("=") for pair in xdo("getwindowgeometry", "--shell",
+                                                           window).split())
+            x, y, w, h = (int(shell[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+        problem = None
+        if word in ("window", "gone"):
+            problem = until(lambda: bool(search(rest)) == (word == "window"), step)
+            window = (search(rest) or [window])[-1]
+        elif word == "click":
+            dx, dy = map(int, rest.split())
+            xdo("mousemove", "--sync", str(x + dx % w), str(y + dy % h), "click", "1")
+        elif word == "corner":
+            inset = (area[0] + area[2] - x - w, area[1] + area[3] - y - h)
+            if inset != (int(rest),) * 2:
+                problem = f"window {x},{y} {w}x{h} is {inset} inside the work area's corner"
+        elif word == "tray":
+            panel = xdo("search", "--classname", "^panel$").split()[:1]
+            tree = subprocess.run(["xwininfo", "-tree", "-id", *panel], env=env,
+                                  capture_output=True, text=True).stdout
+            problem = None if '("korvane"' in tree else "no icon in the tray:\n" + tree
+        elif word in ("file", "nofile"):
+            problem = until(lambda: (home / rest).exists() == (word == "file"), step)
+        elif word == "sleep":
+            time.sleep(float(rest))
+        elif word == "exit":
+            problem = until(lambda: process.poll() is not None, "the program's end", float(rest))
+        if problem:
+            return f"step {step!r}: {problem}"
+
+
 def run_variant(case, korvane, variant):
     tmp = Path(tempfile.mkdtemp(prefix="korvane-e2e-"))
-    home, proxy, server = tmp / "home", None, None
+    home, proxy, server, x_processes = tmp / "home", None, None, []
     values = {"@HOME@": str(home), "@TMP@": str(tmp), "@CASE@": str(case),
               "@ROOT@": str(ROOT), "@HOST@": socket.gethostname()}
 
@@ -139,6 +220,8 @@ def run_variant(case, korvane, variant):
         return [line for line in (text(name) or "").split("\n") if line.strip()]
 
     command = [korvane]
+    if (case / "program").exists():
+        command = [str(Path(korvane).parents[1] / (case / "program").read_text().strip())]
     if (case / "unshare").exists():
         if not shutil.which("unshare") or subprocess.run(
                 ["unshare", "-rn", "true"], capture_output=True).returncode != 0:
@@ -157,12 +240,11 @@ def run_variant(case, korvane, variant):
             values["@SERVER@"] = f"http://127.0.0.1:{port}"
             values["@URL@"] = values["@SERVER@"] + CATALOGUE
             routes.update(json.loads(text("server.json", "{}")))  # may name @SERVER@
+        home.mkdir()
         if (case / "sample").exists():
             install_home(ROOT / "examples" / "sample-home", home, subst)
-        elif (case / "home").is_dir():
+        if (case / "home").is_dir():
             install_home(case / "home", home, subst)
-        else:
-            home.mkdir()
         settings = home / ".config" / "Zedo" / "Korvane.conf"
         if (case / "settings.conf").exists():
             settings.parent.mkdir(parents=True, exist_ok=True)
@@ -186,35 +268,45 @@ def run_variant(case, korvane, variant):
                 env[name] = value
             else:
                 env.pop(name.lstrip("-"), None)
+        display = (text("display") or "").split()
+        area = [int(n) for n in display[display.index("workarea") + 1:][:4]] if "workarea" in \
+            display else [0, 0, 1024, 768]
+        if (case / "display").exists():
+            x_processes = start_display(display, env, area)
+        os.umask(0o022)
+        process = subprocess.Popen(command + args, env=env, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, cwd=tmp)
+        failures = list(filter(None, [x_processes and run_steps(lines("steps"), env, process,
+                                                                 home, area)]))
         try:
-            result = subprocess.run(command + args, env=env, capture_output=True, timeout=60,
-                                    cwd=tmp)
+            stdout, stderr = process.communicate(timeout=60)
         except subprocess.TimeoutExpired:
-            return ["the program did not finish within 60 s"]
+            process.kill()
+            process.communicate()
+            return failures + ["the program did not finish within 60 s"]
 
-        failures = []
-        output = STAMP.sub("@TIME@: ", result.stdout.decode("utf-8", errors="replace"))
+        output = STAMP.sub("@TIME@: ", stdout.decode("utf-8", errors="replace"))
         expected = [text(f"expected.{variant}.out") or text("expected.out", "")] + [
             subst(path.read_text(encoding="utf-8")) for path in sorted(case.glob("expected.*.out"))
             if path.name.split(".")[1] not in ("builtin", "curl")]
         if (case / "expected.json").exists():
-            failures += compare_json(text("expected.json"), result.stdout)
+            failures += compare_json(text("expected.json"), stdout)
         elif output not in expected:
             diff = difflib.unified_diff(expected[0].splitlines(), output.splitlines(),
                                         "expected.out", "standard output", lineterm="")
             failures.append("standard output differs:\n" + "\n".join(diff))
-        errors = STAMP.sub("@TIME@: ", result.stderr.decode("utf-8", errors="replace"))
+        errors = STAMP.sub("@TIME@: ", stderr.decode("utf-8", errors="replace"))
         if text("expected.err") not in (None, errors):
             diff = difflib.unified_diff(text("expected.err").splitlines(), errors.splitlines(),
                                         "expected.err", "standard error", lineterm="")
             failures.append("standard error differs:\n" + "\n".join(diff))
         if (case / "plugin").exists():
             first = PLUGIN_LINE.fullmatch(output.split("\n")[0])
-            if not first or PLUGIN_STATES.index(first[1]) != result.returncode:
-                failures.append(f"not a plugin status line for exit status {result.returncode}")
+            if not first or PLUGIN_STATES.index(first[1]) != process.returncode:
+                failures.append(f"not a plugin status line for exit status {process.returncode}")
         status = int(text("expected.status", "0"))
-        if result.returncode != status:
-            failures.append(f"exit status {result.returncode}, expected {status}")
+        if process.returncode != status:
+            failures.append(f"exit status {process.returncode}, expected {status}")
 
         if has_log:
             log_text = Path(log).read_text(errors="replace") if Path(log).is_file() else ""
@@ -236,6 +328,9 @@ def run_variant(case, korvane, variant):
             if mode == "absent":
                 if os.path.lexists(path):
                     failures.append(f"{path} exists")
+            elif mode == "same":
+                if not path.exists() or path.read_bytes() != (case / "home" / name).read_bytes():
+                    failures.append(f"{path} differs from the case's home/{name}")
             elif not path.exists():
                 failures.append(f"{path} does not exist")
             elif path.stat().st_mode & 0o777 != int(mode, 8):
@@ -247,16 +342,16 @@ def run_variant(case, korvane, variant):
         requests = hits_log.read_text().count(CATALOGUE) if hits_log.exists() else 0
         if hits is not None and requests != int(hits):
             failures.append(f"{requests} requests for {CATALOGUE}, expected {int(hits)}")
-        if failures and result.stderr:
-            failures.append("standard error:\n" + result.stderr.decode(errors="replace"))
+        if failures and stderr:
+            failures.append("standard error:\n" + stderr.decode(errors="replace"))
         return failures
     finally:
         if server:
             server.shutdown()
             server.server_close()
-        if proxy:
-            proxy.kill()
-            proxy.wait()
+        for helper in ([proxy] if proxy else []) + x_processes[::-1]:
+            helper.terminate()  # Xvfb then removes its lock and socket
+            helper.wait()
         shutil.rmtree(tmp, ignore_errors=True)
 
 

@@ -26,6 +26,7 @@ done
 
 dpkg-deb -x "$deb" "$work/root"
 r=$work/root
+[[ -x $r/opt/korvane/korvane_alert ]] || fail "the log-on launcher is not in the package"
 for file in opt/korvane/bin/korvane opt/korvane/bin/locale/korvane_de.qm \
     usr/share/icons/hicolor/256x256/apps/korvane.png usr/share/doc/korvane/copyright \
     usr/share/doc/korvane/changelog.gz; do

@@ -1,0 +1,158 @@
+#include "gui/autostart.h"
+
+#include "core/logger.h"
+#include "core/utils.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QObject>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace {
+
+const QString desktopStartupFile = QStringLiteral("Korvane.desktop");
+
+// An absolute folder other than the root folder, cleaned; empty otherwise.
+QString usableFolder(const QString &path)
+{
+    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+        return QString();
+    const QString cleaned = QDir::cleanPath(path);
+    return cleaned == QLatin1String("/") ? QString() : cleaned;
+}
+
+QString entryDirectory()
+{
+    return Utils::autostartDirectory(
+        qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"));
+}
+
+// Creates every missing level of the folder with mode 0700, as a fresh
+// account may lack ~/.config too.
+bool makeOwnerOnlyPath(const QString &path)
+{
+    QStringList missing;
+    for (QString level = path; !QFileInfo::exists(level); level = QFileInfo(level).path())
+        missing.prepend(level);
+    for (const QString &level : missing) {
+        if (!QDir().mkdir(level))
+            return false;
+        QFile::setPermissions(
+            level, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    return QFileInfo(path).isDir();
+}
+
+} // namespace
+
+QString Utils::autostartDirectory(const QString &xdgConfigHome, const QString &home)
+{
+    const QString config = usableFolder(xdgConfigHome);
+    if (!config.isEmpty())
+        return config + QStringLiteral("/autostart");
+    const QString homeFolder = usableFolder(home);
+    return homeFolder.isEmpty() ? QString() : homeFolder + QStringLiteral("/.config/autostart");
+}
+
+QString Utils::desktopExecArgument(const QString &path)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    bool quote = false;
+    for (const QChar c : path)
+        quote = quote || reserved.contains(c);
+    QString argument;
+    if (quote) {
+        argument += QLatin1Char('"');
+        for (const QChar c : path) {
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+                argument += QLatin1Char('\\');
+            argument += c;
+        }
+        argument += QLatin1Char('"');
+    } else {
+        argument = path;
+    }
+    argument.replace(QLatin1Char('%'), QStringLiteral("%%")); // not a field code
+    // The key's value is itself an escaped string, read before the quoting.
+    QString value;
+    for (const QChar c : argument) {
+        if (c == u'\\')
+            value += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            value += QStringLiteral("\\n");
+        else if (c == u'\t')
+            value += QStringLiteral("\\t");
+        else if (c == u'\r')
+            value += QStringLiteral("\\r");
+        else
+            value += c;
+    }
+    return value;
+}
+
+QString Utils::startupEntryText(const QString &launcherPath)
+{
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Exec=")
+        + desktopExecArgument(launcherPath)
+        + QStringLiteral("\n"
+                         "Hidden=false\n"
+                         "X-GNOME-Autostart-enabled=true\n"
+                         "Name[en_US]=Korvane\n"
+                         "Name=Korvane\n"
+                         "Comment[en_US]=\n"
+                         "Comment=\n"
+                         "\n");
+}
+
+bool Utils::createStartupLaunchEntry()
+{
+    const QString directory = entryDirectory();
+    if (directory.isEmpty()) {
+        ErrorMsg(QObject::tr("Error Creating Directory"),
+            QObject::tr("The login autostart entry was not written: neither XDG_CONFIG_HOME "
+                        "nor HOME names an absolute folder."),
+            nullptr);
+        return false;
+    }
+    if (!makeOwnerOnlyPath(directory)) {
+        ErrorMsg(QObject::tr("Error Creating Directory"),
+            QObject::tr("Failed to create autostart folder") + QStringLiteral(":\n\n")
+                + QDir::toNativeSeparators(directory),
+            nullptr);
+        return false;
+    }
+
+    const QString path = directory + QDir::separator() + desktopStartupFile;
+    Logger::instance()->Print(
+        Severity::Info, QStringLiteral("Creating startup script: %1").arg(path));
+    // The old entry stays in place until the new one is complete. QSaveFile
+    // buffers, and commit() does not see a failure of its last flush: flush
+    // first, and leave the entry alone unless everything was written.
+    const QByteArray text
+        = startupEntryText(korvaneRootDir() + QDir::separator() + QStringLiteral("korvane_alert"))
+              .toUtf8();
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text) && file.write(text) == text.size()
+        && file.flush() && file.commit())
+        return true;
+    ErrorMsg(QObject::tr("File Error"),
+        QObject::tr("An error occured while creating startup script")
+            + QStringLiteral(":\n\n%1\n\n").arg(QDir::toNativeSeparators(path))
+            + QObject::tr("Error: %1").arg(fileErrorToString(file.error())),
+        nullptr);
+    return false;
+}
+
+void Utils::removeStartupLaunchEntry()
+{
+    const QString directory = entryDirectory();
+    if (directory.isEmpty())
+        return; // nothing can have been written
+    const QString path = directory + QDir::separator() + desktopStartupFile;
+    Logger::instance()->Print(
+        Severity::Info, QStringLiteral("Removing startup script: %1").arg(path));
+    QFile::remove(path);
+}

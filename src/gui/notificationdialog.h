@@ -1,0 +1,47 @@
+#pragma once
+
+#include "catalogue/patchitem.h"
+
+#include <QDialog>
+#include <QList>
+
+#include <memory>
+
+namespace Ui {
+class NotificationDialog;
+}
+
+// The report window: a busy view while it checks, then the installed
+// products, the updates for each of them with links to the patches, and the
+// installed patches. Every show runs a fresh check. Its footer opens the proxy
+// settings and holds the log-on check box.
+class NotificationDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit NotificationDialog(QWidget *parent = nullptr);
+    ~NotificationDialog() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private slots:
+    void on_okButton_clicked();
+    void drawDialogGUI();
+    void drawMainView();
+    void showSettingsDialog();
+    void getPatchList();
+    void onUpdateCheckClicked(bool checked);
+
+private:
+    void showMainView(bool show);
+    void readSettings();
+    void writeSettings();
+
+    std::unique_ptr<Ui::NotificationDialog> ui;
+    QList<PatchItem> m_patchList;
+    // A check is queued or running; further show events start no other.
+    bool m_checkPending = false;
+};

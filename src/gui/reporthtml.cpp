@@ -1,0 +1,91 @@
+#include "gui/reporthtml.h"
+
+#include "catalogue/productmatching.h"
+#include "core/common.h"
+#include "products/brivexproductbase.h"
+
+#include <QCoreApplication>
+#include <QUrl>
+
+namespace {
+
+QString productTitle(const BrivexProducts::BrivexProductBase &product)
+{
+    return product.names().value(0).toHtmlEscaped() + QLatin1Char(' ')
+        + product.version().toHtmlEscaped();
+}
+
+QString patchEntry(const PatchItem &patch)
+{
+    const QString name = patch.name.toHtmlEscaped();
+    // Double quotes, which toHtmlEscaped escapes, so the address cannot leave
+    // its attribute.
+    QString html = isWebLink(patch.url)
+        ? QStringLiteral("<li><a href=\"%1\">%2</a><br>").arg(patch.url.toHtmlEscaped(), name)
+        : patch.url.isEmpty()
+        ? QStringLiteral("<li>%1<br>").arg(name)
+        : QStringLiteral("<li>%1 (%2)<br>").arg(name, patch.url.toHtmlEscaped());
+    html += QCoreApplication::translate("NotificationDialog", "Products")
+        + QStringLiteral(": %1<br>").arg(patch.products.toHtmlEscaped());
+    html += QCoreApplication::translate("NotificationDialog", "Release Date")
+        + QStringLiteral(": %1<br>").arg(patch.releaseDate.toHtmlEscaped());
+    return html + QStringLiteral("</li>");
+}
+
+} // namespace
+
+bool isWebLink(const QString &url)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    return parsed.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !parsed.host().isEmpty();
+}
+
+QString reportHtml(const QList<PatchItem> &patches,
+    const QList<BrivexProducts::BrivexProductBase *> &products,
+    const QList<InstalledPatchEntry> &installedPatches, int lastError)
+{
+    QString html = QStringLiteral("<h3 style='color: #222'>")
+        + QCoreApplication::translate("NotificationDialog", "Product Information")
+        + QStringLiteral("</h3>");
+    for (const BrivexProducts::BrivexProductBase *product : products) {
+        html += QStringLiteral("<ul style='type: none'><li><b>%1</b></span></li></ul>")
+                    .arg(productTitle(*product));
+    }
+    html += QStringLiteral("<hr>");
+
+    if (lastError != Common::ErrNone) {
+        html += QStringLiteral("<h4 style='color: #c22'>")
+            + Common::errorString(lastError).toHtmlEscaped() + QStringLiteral("</h4>");
+    } else {
+        for (const BrivexProducts::BrivexProductBase *product : products) {
+            html += QStringLiteral("<h3 style='color: #222'>")
+                + QCoreApplication::translate("NotificationDialog", "Updates for %1 %2")
+                      .arg(product->names().value(0).toHtmlEscaped(),
+                          product->version().toHtmlEscaped())
+                + QStringLiteral("</h3><ul>");
+            bool any = false;
+            for (const PatchItem &patch : patches) {
+                if (!Utils::thisPatchMatchesThisProduct(*product, patch))
+                    continue;
+                html += patchEntry(patch);
+                any = true;
+            }
+            if (!any)
+                html += QLatin1Char('(')
+                    + QCoreApplication::translate("NotificationDialog", "no updates available")
+                    + QStringLiteral(")<br>");
+            html += QStringLiteral("</ul>");
+        }
+        if (products.isEmpty())
+            html += QStringLiteral("<p>No products found!</p>");
+    }
+
+    html += QStringLiteral("<hr><h3 style='color: #222'>")
+        + QCoreApplication::translate("NotificationDialog", "Installed Patches")
+        + QStringLiteral("</h3><ul style='type: square;'>");
+    for (const InstalledPatchEntry &patch : installedPatches)
+        html += QStringLiteral("<li>") + patch.name.toHtmlEscaped();
+    return html + QStringLiteral("</ul>");
+}
