@@ -15,8 +15,9 @@
 
 namespace {
 
-using Files
-    = QList<QPair<QString, QByteArray>>; // path in HOME -> content ("fifo", "dir", "->target")
+// path in HOME -> content ("fifo", "dir", "->target"; "size:N" at the end
+// makes the file N bytes long, sparse)
+using Files = QList<QPair<QString, QByteArray>>;
 
 // Lays out the files in the home; "{host}" in a path is this machine's name.
 void lay(const TemporaryHome &home, const Files &files)
@@ -32,6 +33,8 @@ void lay(const TemporaryHome &home, const Files &files)
             QVERIFY(QDir().mkpath(full));
         else if (content.startsWith("->"))
             QVERIFY(QFile::link(home.path() + u'/' + QString::fromUtf8(content.mid(2)), full));
+        else if (const qsizetype size = content.indexOf("size:"); size >= 0)
+            QVERIFY(QFile::resize(full, content.mid(size + 5).toLongLong()));
     }
 }
 
@@ -117,7 +120,9 @@ void TestProducts::patchLogRecords_data()
             {"A|", "B|"}},
         {"no fields still an entry", {"#START", "installed", "#END"}, {"|"}},
         {"last occurrence wins", {"#START", "QFE_ID: A", "QFE_ID: B", "#END"}, {"B|"}},
-        {"colon in value cuts it", {"#START", "QFE_TITLE: Fix: map", "#END"}, {"|Fix"}},
+        {"value runs to the end, colons kept",
+            {"#START", "QFE_TITLE:  Security Update: CVE-1 ", "QFE_ID:S:1", "#END"},
+            {"S:1|Security Update: CVE-1"}},
         {"field without colon is empty", {"#START", "QFE_ID BRX-1", "#END"}, {"|"}},
         {"fields are case-sensitive prefixes", {"#START", "qfe_id: a", "QFE_IDENT: c", "#END"},
             {"c|"}},
@@ -162,11 +167,24 @@ void TestProducts::discovery_data()
                       "Z_BrivexServer_INSTALL_DIR=@HOME@/srv\n"},
                {kBuild, "10.8.1"}, {"p/.Setup/build_number", "10.8.1"}}
         << QStringList {server, "Portal for Brivex 10.8.1 ~/p"};
-    QTest::newRow("missing version is empty and accepted")
+    QTest::newRow("missing version is never confirmed")
         << Files {{kServerFile, "Z_BrivexServer_INSTALL_DIR=@HOME@/srv\n"}, {kBuild, "x"}}
-        << QStringList {"Brivex for Server  ~/srv"};
+        << QStringList {};
     QTest::newRow("version not in the build number")
         << Files {{kServerFile, kServer}, {kBuild, "10.8.2"}} << QStringList {};
+    for (const char *build : {"10.8.10", "110.8.1", "2.10.8.1", "10.8.12 110.8.1"})
+        QTest::addRow("version only inside %s", build)
+            << Files {{kServerFile, kServer}, {kBuild, build}} << QStringList {};
+    QTest::newRow("version at a boundary")
+        << Files {{kServerFile, kServer}, {kBuild, "build 10.8.10, v10.8.1-5812"}}
+        << QStringList {server};
+    QTest::newRow("64 GiB build number: its start is read") << Files {{kServerFile, kServer},
+        {kBuild, "10.8.1 size:68719476736"}} << QStringList {server};
+    QTest::newRow("properties file above 64 MiB is skipped")
+        << Files {{kServerFile, kServer + "size:67108865"}, {kBuild, "10.8.1"}} << QStringList {};
+    QTest::newRow("patch log above 64 MiB is skipped") << Files {{kServerFile, kServer},
+        {kBuild, "10.8.1"}, {"srv/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: A\n#END\nsize:67108865"}}
+                                                       << QStringList {server};
     QTest::newRow("quoted version") << Files {
         {kServerFile, QByteArray(kServer).replace("10.8.1", "\"10.8.1\"")},
         {kBuild, "10.8.1"}} << QStringList {};
