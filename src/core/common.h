@@ -32,6 +32,8 @@ public:
     QString settingsFileName() const;
     // Tells the user that saveSettings() failed, naming the file.
     void showWriteError() const;
+    // Tells the user that the settings could not be read, naming the file.
+    void showReadError() const;
     QString lastErrorString() const;
 
     // The text of an error code; empty for an unknown code.
