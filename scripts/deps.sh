@@ -11,6 +11,8 @@ PACKAGES=(
 )
 # scripts/sample.sh names the sample properties files after the host.
 PACKAGES+=(hostname)
+# scripts/fuzz.sh: clang-15 with its libFuzzer and sanitizer runtimes.
+PACKAGES+=(clang-15 libclang-common-15-dev)
 
 missing=()
 for package in "${PACKAGES[@]}"; do
