@@ -14,6 +14,8 @@ PACKAGES=(
 PACKAGES+=(hostname)
 # The Debian package and its checks.
 PACKAGES+=(dpkg-dev lintian desktop-file-utils groff-base)
+# scripts/fuzz.sh: clang-15 with its libFuzzer and sanitizer runtimes.
+PACKAGES+=(clang-15 libclang-common-15-dev)
 
 missing=()
 for package in "${PACKAGES[@]}"; do

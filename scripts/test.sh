@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest, twice:
 # in a normal build and in an AddressSanitizer + UndefinedBehaviorSanitizer
-# build, where any sanitizer report fails the run.
+# build, where any sanitizer report fails the run; then each fuzz target for
+# 20 seconds (scripts/fuzz.sh).
 # Usage: scripts/test.sh [--quick]   (--quick: the normal build only)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,3 +28,6 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:dete
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_suite "$root/build-asan" -DKORVANE_SANITIZE=ON -DKORVANE_BUILD_BENCH=OFF
+
+echo "=== Fuzzing, 20 s per target"
+"$root/scripts/fuzz.sh" 20

@@ -183,19 +183,22 @@ void TestCatalogue::readingRules_data()
     QTest::newRow("version as the number 10.1")
         << catalogueWith("", "10.1") << QStringList {"10.1: "};
     QTest::newRow("version as the number 10") << catalogueWith("", "10") << QStringList {"10: "};
-    QTest::newRow("version null or an object")
-        << document({R"({"version":null})", R"({"version":{}})"}) << QStringList {": ", ": "};
+
     QTest::newRow("name as a number")
         << catalogueWith(R"({"Name":7,"Platform":"All"})") << QStringList {"10.8.1: 7"};
     QTest::newRow("patches that are not objects are dropped") << catalogueWith(
         QByteArray(R"("Linux", 5, null, [1], )") + linux) << QStringList {"10.8.1: L"};
-    QTest::newRow("groups: odd values empty, booleans skipped, order kept")
+    QTest::newRow("unusable groups skipped, order kept")
         << QByteArray(R"({"Product":[3, true, {"patches":"x","version":"1"},)")
-            + group("2", {linux}) + "]}"
-        << QStringList {": ", "1: ", "2: L"};
+            + group("2", {linux}) + R"(,{"version":[],"patches":[]},{"version":"4"}]})"
+        << QStringList {"2: L"};
     QTest::newRow("empty Product list") << QByteArray(R"({"Product":[]})") << QStringList {};
     QTest::newRow("duplicate key: the last wins")
-        << QByteArray(R"({"Product":[{"version":"1","version":"2"}]})") << QStringList {"2: "};
+        << QByteArray(R"({"Product":[{"version":"1","version":"2","patches":[]}]})")
+        << QStringList {"2: "};
+    QTest::newRow("bytes that are not UTF-8 read as U+FFFD")
+        << catalogueWith("{\"Name\":\"a\xff\xc3\",\"Platform\":\"All\"}")
+        << QStringList {QStringLiteral("10.8.1: a\uFFFD\uFFFD")};
     QTest::newRow("UTF-8 and escapes")
         << catalogueWith(R"({"Name":"é ✓ \u00e9\ud83d\ude00","Platform":"All"})")
         << QStringList {QStringLiteral("10.8.1: é ✓ é\U0001F600")};
@@ -207,6 +210,10 @@ void TestCatalogue::readingRules_data()
         {"no \"Product\" list", R"([{"Product":[]}])"},
         {"illegal value at offset 0", ""},
         {"too deeply nested document at offset 1025", QByteArray(100000, '[')},
+        {"no release group with a version and a patch list", R"({"Product":[1,2,3]})"},
+        {"no release group with a version and a patch list",
+            document({R"({"version":null,"patches":[]})", R"({"version":{},"patches":[]})",
+                R"({"version":"1","patches":{}})"})},
     };
     for (const auto &[error, json] : unreadable)
         QTest::addRow("%s", error) << json << QStringList {QStringLiteral("error: ") + error};

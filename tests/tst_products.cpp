@@ -15,7 +15,9 @@
 
 namespace {
 
-using Files = QList<QPair<QString, QByteArray>>; // path in HOME -> content, or "fifo"
+// path in HOME -> content, or "fifo"; "size:N" at the end makes the file N
+// bytes long (sparse)
+using Files = QList<QPair<QString, QByteArray>>;
 
 // Lays out the files in the home; "{host}" in a path is this machine's name.
 void lay(const TemporaryHome &home, const Files &files)
@@ -26,6 +28,8 @@ void lay(const TemporaryHome &home, const Files &files)
         if (content == "fifo") {
             QFile::remove(full);
             QVERIFY(mkfifo(QFile::encodeName(full).constData(), 0600) == 0);
+        } else if (const qsizetype size = content.indexOf("size:"); size >= 0) {
+            QVERIFY(QFile::resize(full, content.mid(size + 5).toLongLong()));
         }
     }
 }
@@ -57,7 +61,8 @@ private slots:
     void propertyRules();
     void patchLogRecords_data();
     void patchLogRecords();
-    void fifosDoNotStopDiscovery();
+    void discovery_data();
+    void discovery();
     void patchLogsFollowDiscoveryOrder();
     void homeThatCannotBeSearched_data();
     void homeThatCannotBeSearched();
@@ -111,7 +116,9 @@ void TestProducts::patchLogRecords_data()
             {"A|", "B|"}},
         {"no fields still an entry", {"#START", "installed", "#END"}, {"|"}},
         {"last occurrence wins", {"#START", "QFE_ID: A", "QFE_ID: B", "#END"}, {"B|"}},
-        {"colon in value cuts it", {"#START", "QFE_TITLE: Fix: map", "#END"}, {"|Fix"}},
+        {"value runs to the end, colons kept",
+            {"#START", "QFE_TITLE:  Security Update: CVE-1 ", "QFE_ID:S:1", "#END"},
+            {"S:1|Security Update: CVE-1"}},
         {"field without colon is empty", {"#START", "QFE_ID BRX-1", "#END"}, {"|"}},
         {"fields are case-sensitive prefixes", {"#START", "qfe_id: a", "QFE_IDENT: c", "#END"},
             {"c|"}},
@@ -140,18 +147,41 @@ void TestProducts::patchLogRecords()
     QCOMPARE(actual, entries);
 }
 
-void TestProducts::fifosDoNotStopDiscovery()
+void TestProducts::discovery_data()
 {
-    // A FIFO under a name the program reads would block a plain read forever.
-    // (The other layouts of an installation are end-to-end cases.)
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QStringList>("expected");
+    // The common layouts of an installation are end-to-end cases
+    // (tests/e2e/cases/discovery-*); these need FIFOs or huge files.
+    const QString server = QStringLiteral("Brivex for Server 10.8.1 ~/srv");
+    for (const char *build : {"10.8.10", "110.8.1", "2.10.8.1", "10.8.12 110.8.1"})
+        QTest::addRow("version only inside %s", build)
+            << Files {{kServerFile, kServer}, {kBuild, build}} << QStringList {};
+    QTest::newRow("version at a boundary")
+        << Files {{kServerFile, kServer}, {kBuild, "build 10.8.10, v10.8.1-5812"}}
+        << QStringList {server};
+    QTest::newRow("64 GiB build number: its start is read") << Files {{kServerFile, kServer},
+        {kBuild, "10.8.1 size:68719476736"}} << QStringList {server};
+    QTest::newRow("properties file above 64 MiB is skipped")
+        << Files {{kServerFile, kServer + "size:67108865"}, {kBuild, "10.8.1"}} << QStringList {};
+    QTest::newRow("patch log above 64 MiB is skipped") << Files {{kServerFile, kServer},
+        {kBuild, "10.8.1"}, {"srv/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: A\n#END\nsize:67108865"}}
+                                                       << QStringList {server};
+    QTest::newRow("FIFOs do not stop discovery") << Files {
+        {".ZEDO.properties.{host}.fifo", "fifo"}, {kServerFile, kServer}, {kBuild, "10.8.1"},
+        {"srv/.ZEDO_S_PATCH_LOG", "fifo"}} << QStringList {server};
+}
+
+void TestProducts::discovery()
+{
+    QFETCH(Files, files);
+    QFETCH(QStringList, expected);
     TemporaryHome home;
-    lay(home,
-        {{".ZEDO.properties.{host}.fifo", "fifo"}, {kServerFile, kServer}, {kBuild, "10.8.1"},
-            {"srv/.ZEDO_S_PATCH_LOG", "fifo"}});
+    lay(home, files);
     BrivexConfig config;
     config.init();
     QVERIFY(!config.error().failed());
-    QCOMPARE(found(config, home.path()), QStringList {"Brivex for Server 10.8.1 ~/srv"});
+    QCOMPARE(found(config, home.path()), expected);
 }
 
 void TestProducts::patchLogsFollowDiscoveryOrder()

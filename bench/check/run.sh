@@ -2,12 +2,16 @@
 # Times the whole console check (process start to exit) on generated
 # catalogues of 1,000 / 10,000 / 100,000 patches with an installation of
 # 10,000 patch records, beside jq selecting the same patches from the same
-# file. Prints median wall time and peak memory of each.
-# Usage: bench/check/run.sh [build-dir] [runs]
+# file. Prints median wall time and peak memory of each. Other catalogue
+# sizes can be given: 290000 patches come close to the largest catalogue the
+# program accepts (100 MiB).
+# Usage: bench/check/run.sh [build-dir] [runs] [patches...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
 runs=${2:-5}
+counts=("${@:3}")
+((${#counts[@]})) || counts=(1000 10000 100000)
 korvane=$build/bin/korvane
 out=$root/bench/out/check
 [[ -x $korvane ]] || { echo "build first: $korvane is missing" >&2; exit 1; }
@@ -34,11 +38,11 @@ measure() {
 }
 
 printf '%-9s %-10s %12s %10s %12s %12s %10s\n' patches size "korvane s" "us/patch" "korvane MB" "jq s" "jq MB"
-for count in 1000 10000 100000; do
+for count in "${counts[@]}"; do
     dir=$out/$count
     rm -rf "$dir"
     python3 "$root/bench/check/generate.py" "$dir" "$count" 10000
-    size=$(du -h "$dir/patches.json" | cut -f1)
+    size=$(du -b "$dir/patches.json" | awk '{printf "%.1fMiB", $1 / 1048576}')
     HOME=$dir/home XDG_CONFIG_HOME= DISPLAY= "$korvane" -c -l "$dir/check.log" -u "file://$dir/patches.json" >/dev/null
     offered=$(grep -c 'Adding available patch' "$dir/check.log" || true)
     selected=$(jq --slurpfile inst "$dir/installed.json" -f "$root/bench/check/select.jq" "$dir/patches.json")

@@ -438,10 +438,6 @@
         <translation>Die Umgebungsvariable HOME ist nicht gesetzt.</translation>
     </message>
     <message>
-        <source>The home directory "%1" cannot be searched.</source>
-        <translation>Das Home-Verzeichnis "%1" kann nicht durchsucht werden.</translation>
-    </message>
-    <message>
         <source>1 installed product</source>
         <translation>1 installiertes Produkt</translation>
     </message>

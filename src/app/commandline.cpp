@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "catalogue/proxyurl.h"
+
 namespace {
 
 QStringList &arguments()
@@ -61,20 +63,6 @@ bool argumentBySwitch(const QString &name, QString *value)
     return argumentBySwitchIn(arguments(), name, value);
 }
 
-QString maskProxyPassword(const QString &url)
-{
-    const qsizetype schemeEnd = url.indexOf(QLatin1String("://"));
-    const qsizetype start = schemeEnd >= 0 ? schemeEnd + 3 : 0;
-    const qsizetype at = url.lastIndexOf(QLatin1Char('@'));
-    if (at < start)
-        return url;
-    const qsizetype colon = url.indexOf(QLatin1Char(':'), start);
-    if (colon < 0 || colon > at)
-        return url;
-    // Everything between the user name and the last '@' may be password.
-    return url.left(colon + 1) + QStringLiteral("****") + url.mid(at);
-}
-
 QStringList argumentLogLines(const QStringList &args)
 {
     QStringList lines {QStringLiteral("Program arguments:")};
@@ -85,7 +73,7 @@ QStringList argumentLogLines(const QStringList &args)
     // Whatever follows a -p may be a proxy URL with a password.
     for (qsizetype i = 0; i < args.size(); ++i) {
         const bool afterProxySwitch = i > 0 && switchMatches(args.at(i - 1), QStringLiteral("P"));
-        const QString text = afterProxySwitch ? maskProxyPassword(args.at(i)) : args.at(i);
+        const QString text = afterProxySwitch ? ProxyUrl::masked(args.at(i)) : args.at(i);
         lines.append(QStringLiteral("  %1 - %2").arg(QString::number(i + 1), text));
     }
     return lines;

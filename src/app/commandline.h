@@ -25,5 +25,3 @@ bool argumentBySwitchIn(const QStringList &arguments, const QString &name, QStri
 
 // The log lines that list the arguments, the proxy password hidden.
 QStringList argumentLogLines(const QStringList &arguments);
-// A proxy URL with its password replaced by "****"; user, host and port stay.
-QString maskProxyPassword(const QString &url);

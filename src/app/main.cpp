@@ -1,6 +1,7 @@
 #include "app/startup.h"
+#include "core/processend.h"
 
 int main(int argc, char *argv[])
 {
-    return korvaneMain(argc, argv);
+    endProcess(korvaneMain(argc, argv));
 }

@@ -25,14 +25,16 @@ void discoverInstalledProducts()
     const CheckError &error = config->error();
     if (!error.failed())
         return;
-    // Nothing could be looked at, so no report may say "no updates". Only an
-    // unset HOME has a message: a console line, then a Fatal log line.
-    if (!error.message.isEmpty()) {
+    // Nothing could be looked at, so no report may say "no updates". An unset
+    // HOME is told as a plain console line and a Fatal log line.
+    if (qEnvironmentVariableIsEmpty("HOME")) {
         Console::writeLine(error.message);
         Logger::instance()->Print(
             Severity::Fatal, QStringLiteral("Could not determine HOME directory."));
+        Common::instance()->lastError = error.code;
+    } else {
+        reportCheckError(error);
     }
-    Common::instance()->lastError = error.code;
 }
 
 namespace {
@@ -41,15 +43,8 @@ namespace {
 // then the download's.
 CheckError checkFailure(const CheckError &download)
 {
-    CheckError failure = BrivexConfig::instance()->error();
-    if (!failure.failed())
-        return download;
-    // Discovery says nothing more on the console when HOME cannot be listed.
-    if (failure.message.isEmpty()) {
-        failure.message = QObject::tr("The home directory \"%1\" cannot be searched.")
-                              .arg(qEnvironmentVariable("HOME"));
-    }
-    return failure;
+    const CheckError &discovery = BrivexConfig::instance()->error();
+    return discovery.failed() ? discovery : download;
 }
 
 int printDocument(
@@ -82,12 +77,16 @@ int runConsoleMode(ReportFormat format)
         Utils::InfoMsg(QObject::tr("No Products"),
             QObject::tr("No installed products were found for this user."), nullptr);
     }
+    // Only a failure of the check itself stands in for its result: a settings
+    // file that could not be written was reported where that happened.
+    const CheckError &discovery = BrivexConfig::instance()->error();
+    const int checkError = discovery.failed() ? discovery.code : update.error().code;
     int status = 0;
     if (format != ReportFormat::Text)
         status = printDocument(patches, update.error(), format);
     else if (!patches.isEmpty())
-        printItemListToConsole(patches);
-    else if (Common::instance()->lastError == Common::ErrNone)
+        printItemListToConsole(patches, checkError);
+    else if (checkError == Common::ErrNone)
         Console::writeLine(QObject::tr("No updates available."));
     // Otherwise the failure has been reported where it happened.
     Logger::instance()->close();

@@ -18,7 +18,7 @@ QString proxySwitchProblem(const QString &url)
     }
     const ProxyUrl parts = ProxyUrl::parse(url);
     if (parts.host.isEmpty())
-        return QObject::tr("The proxy URL \"%1\" names no proxy host.").arg(url);
+        return QObject::tr("The proxy URL \"%1\" names no proxy host.").arg(ProxyUrl::masked(url));
     if (parts.hasPort) {
         bool isNumber = false;
         const int port = parts.portText.toInt(&isNumber);
@@ -62,9 +62,9 @@ void applyProxySwitch(const QString &url)
     Common *store = Common::instance();
     store->useProxy = true;
     store->proxy = proxy;
-    const bool saved = store->saveSettings();
-    Console::writeLine(QObject::tr("The proxy setting is enabled and saved."));
-    if (!saved)
+    if (store->saveSettings())
+        Console::writeLine(QObject::tr("The proxy setting is enabled and saved."));
+    else
         store->showWriteError();
 }
 
@@ -73,9 +73,9 @@ void clearProxySwitch()
     Common *store = Common::instance();
     store->proxy = QNetworkProxy();
     store->useProxy = false;
-    const bool saved = store->saveSettings();
-    Console::writeLine(QObject::tr("The proxy setting is disabled."));
-    if (!saved)
+    if (store->saveSettings())
+        Console::writeLine(QObject::tr("The proxy setting is disabled."));
+    else
         store->showWriteError();
 }
 

@@ -8,6 +8,7 @@
 #include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"
+#include "core/processend.h"
 #include "core/utils.h"
 #include "gui/messageboxes.h"
 
@@ -18,8 +19,6 @@
 #include <QObject>
 #include <QRegularExpression>
 #include <QTranslator>
-
-#include <cstdlib>
 
 namespace {
 
@@ -33,18 +32,21 @@ QString defaultLogPath()
     return directory + QDir::separator() + QStringLiteral("Korvane.log");
 }
 
-void warnAboutLogLevel(const QString &value, bool isNumber)
+// Why the value of -v is not used as it stands; empty when it is.
+QString logLevelProblem(const QString &value, bool isNumber, int level)
 {
-    const QString text = isNumber
-        ? QObject::tr("The log level %1 is not one of 0 (off), 1 (normal) or 2 (verbose); "
-                      "it is taken as 1.")
-              .arg(value)
-        : value.isEmpty() ? QObject::tr("The switch -v needs a log level: 0 (off), 1 (normal) or 2 "
-                                        "(verbose).")
-                          : QObject::tr("The log level \"%1\" is not a number; use 0 (off), "
-                                        "1 (normal) or 2 (verbose).")
-                                .arg(value);
-    Utils::ErrorMsg(QObject::tr("Invalid Argument"), text, nullptr);
+    if (isNumber && level >= LogLevel::Off && level <= LogLevel::Verbose)
+        return QString();
+    if (isNumber) {
+        return QObject::tr("The log level %1 is not one of 0 (off), 1 (normal) or 2 (verbose); "
+                           "it is taken as 1.")
+            .arg(value);
+    }
+    if (value.isEmpty())
+        return QObject::tr("The switch -v needs a log level: 0 (off), 1 (normal) or 2 (verbose).");
+    return QObject::tr("The log level \"%1\" is not a number; use 0 (off), "
+                       "1 (normal) or 2 (verbose).")
+        .arg(value);
 }
 
 // -t SECONDS: the download's time limit for this run, on both download paths.
@@ -71,25 +73,27 @@ void applyTimeLimitSwitch()
 
 } // namespace
 
+LogSwitches logSwitches(const QStringList &args, const QString &defaultPath)
+{
+    LogSwitches result {defaultPath, LogLevel::Off, QString()};
+    QString value;
+    if (argumentBySwitchIn(args, QStringLiteral("V"), &value)) {
+        bool isNumber = false;
+        result.level = value.toInt(&isNumber, 10);
+        result.problem = logLevelProblem(value, isNumber, result.level);
+    }
+    if (argumentBySwitchIn(args, QStringLiteral("L"), &result.path)
+        && result.level == LogLevel::Off)
+        result.level = LogLevel::Normal;
+    return result;
+}
+
 void initLogging()
 {
-    QString path = defaultLogPath();
-    int level = LogLevel::Off;
-
-    if (switchPresent(QStringLiteral("V"))) {
-        QString value;
-        argumentBySwitch(QStringLiteral("V"), &value);
-        bool isNumber = false;
-        level = value.toInt(&isNumber, 10);
-        if (!isNumber || level < LogLevel::Off || level > LogLevel::Verbose)
-            warnAboutLogLevel(value, isNumber);
-    }
-    if (switchPresent(QStringLiteral("L"))) {
-        argumentBySwitch(QStringLiteral("L"), &path);
-        if (level == LogLevel::Off)
-            level = LogLevel::Normal;
-    }
-    Logger::instance()->init(path, static_cast<LogLevel::LogLevel>(level));
+    const LogSwitches log = logSwitches(savedArguments(), defaultLogPath());
+    if (!log.problem.isEmpty())
+        Utils::ErrorMsg(QObject::tr("Invalid Argument"), log.problem, nullptr);
+    Logger::instance()->init(log.path, static_cast<LogLevel::LogLevel>(log.level));
     logArgs();
 }
 
@@ -173,7 +177,7 @@ int korvaneMain(int &argc, char **argv)
 
     if (switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))) {
         printUsage();
-        std::exit(0);
+        endProcess(0);
     }
     if (switchPresent(QStringLiteral("U"))) {
         QString url;
@@ -191,7 +195,7 @@ int korvaneMain(int &argc, char **argv)
         clearProxySwitch();
     if (switchPresent(QStringLiteral("S"))) {
         printProxySettings();
-        std::exit(0);
+        endProcess(0);
     }
 
     int status = 0;

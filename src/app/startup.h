@@ -1,9 +1,22 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+
 // The whole run of the program: mode choice, application object, settings,
 // log, the switches, product discovery and one check in the chosen mode.
 // Returns the exit status: 0, or that of the -j or -m report.
 int korvaneMain(int &argc, char **argv);
+
+// Where and how much the -l and -v switches log, and why a -v value was not
+// taken as it stands (empty when it was).
+struct LogSwitches
+{
+    QString path;
+    int level;
+    QString problem;
+};
+LogSwitches logSwitches(const QStringList &arguments, const QString &defaultPath);
 
 void initLogging();
 void logArgs();

@@ -49,8 +49,18 @@ bool CatalogueParser::isLinuxPlatform(const QString &platform)
 CatalogueParser::Result CatalogueParser::parse(const QByteArray &json)
 {
     Result result;
+    Logger *log = Logger::instance();
     QJsonParseError parseError;
-    const QJsonValue document = JSONHelper::parse(json, &parseError);
+    QJsonValue document;
+    if (json.isValidUtf8()) {
+        document = JSONHelper::parse(json, &parseError);
+    } else {
+        // A typo of the vendor's must not hide every patch.
+        log->Print(Severity::Warning,
+            QStringLiteral("The patch catalogue is not valid UTF-8; the invalid bytes are read "
+                           "as U+FFFD."));
+        document = JSONHelper::parse(QString::fromUtf8(json).toUtf8(), &parseError);
+    }
     if (parseError.error != QJsonParseError::NoError) {
         result.error = QStringLiteral("%1 at offset %2")
                            .arg(parseError.errorString(), QString::number(parseError.offset));
@@ -62,20 +72,27 @@ CatalogueParser::Result CatalogueParser::parse(const QByteArray &json)
         return result;
     }
 
-    Logger *log = Logger::instance();
     const bool logPatches = log->isEnabled(Severity::Debug);
     const QJsonArray groups = products.toArray();
+    qsizetype skippedGroups = 0;
+    qsizetype skippedPatches = 0;
     result.groups.reserve(groups.size());
     for (const QJsonValue &groupValue : groups) {
-        // JSON booleans carry no data for the catalogue: they are skipped
-        // like absent elements, while any other odd value is an empty group.
-        if (groupValue.isBool())
-            continue;
         const QJsonObject group = groupValue.toObject();
+        const QJsonValue version = group.value(QLatin1String("version"));
+        const QJsonValue patches = group.value(QLatin1String("patches"));
+        if (!(version.isString() || version.isDouble()) || !patches.isArray()) {
+            ++skippedGroups;
+            continue;
+        }
         PatchList list;
-        list.version = textOf(group.value(QLatin1String("version")));
-        const QJsonArray patches = group.value(QLatin1String("patches")).toArray();
-        for (const QJsonValue &patchValue : patches) {
+        list.version = textOf(version);
+        const QJsonArray patchValues = patches.toArray();
+        for (const QJsonValue &patchValue : patchValues) {
+            if (!patchValue.isObject()) {
+                ++skippedPatches;
+                continue;
+            }
             PatchItem item = patchFrom(patchValue.toObject());
             if (!isLinuxPlatform(item.platform))
                 continue;
@@ -85,6 +102,24 @@ CatalogueParser::Result CatalogueParser::parse(const QByteArray &json)
             list.patches.append(std::move(item));
         }
         result.groups.append(std::move(list));
+    }
+    if (skippedGroups > 0) {
+        log->Print(Severity::Warning,
+            QStringLiteral("Skipped %1 of %2 release groups of the patch catalogue that have no "
+                           "version text or no patch list.")
+                .arg(skippedGroups)
+                .arg(groups.size()));
+    }
+    if (skippedPatches > 0) {
+        log->Print(Severity::Warning,
+            QStringLiteral("Skipped %1 patch entries of the patch catalogue that are not objects.")
+                .arg(skippedPatches));
+    }
+    // Entries of which not one can be read are a broken catalogue, not an
+    // empty one.
+    if (!groups.isEmpty() && result.groups.isEmpty()) {
+        result.error = QStringLiteral("no release group with a version and a patch list");
+        return result;
     }
     result.ok = true;
     return result;

@@ -7,8 +7,11 @@
 #include <QString>
 
 // Reads the catalogue document: a top-level object whose "Product" array holds
-// release groups ("version", "patches"), each patch an object of texts. Only
-// patches whose platform names Linux (or "all") are kept.
+// release groups ("version" text or number, "patches" array), each patch an
+// object of texts. Only patches whose platform names Linux (or "all") are
+// kept. Groups and patch entries that cannot be read are skipped with a
+// warning; a "Product" list of which no group can be read is an error. Bytes
+// that are not UTF-8 are read as U+FFFD.
 struct CatalogueParser
 {
     struct Result

@@ -5,11 +5,17 @@
 CurlCommand CurlCommand::forDownload(const QString &url, const std::optional<QNetworkProxy> &proxy)
 {
     CurlCommand command;
-    // -sS: no progress meter, but errors on standard error. --fail: an error
-    // page is a failure, not a catalogue. Redirects may only lead to http(s).
-    command.arguments = {QStringLiteral("-sS"), QStringLiteral("-L"), QStringLiteral("--fail"),
-        QStringLiteral("--proto-redir"), QStringLiteral("=http,https"), QStringLiteral("--config"),
-        QStringLiteral("-"), QStringLiteral("--url"), url};
+    // -q (first): no ~/.curlrc may change the request. -sS: no progress meter,
+    // but errors on standard error. --fail: an error page is a failure, not a
+    // catalogue. At most one redirect, and only to http(s). The HTTP status
+    // follows on standard error, since only a 2xx body is the catalogue.
+    command.arguments = {QStringLiteral("-q"), QStringLiteral("-sS"), QStringLiteral("-L"),
+        QStringLiteral("--max-redirs"), QStringLiteral("1"), QStringLiteral("--fail"),
+        QStringLiteral("--proto-redir"), QStringLiteral("=http,https"),
+        QStringLiteral("--write-out"),
+        QStringLiteral("%{stderr}") + QLatin1String(kStatusLabel)
+            + QStringLiteral("%{http_code}\n"),
+        QStringLiteral("--config"), QStringLiteral("-"), QStringLiteral("--url"), url};
     if (proxy) {
         // curl decodes percent-encoded credentials, so ':' and '@' in them
         // cannot shift the parts of the proxy URL.
@@ -56,11 +62,25 @@ QByteArray CurlCommand::quoted(const QByteArray &value)
 
 QString CurlCommand::errorLine(const QByteArray &standardError)
 {
-    const QList<QByteArray> lines = standardError.split('\n');
-    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        const QByteArray trimmed = line->trimmed();
-        if (!trimmed.isEmpty())
+    // curl's own line ("curl: (60) SSL certificate problem: ..."); explanations
+    // may follow it. Without one, the last line that is not the status.
+    QByteArray last;
+    for (const QByteArray &line : standardError.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith("curl: ("))
             return QString::fromLocal8Bit(trimmed);
+        if (!trimmed.isEmpty() && !trimmed.startsWith(kStatusLabel))
+            last = trimmed;
     }
-    return QString();
+    return QString::fromLocal8Bit(last);
+}
+
+int CurlCommand::httpStatus(const QByteArray &standardError)
+{
+    const qsizetype at = standardError.lastIndexOf(kStatusLabel);
+    if (at < 0)
+        return 0;
+    const qsizetype start = at + qstrlen(kStatusLabel);
+    const qsizetype end = standardError.indexOf('\n', start);
+    return standardError.mid(start, end < 0 ? -1 : end - start).toInt();
 }

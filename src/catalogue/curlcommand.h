@@ -19,6 +19,11 @@ struct CurlCommand
 
     // A value in double quotes for curl's configuration syntax.
     static QByteArray quoted(const QByteArray &value);
-    // The error line curl wrote on its standard error (its last non-empty line).
+    // The error line curl wrote on its standard error.
     static QString errorLine(const QByteArray &standardError);
+    // The HTTP status curl reported on its standard error; 0 when there was
+    // no HTTP response (a file: address, a failed connection).
+    static int httpStatus(const QByteArray &standardError);
+
+    static constexpr const char *kStatusLabel = "HTTP status: ";
 };

@@ -12,6 +12,7 @@ struct DownloadSettings
 {
     static constexpr int kDefaultTimeoutMs = 15000;
     static constexpr int kDefaultCurlTimeoutMs = 30000;
+    static constexpr qint64 kDefaultMaxBytes = 100 * 1024 * 1024;
 
     QString url;
     bool useProxy = false;
@@ -19,6 +20,8 @@ struct DownloadSettings
     bool useCurl = false;
     int timeoutMs = kDefaultTimeoutMs; // built-in client, redirect included
     int curlTimeoutMs = kDefaultCurlTimeoutMs;
+    // A larger catalogue is refused as soon as this many bytes are passed.
+    qint64 maxBytes = kDefaultMaxBytes;
     // Asked (built-in client only) when the proxy is switched on but names no
     // host; it may change useProxy and proxy. Without it the download warns
     // and connects directly.

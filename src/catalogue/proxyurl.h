@@ -3,9 +3,11 @@
 #include <QString>
 
 // The pieces of a proxy URL of the form
-//   [scheme://][user:password@]host[:port]
-// as the proxy switch and the settings understand them. Credentials that hold
-// ':' or '@' shift the pieces; that form is not supported.
+//   [scheme://][user[:password]@]host[:port][/...]
+// as the proxy switch and the settings understand them. The scheme counts only
+// at the very start; the user information runs to the last '@' and splits at
+// its first ':', so a password may hold ':' and '@'. A host in brackets is an
+// IPv6 address.
 struct ProxyUrl
 {
     QString scheme; // without "://"; empty when the text has none
@@ -14,7 +16,9 @@ struct ProxyUrl
     QString host;
     QString portText; // as written; empty when no port was given
     bool hasPort = false;
-    bool hasCredentials = false; // the text contains '@'
 
     static ProxyUrl parse(const QString &text);
+    // The text with a non-empty password replaced by "****", for messages and
+    // the log; everything else stays as written.
+    static QString masked(const QString &text);
 };

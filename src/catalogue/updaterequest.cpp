@@ -58,6 +58,22 @@ UpdateRequest::UpdateRequest(const DownloadSettings &settings)
     if (QFileInfo::exists(QStringLiteral("/etc/SuSE-release")))
         log(Severity::Info, QStringLiteral("Detected SuSE Linux."));
 
+    const QUrl url(m_settings.url);
+    if (url.isLocalFile()) {
+        // Reading a FIFO or a device would never end.
+        const QFileInfo file(url.toLocalFile());
+        if ((file.exists() || file.isSymLink()) && !file.isFile()) {
+            m_result
+                = DownloadResult::networkError(tr("%1 is not a regular file").arg(file.filePath()),
+                    QNetworkReply::ContentOperationNotPermittedError);
+            return;
+        }
+        if (file.size() > m_settings.maxBytes) {
+            m_result = DownloadResult::tooLarge(m_settings.maxBytes);
+            return;
+        }
+    }
+
     if (m_settings.useCurl) {
         m_result = CurlDownload::run(m_settings);
         return;
@@ -90,14 +106,31 @@ void UpdateRequest::checkProxy()
         m_manager->setProxy(*proxy);
 }
 
+QNetworkReply *UpdateRequest::get(const QUrl &url)
+{
+    m_body.clear();
+    m_tooLarge = false;
+    QNetworkReply *reply = m_manager->get(catalogueRequest(url));
+    // Read as it comes, so that an endless body is stopped at the limit.
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
+        m_body += reply->readAll();
+        if (m_body.size() > m_settings.maxBytes) {
+            m_tooLarge = true;
+            reply->abort();
+        }
+    });
+    return reply;
+}
+
 DownloadResult UpdateRequest::download()
 {
     QTimer deadline;
     deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     deadline.start(m_settings.timeoutMs);
 
     const QUrl requested(m_settings.url);
-    std::unique_ptr<QNetworkReply> reply(m_manager->get(catalogueRequest(requested)));
+    std::unique_ptr<QNetworkReply> reply(get(requested));
     waitForReply(reply.get(), &deadline);
 
     bool redirected = false;
@@ -109,12 +142,14 @@ DownloadResult UpdateRequest::download()
             return DownloadResult::networkError(target.error, QNetworkReply::ProtocolFailure);
         log(Severity::Info,
             QStringLiteral("Redirecting to %1").arg(target.url.toString(QUrl::RemovePassword)));
-        reply.reset(m_manager->get(catalogueRequest(target.url)));
+        reply.reset(get(target.url));
         redirected = true;
         // Bounded by the same deadline as the first request.
         waitForReply(reply.get(), &deadline);
     }
 
+    if (m_tooLarge)
+        return DownloadResult::tooLarge(m_settings.maxBytes);
     if (!deadline.isActive()) {
         reply->abort();
         return DownloadResult::failure(tr("Network Timeout"),
@@ -125,16 +160,29 @@ DownloadResult UpdateRequest::download()
 
     if (reply->error() != QNetworkReply::NoError)
         return DownloadResult::networkError(reply->errorString(), reply->error());
-    if (redirected && RedirectTarget::isFollowed(statusCode(*reply))) {
+    const int status = statusCode(*reply); // 0 for file: and data: addresses
+    if (redirected && RedirectTarget::isFollowed(status)) {
         return DownloadResult::networkError(
             tr("The update server redirected the request more than once."),
             QNetworkReply::TooManyRedirectsError);
     }
+    if (status != 0 && (status < 200 || status > 299))
+        return DownloadResult::unexpectedStatus(status);
 
-    QByteArray body = reply->readAll();
-    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(body.size()));
+    m_body += reply->readAll();
+    // A connection that ends early can leave the reply without an error; only a
+    // body of the announced length is whole. (A chunked body cut short does not
+    // read as JSON.)
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() != m_body.size()) {
+        return DownloadResult::networkError(tr("The connection ended after %1 of %2 bytes.")
+                                                .arg(m_body.size())
+                                                .arg(length.toLongLong()),
+            QNetworkReply::RemoteHostClosedError);
+    }
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_body.size()));
     DownloadResult result;
-    result.body = CatalogueText::fromReceived(std::move(body));
+    result.body = CatalogueText::fromReceived(std::move(m_body));
     if (result.body.isEmpty())
         return DownloadResult::emptyCatalogue();
     return result;

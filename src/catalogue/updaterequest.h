@@ -12,6 +12,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QUrl;
 
 // Fetches the patch catalogue. The whole transfer happens inside the
 // constructor, with the built-in HTTP client (following at most one redirect,
@@ -35,9 +36,13 @@ public slots:
 
 private:
     void checkProxy();
+    // Sends the request; the body collects in m_body as it arrives.
+    QNetworkReply *get(const QUrl &url);
     DownloadResult download();
 
     DownloadSettings m_settings;
     std::unique_ptr<QNetworkAccessManager> m_manager;
+    QByteArray m_body; // of the current reply
+    bool m_tooLarge = false; // the current reply passed the size limit
     DownloadResult m_result;
 };

@@ -2,11 +2,13 @@
 
 #include "core/utils.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
@@ -28,19 +30,57 @@ bool isHexadecimal(const QString &text)
     return true;
 }
 
-// The file holds the proxy password, so it is created readable by its owner
-// only before anything is written to it; QSettings keeps the permissions of an
+// Creates the missing directories of the path one level at a time with mode
+// 0700: mkpath would follow the umask, which may leave them open to everyone.
+bool makeOwnerOnlyDirectory(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    const QString parent = info.absolutePath();
+    return parent != info.absoluteFilePath() && makeOwnerOnlyDirectory(parent)
+        && QDir().mkdir(
+            path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// The file holds the proxy password, so it is made readable by its owner only
+// before anything is written to it; QSettings keeps the permissions of an
 // existing file when it replaces it.
 void prepareOwnerOnlyFile(const QString &fileName)
 {
-    if (fileName.isEmpty() || QFileInfo::exists(fileName))
+    if (QFileInfo::exists(fileName)) {
+        QFile::setPermissions(fileName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         return;
-    if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
+    }
+    if (!makeOwnerOnlyDirectory(QFileInfo(fileName).absolutePath()))
         return;
     QFile file(fileName);
     if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
             QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         file.close();
+}
+
+// QSettings waits forever on a FIFO or a directory at the settings file or at
+// its lock file, so anything there but a regular file (or a link to one) is
+// refused before QSettings looks at it.
+bool isUsableSettingsFile(const QString &fileName)
+{
+    for (const QString &path : QStringList {fileName, fileName + QStringLiteral(".lock")}) {
+        const QFileInfo info(path);
+        if ((info.exists() || info.isSymLink()) && !info.isFile())
+            return false;
+    }
+    return true;
+}
+
+// The user's settings file of this application, where QSettings in its native
+// format keeps it. Opened by name, so that no other file (the organisation-wide
+// one, system fallbacks) is read.
+QString settingsPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/')
+        + QCoreApplication::applicationName() + QStringLiteral(".conf");
 }
 
 } // namespace
@@ -62,7 +102,13 @@ Common *Common::instance()
 
 void Common::readSettings()
 {
-    QSettings settings;
+    const QString fileName = settingsPath();
+    if (!isUsableSettingsFile(fileName)) {
+        proxy.setType(QNetworkProxy::HttpProxy);
+        showReadError();
+        return;
+    }
+    QSettings settings(fileName, QSettings::IniFormat);
     checkAtLogin = settings.value(kCheckAtLogin).toBool();
     useProxy = settings.value(kUseProxy).toBool();
     proxy.setHostName(settings.value(kProxyHost).toString());
@@ -74,11 +120,7 @@ void Common::readSettings()
     proxy.setType(QNetworkProxy::HttpProxy);
 
     if (settings.status() == QSettings::AccessError) {
-        Utils::ErrorMsg(QObject::tr("Settings Error"),
-            QObject::tr("The settings could not be read from %1. "
-                        "The default settings are used for this run.")
-                .arg(QDir::toNativeSeparators(settings.fileName())),
-            nullptr);
+        showReadError();
     } else if (!isHexadecimal(storedPassword)) {
         // Deciphering damaged text would hand the proxy a meaningless password.
         proxy.setPassword(QString());
@@ -92,8 +134,13 @@ void Common::readSettings()
 
 bool Common::saveSettings()
 {
-    QSettings settings;
-    prepareOwnerOnlyFile(settings.fileName());
+    const QString fileName = settingsPath();
+    if (!isUsableSettingsFile(fileName)) {
+        lastError = ErrSettingsWrite;
+        return false;
+    }
+    prepareOwnerOnlyFile(fileName);
+    QSettings settings(fileName, QSettings::IniFormat);
     settings.setValue(kCheckAtLogin, checkAtLogin);
     settings.setValue(kUseProxy, useProxy);
     settings.setValue(kProxyHost, proxy.hostName());
@@ -114,7 +161,16 @@ bool Common::saveSettings()
 
 QString Common::settingsFileName() const
 {
-    return QDir::toNativeSeparators(QSettings().fileName());
+    return QDir::toNativeSeparators(settingsPath());
+}
+
+void Common::showReadError() const
+{
+    Utils::ErrorMsg(QObject::tr("Settings Error"),
+        QObject::tr("The settings could not be read from %1. "
+                    "The default settings are used for this run.")
+            .arg(settingsFileName()),
+        nullptr);
 }
 
 void Common::showWriteError() const

@@ -32,6 +32,8 @@ public:
     QString settingsFileName() const;
     // Tells the user that saveSettings() failed, naming the file.
     void showWriteError() const;
+    // Tells the user that the settings could not be read, naming the file.
+    void showReadError() const;
     QString lastErrorString() const;
     // A new check starts without the failure of an earlier check (codes 3 to
     // 5); a failure of the settings or of the home directory stays.

@@ -54,9 +54,26 @@ void put(const std::wstring &wide, bool endLine)
         stream.flush();
 }
 
+bool isControl(uint codePoint)
+{
+    return (codePoint < 0x20 && codePoint != '\t') || (codePoint >= 0x7F && codePoint <= 0x9F);
+}
+
+constexpr char16_t kReplacement = u'\uFFFD';
+
 } // namespace
 
 namespace Console {
+
+QString printable(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        if (isControl(c.unicode()))
+            c = QChar(kReplacement);
+    }
+    return out;
+}
 
 std::wstring toWide(const QString &text)
 {
@@ -66,6 +83,8 @@ std::wstring toWide(const QString &text)
     char buffer[MB_LEN_MAX];
     const QList<uint> codePoints = text.toUcs4();
     for (uint codePoint : codePoints) {
+        if (codePoint != '\n' && isControl(codePoint))
+            codePoint = kReplacement;
         const auto wide = static_cast<wchar_t>(codePoint);
         if (codePoint < 0x80) {
             out.push_back(wide);

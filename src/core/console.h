@@ -18,12 +18,19 @@ void setLinesToStandardError(bool toError);
 void writeDocument(const QByteArray &bytes);
 
 // Writes the text and ends the line with std::endl (newline and flush).
+// Control characters other than tab and newline are shown as U+FFFD.
 void writeLine(const QString &text);
 // Writes the text without ending the line.
 void write(const QString &text);
 
 // The text as a wide string for the current C locale; characters the locale
 // cannot encode become '?', so a stray character never stops the output.
+// Control characters other than tab and newline become U+FFFD.
 std::wstring toWide(const QString &text);
+
+// The text with every control character but tab (C0, DEL, C1; newlines too)
+// replaced by U+FFFD: text from a catalogue, an installation or a server must
+// not move the cursor, change colours or forge lines of a terminal or a log.
+QString printable(const QString &text);
 
 } // namespace Console

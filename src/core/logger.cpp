@@ -39,8 +39,10 @@ void Logger::init(const QString &path, const LogLevel::LogLevel &level)
     m_file = std::make_unique<QFile>(path);
     // Every run starts a new log. The log usually sits in the shared temporary
     // directory, so it is created exclusively (a link planted at that name is not
-    // followed) and readable by its owner only.
-    if (m_file->exists() || QFileInfo(path).isSymLink())
+    // followed) and readable by its owner only. Only a regular file or a link
+    // itself is removed first: as root, "-l /dev/null" must not delete a device.
+    const QFileInfo existing(path);
+    if (existing.isSymLink() || existing.isFile())
         QFile::remove(path);
     const bool opened = !path.isEmpty()
         && m_file->open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::NewOnly,
@@ -63,7 +65,8 @@ void Logger::Print(const Severity::Severity &severity, const QString &text)
         return;
 
     QMutexLocker locker(&m_mutex);
-    const QString line = formatLine(dateTimeNow(), severityToString(severity), text);
+    const QString line
+        = formatLine(dateTimeNow(), severityToString(severity), Console::printable(text));
     if (m_stream)
         *m_stream << line << Qt::endl;
     if (severity == Severity::Fatal)

@@ -3,6 +3,7 @@
 #include "core/common.h"
 #include "core/logger.h"
 #include "products/brivexproductbase.h"
+#include "products/buildnumber.h"
 #include "products/patchlog.h"
 #include "products/propertiesfile.h"
 #include "products/textfile.h"
@@ -112,10 +113,11 @@ void BrivexConfig::getLinuxProductList()
             QObject::tr("HOME environment variable is not set.")};
         return;
     }
-    if (!QFileInfo(home).isDir()) {
+    const QFileInfo homeInfo(home);
+    if (!homeInfo.isDir() || !homeInfo.isReadable() || !homeInfo.isExecutable()) {
         log(Severity::Warning, QStringLiteral("Cannot list the HOME directory %1").arg(home));
-        m_error
-            = {Common::ErrSystemConfig, Common::errorString(Common::ErrSystemConfig), QString()};
+        m_error = {Common::ErrSystemConfig, Common::errorString(Common::ErrSystemConfig),
+            QObject::tr("The home directory %1 cannot be read.").arg(home)};
         return;
     }
 
@@ -178,13 +180,13 @@ bool BrivexConfig::isThisVersionInstalled(const QString &version, const QString 
     if (!QFileInfo(path).isFile())
         return false;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
         return false;
-    QByteArray text = file.readAll();
+    QByteArray text = file.read(BuildNumber::kReadLimit);
     const qsizetype nul = text.indexOf('\0');
     if (nul >= 0)
         text.truncate(nul);
-    return text.contains(version.toUtf8());
+    return BuildNumber::confirmsVersion(text, version);
 }
 
 void BrivexConfig::addVersion(const QString &version)

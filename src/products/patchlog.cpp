@@ -1,7 +1,5 @@
 #include "products/patchlog.h"
 
-#include "products/propertiesfile.h"
-
 namespace {
 
 const QString kRecordStart = QStringLiteral("#START");
@@ -9,13 +7,20 @@ const QString kRecordEnd = QStringLiteral("#END");
 const QString kQfeIdPrefix = QStringLiteral("QFE_ID");
 const QString kQfeTitlePrefix = QStringLiteral("QFE_TITLE");
 
+// Everything after the first colon, trimmed: a title may hold colons itself
+// ("Security Update: CVE-1"). Empty when the line has no colon.
+QString fieldValue(const QString &line)
+{
+    const qsizetype colon = line.indexOf(QLatin1Char(':'));
+    return colon < 0 ? QStringLiteral("") : line.mid(colon + 1).trimmed();
+}
+
 void applyPatchField(const QString &line, InstalledPatchEntry *entry)
 {
-    const QString separator = QStringLiteral(":");
     if (line.startsWith(kQfeIdPrefix))
-        entry->qfeId = PropertiesFile::valueFromKeyValuePair(line, separator);
+        entry->qfeId = fieldValue(line);
     else if (line.startsWith(kQfeTitlePrefix))
-        entry->name = PropertiesFile::valueFromKeyValuePair(line, separator);
+        entry->name = fieldValue(line);
 }
 
 } // namespace

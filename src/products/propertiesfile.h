@@ -7,7 +7,7 @@
 namespace PropertiesFile {
 
 // The text between the first and the second separator, trimmed; empty when
-// the line has no separator. Patch logs use it with ':' too.
+// the line has no separator.
 QString valueFromKeyValuePair(const QString &line, const QString &separator);
 
 // The value of the first line that contains the key anywhere, ignoring case,

@@ -18,7 +18,10 @@ The files of a case folder (`args` and `expected.out` are the usual minimum):
                     404 for paths without a route
   env               NAME=VALUE sets a variable, NAME or -NAME removes it
   tinyproxy         "user password": a tinyproxy with basic authentication
+  tls               (empty) serve https with the self-signed tests/data/tls certificate
   unshare           (empty) run in `unshare -rn`, a machine without network
+  fifos             paths relative to HOME made FIFOs (after home/ is copied)
+  umask             the octal umask of the run
   variants          builtin and/or curl (which adds -r); builtin by default
   settings.conf     placed as $HOME/.config/Zedo/Korvane.conf before the run
   log               the log file to read when the program chooses its place
@@ -36,7 +39,8 @@ The files of a case folder (`args` and `expected.out` are the usual minimum):
                     `-l <tmp>/korvane.log` is added when args has no -l
   unexpected.log    texts the log must not hold anywhere
   expected.settings lines the settings file holds after the run
-  expected.files    "PATH MODE" (octal) or "PATH absent"; PATH is relative to HOME
+  expected.files    "PATH MODE" (octal), "PATH absent" or "PATH fifo"; PATH is
+                    relative to HOME
   expected.hits     number of requests for /korvane/patches.json
   display           run under Xvfb (1024x768), with "trayer" (a tray host at the top)
                     and "workarea X Y W H" (what the desktop's panels leave)
@@ -55,6 +59,7 @@ import os
 import re
 import shutil
 import socket
+import stat
 import subprocess
 import sys
 import tempfile
@@ -236,8 +241,10 @@ def run_variant(case, korvane, variant):
         has_catalogue = (case / "catalogue.json").exists()
         if has_catalogue or (case / "server.json").exists():
             routes = {CATALOGUE: {"file": "catalogue.json"}} if has_catalogue else {}
-            server, port = loopback.start_http(routes, str(tmp / "hits.log"), str(case))
-            values["@SERVER@"] = f"http://127.0.0.1:{port}"
+            tls = (case / "tls").exists()
+            server, port = loopback.start_http(routes, str(tmp / "hits.log"), str(case), tls and (
+                ROOT / "tests/data/tls/selfsigned.crt", ROOT / "tests/data/tls/selfsigned.key"))
+            values["@SERVER@"] = f"http{'s' if tls else ''}://127.0.0.1:{port}"
             values["@URL@"] = values["@SERVER@"] + CATALOGUE
             routes.update(json.loads(text("server.json", "{}")))  # may name @SERVER@
         home.mkdir()
@@ -245,6 +252,9 @@ def run_variant(case, korvane, variant):
             install_home(ROOT / "examples" / "sample-home", home, subst)
         if (case / "home").is_dir():
             install_home(case / "home", home, subst)
+        for name in lines("fifos"):
+            (home / name).parent.mkdir(parents=True, exist_ok=True)
+            os.mkfifo(home / name, 0o600)
         settings = home / ".config" / "Zedo" / "Korvane.conf"
         if (case / "settings.conf").exists():
             settings.parent.mkdir(parents=True, exist_ok=True)
@@ -274,8 +284,10 @@ def run_variant(case, korvane, variant):
         if (case / "display").exists():
             x_processes = start_display(display, env, area)
         os.umask(0o022)
+        mask = int(text("umask", "22"), 8)
         process = subprocess.Popen(command + args, env=env, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, cwd=tmp)
+                                   stderr=subprocess.PIPE, cwd=tmp,
+                                   preexec_fn=lambda: os.umask(mask))
         failures = list(filter(None, [x_processes and run_steps(lines("steps"), env, process,
                                                                  home, area)]))
         try:
@@ -331,6 +343,9 @@ def run_variant(case, korvane, variant):
             elif mode == "same":
                 if not path.exists() or path.read_bytes() != (case / "home" / name).read_bytes():
                     failures.append(f"{path} differs from the case's home/{name}")
+            elif mode == "fifo":
+                if not stat.S_ISFIFO(os.lstat(path).st_mode if os.path.lexists(path) else 0):
+                    failures.append(f"{path} is no longer a FIFO")
             elif not path.exists():
                 failures.append(f"{path} does not exist")
             elif path.stat().st_mode & 0o777 != int(mode, 8):

@@ -4,21 +4,23 @@ real tinyproxy.
 A route maps a path to {"status": 200, "body": "...", "file": "path",
 "headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall"}.
 "file" is read relative to the base folder; a required header that lacks its
-text gives 400; "stall" accepts the request and never answers. Unknown paths
-get 404. Every request is appended to the hits file as "METHOD PATH", plus
+text gives 400; "stall" accepts the request and never answers; "endless" sends
+the body again and again until the client goes away. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
 " via" when it came through a proxy.
 """
 import http.server
 import os
 import shutil
 import socket
+import ssl
 import subprocess
 import threading
 import time
 import urllib.parse
 
 
-def start_http(routes, hits_path, base="."):
+def start_http(routes, hits_path, base=".", tls=None):
+    """tls: (certificate, key) files to serve https instead."""
     lock = threading.Lock()
 
     class Handler(http.server.BaseHTTPRequestHandler):
@@ -47,13 +49,24 @@ def start_http(routes, hits_path, base="."):
             self.send_response(route.get("status", 200))
             for name, value in route.get("headers", {}).items():
                 self.send_header(name, value)
-            self.send_header("Content-Length", str(len(body)))
+            if mode != "endless":
+                self.send_header("Content-Length", str(len(body)))
             self.send_header("Connection", "close")
             self.end_headers()
             self.wfile.write(body)
+            block = body * (1 + (1 << 20) // max(len(body), 1))
+            try:
+                while mode == "endless" and block:
+                    self.wfile.write(block)
+            except OSError:  # the client went away
+                pass
 
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
+    if tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(*tls)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server, server.server_address[1]
 

@@ -1,0 +1,44 @@
+// Catalogue bytes, as a server sends them, to the patches offered to a fixed
+// installation: a Server and a Portal of 10.8.1, a DataStore of 10.7.1, two
+// patches recorded as installed.
+#include "catalogue/applicability.h"
+#include "catalogue/catalogueparser.h"
+#include "catalogue/cataloguetext.h"
+#include "products/brivexproductbase.h"
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    using BrivexProducts::BrivexProductBase;
+    static const std::vector<std::unique_ptr<BrivexProductBase>> owned = [] {
+        std::vector<std::unique_ptr<BrivexProductBase>> products;
+        const QString v1 = QStringLiteral("10.8.1");
+        products.emplace_back(BrivexProductBase::Create(ProductType::Server, "/opt/s", v1));
+        products.emplace_back(BrivexProductBase::Create(ProductType::Portal, "/opt/p", v1));
+        products.emplace_back(
+            BrivexProductBase::Create(ProductType::DataStore, "/opt/d", "10.7.1"));
+        return products;
+    }();
+    QList<BrivexProductBase *> products;
+    for (const auto &product : owned)
+        products.append(product.get());
+    const QList<InstalledPatchEntry> installed {
+        {"Server Fix 1", "S-1", "dummy"}, {"", "SP-1", "dummy"}};
+
+    const QByteArray body = CatalogueText::fromReceived(
+        QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
+    const CatalogueParser::Result catalogue = CatalogueParser::parse(body);
+    if (!catalogue.ok && catalogue.error.isEmpty())
+        std::abort(); // a refusal always says why
+    const QList<PatchItem> offered = Applicability::applicablePatches(
+        catalogue.groups, {"10.8.1", "10.7.1"}, products, installed);
+    for (const PatchItem &item : offered) {
+        if (item.name.compare(QStringLiteral("Server Fix 1"), Qt::CaseInsensitive) == 0
+            || item.qfeId == QStringLiteral("SP-1"))
+            std::abort(); // an installed patch is never offered
+    }
+    return 0;
+}
