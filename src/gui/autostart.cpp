@@ -1,5 +1,6 @@
 #include "gui/autostart.h"
 
+#include "core/common.h"
 #include "core/logger.h"
 #include "core/utils.h"
 
@@ -155,4 +156,16 @@ void Utils::removeStartupLaunchEntry()
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("Removing startup script: %1").arg(path));
     QFile::remove(path);
+}
+
+void Utils::saveCheckAtLogin(bool checked)
+{
+    Common *store = Common::instance();
+    store->checkAtLogin = checked;
+    if (!store->saveSettings())
+        store->showWriteError();
+    if (checked)
+        createStartupLaunchEntry();
+    else
+        removeStartupLaunchEntry();
 }

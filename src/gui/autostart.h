@@ -12,6 +12,9 @@ namespace Utils {
 bool createStartupLaunchEntry();
 // Deletes the entry; a missing entry is fine.
 void removeStartupLaunchEntry();
+// Stores the "Check for updates when you log on" choice as checkAtLogin,
+// saving the settings, and creates or removes the entry to match.
+void saveCheckAtLogin(bool checked);
 
 // The folder the desktop reads at log-in: $XDG_CONFIG_HOME/autostart when that
 // is an absolute path, else $HOME/.config/autostart. Empty when neither

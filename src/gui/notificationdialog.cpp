@@ -124,12 +124,5 @@ void NotificationDialog::readSettings()
 
 void NotificationDialog::writeSettings()
 {
-    Common *store = Common::instance();
-    store->checkAtLogin = ui->updateCheck->isChecked();
-    if (!store->saveSettings())
-        store->showWriteError();
-    if (store->checkAtLogin)
-        Utils::createStartupLaunchEntry();
-    else
-        Utils::removeStartupLaunchEntry();
+    Utils::saveCheckAtLogin(ui->updateCheck->isChecked());
 }

@@ -161,14 +161,7 @@ void NotificationPopup::readSettings()
 
 void NotificationPopup::writeSettings()
 {
-    Common *store = Common::instance();
-    store->checkAtLogin = ui->updateCheck->isChecked();
-    if (!store->saveSettings())
-        store->showWriteError();
-    if (store->checkAtLogin)
-        Utils::createStartupLaunchEntry();
-    else
-        Utils::removeStartupLaunchEntry();
+    Utils::saveCheckAtLogin(ui->updateCheck->isChecked());
 }
 
 QRect NotificationPopup::cornerGeometry() const
