@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "catalogue/networkutils.h"
 #include "catalogue/proxyurl.h"
 
 namespace {
@@ -70,10 +71,14 @@ QStringList argumentLogLines(const QStringList &args)
         lines.append(QStringLiteral("  (none)"));
         return lines;
     }
-    // Whatever follows a -p may be a proxy URL with a password.
+    // Whatever follows a -p may be a proxy URL with a password, and what
+    // follows a -u a catalogue URL with one.
     for (qsizetype i = 0; i < args.size(); ++i) {
-        const bool afterProxySwitch = i > 0 && switchMatches(args.at(i - 1), QStringLiteral("P"));
-        const QString text = afterProxySwitch ? ProxyUrl::masked(args.at(i)) : args.at(i);
+        const QString previous = i > 0 ? args.at(i - 1) : QString();
+        const QString text = switchMatches(previous, QStringLiteral("P"))
+            ? ProxyUrl::masked(args.at(i))
+            : switchMatches(previous, QStringLiteral("U")) ? Utils::urlForLog(args.at(i))
+                                                           : args.at(i);
         lines.append(QStringLiteral("  %1 - %2").arg(QString::number(i + 1), text));
     }
     return lines;

@@ -15,14 +15,17 @@ CurlCommand CurlCommand::forDownload(const QString &url, const std::optional<QNe
         QStringLiteral("--write-out"),
         QStringLiteral("%{stderr}") + QLatin1String(kStatusLabel)
             + QStringLiteral("%{http_code}\n"),
-        QStringLiteral("--config"), QStringLiteral("-"), QStringLiteral("--url"), url};
+        QStringLiteral("--config"), QStringLiteral("-")};
+    // The URL goes with the configuration on standard input too: a password in
+    // it must not show in the process list.
+    command.config = "url = " + quoted(url.toUtf8()) + '\n';
     if (proxy) {
         // curl decodes percent-encoded credentials, so ':' and '@' in them
         // cannot shift the parts of the proxy URL.
         const QByteArray proxyUrl = "http://" + QUrl::toPercentEncoding(proxy->user()) + ':'
             + QUrl::toPercentEncoding(proxy->password()) + '@' + proxy->hostName().toUtf8() + ':'
             + QByteArray::number(proxy->port());
-        command.config = "proxy = " + quoted(proxyUrl) + '\n';
+        command.config += "proxy = " + quoted(proxyUrl) + '\n';
     }
     return command;
 }

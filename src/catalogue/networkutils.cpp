@@ -5,6 +5,7 @@
 
 #include <QHostAddress>
 #include <QNetworkInterface>
+#include <QUrl>
 
 QNetworkProxy Utils::networkProxyFromURL(const QString &url)
 {
@@ -61,4 +62,10 @@ bool Utils::checkNetworkConnectivity()
 bool Utils::isNetworkAccessable()
 {
     return checkNetworkConnectivity();
+}
+
+QString Utils::urlForLog(const QString &url)
+{
+    const QUrl parsed(url);
+    return parsed.password().isEmpty() ? url : parsed.toString(QUrl::RemovePassword);
 }

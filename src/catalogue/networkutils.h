@@ -15,4 +15,7 @@ QNetworkProxy networkProxyFromURL(const QString &url);
 bool checkNetworkConnectivity();
 bool isNetworkAccessable();
 
+// A catalogue URL as the log may show it: a password in it is left out.
+QString urlForLog(const QString &url);
+
 } // namespace Utils

@@ -2,6 +2,7 @@
 
 #include "catalogue/cataloguetext.h"
 #include "catalogue/curldownload.h"
+#include "catalogue/networkutils.h"
 #include "catalogue/redirecttarget.h"
 #include "core/logger.h"
 
@@ -79,7 +80,7 @@ UpdateRequest::UpdateRequest(const DownloadSettings &settings)
         return;
     }
 
-    log(Severity::Info, QStringLiteral("Connecting to update server (%1)").arg(m_settings.url));
+    log(Severity::Info, QStringLiteral("Connecting to update server (%1)").arg(Utils::urlForLog(m_settings.url)));
     m_manager = std::make_unique<QNetworkAccessManager>();
     connect(m_manager.get(), &QNetworkAccessManager::sslErrors, this, &UpdateRequest::sslErrors,
         Qt::UniqueConnection);
