@@ -44,7 +44,20 @@ qsizetype InstalledPatchIndex::firstMatch(const PatchItem &item) const
 
 QString InstalledPatchIndex::caseFoldedKey(const QString &text)
 {
-    // The same per-character folding as QString::compare(..., Qt::CaseInsensitive).
+    // The same per-character folding as QString::compare(..., Qt::CaseInsensitive),
+    // quicker for the usual ASCII title.
+    QString ascii(text.size(), Qt::Uninitialized);
+    QChar *out = ascii.data();
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return caseFoldedKeySlowly(text);
+        *out++ = c.unicode() >= 'A' && c.unicode() <= 'Z' ? QChar(c.unicode() + 32) : c;
+    }
+    return ascii;
+}
+
+QString InstalledPatchIndex::caseFoldedKeySlowly(const QString &text)
+{
     QString key;
     key.reserve(text.size());
     const QList<uint> codePoints = text.toUcs4();

@@ -27,6 +27,8 @@ public:
     static QString caseFoldedKey(const QString &text);
 
 private:
+    static QString caseFoldedKeySlowly(const QString &text);
+
     QHash<QString, qsizetype> m_firstByTitle;
     QHash<QString, qsizetype> m_firstByQfeId;
     QList<QPair<QString, qsizetype>> m_firstByCrNumber;
