@@ -6,6 +6,7 @@
 #include "core/logger.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -130,6 +131,12 @@ DownloadResult UpdateRequest::download()
     deadline.start(m_settings.timeoutMs);
 
     const QUrl requested(m_settings.url);
+    if (requested.isLocalFile()) {
+        auto file = std::make_shared<QFile>(requested.toLocalFile());
+        if (file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return readLocalFile(file);
+        // Otherwise the built-in client tells why it cannot be read.
+    }
     std::unique_ptr<QNetworkReply> reply(get(requested));
     waitForReply(reply.get(), &deadline);
 
@@ -182,7 +189,26 @@ DownloadResult UpdateRequest::download()
     }
     log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_body.size()));
     DownloadResult result;
-    result.body = CatalogueText::fromReceived(std::move(m_body));
+    result.body = CatalogueBody(CatalogueText::fromReceived(std::move(m_body)));
+    if (result.body.isEmpty())
+        return DownloadResult::emptyCatalogue();
+    return result;
+}
+
+// A local catalogue is read where it is used, so here it is only measured.
+DownloadResult UpdateRequest::readLocalFile(const std::shared_ptr<QFile> &file)
+{
+    const CatalogueText::Extent extent = CatalogueText::measure(*file, m_settings.maxBytes);
+    if (extent.received > m_settings.maxBytes)
+        return DownloadResult::tooLarge(m_settings.maxBytes);
+    if (extent.readError) {
+        return DownloadResult::networkError(
+            tr("Read error reading from %1: %2").arg(file->fileName(), file->errorString()),
+            QNetworkReply::ProtocolFailure);
+    }
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(extent.received));
+    DownloadResult result;
+    result.body = CatalogueBody(file, extent.offset, extent.size);
     if (result.body.isEmpty())
         return DownloadResult::emptyCatalogue();
     return result;
