@@ -221,40 +221,62 @@ bool JSONHelper::Reader::nextElement()
     return nextEntry(false);
 }
 
+// One loop over the tokens rather than a call per value: most of a
+// catalogue is passed over here.
 bool JSONHelper::Reader::skip()
 {
+    enum class Want { Value, ValueOrEnd, Name, NameOrEnd, Colon, CommaOrEnd };
+    const qsizetype outer = m_open.size();
+    Want want = Want::Value;
     QByteArrayView ignored;
     bool escaped = false;
-    switch (peek()) {
-    case Kind::Object:
-        if (!enterObject())
-            return false;
-        while (nextMember(&ignored)) {
-            if (!skip())
-                return false;
+    while (!m_failed) {
+        skipSpace();
+        const int c = next();
+        const bool closes = !m_open.isEmpty() && c == (m_open.back().object ? '}' : ']');
+        if (closes && m_open.size() > outer
+            && (want == Want::ValueOrEnd || want == Want::NameOrEnd || want == Want::CommaOrEnd)) {
+            ++m_pos;
+            m_open.removeLast();
+        } else if (want == Want::CommaOrEnd && c == ',' && m_open.size() > outer) {
+            ++m_pos;
+            want = m_open.back().object ? Want::Name : Want::Value;
+            continue;
+        } else if (want == Want::Name || want == Want::NameOrEnd) {
+            if (c != '"' || !scanString(&ignored, &escaped))
+                return fail();
+            want = Want::Colon;
+            continue;
+        } else if (want == Want::Colon) {
+            if (c != ':')
+                return fail();
+            ++m_pos;
+            want = Want::Value;
+            continue;
+        } else if (want == Want::CommaOrEnd) {
+            return fail();
+        } else if (c == '{' || c == '[') {
+            if (m_open.size() >= kMaxDepth)
+                return fail();
+            ++m_pos;
+            m_open.append({c == '{', true});
+            want = c == '{' ? Want::NameOrEnd : Want::ValueOrEnd;
+            continue;
+        } else if (c == '"') {
+            scanString(&ignored, &escaped);
+        } else if (c == '-' || isDigit(c)) {
+            scanNumber(&ignored);
+        } else if (c == 't' || c == 'f' || c == 'n') {
+            scanLiteral(c == 't' ? "true" : c == 'f' ? "false" : "null");
+        } else {
+            return fail();
         }
-        return !m_failed;
-    case Kind::Array:
-        if (!enterArray())
-            return false;
-        while (nextElement()) {
-            if (!skip())
-                return false;
-        }
-        return !m_failed;
-    case Kind::String:
-        return scanString(&ignored, &escaped);
-    case Kind::Number:
-        return scanNumber(&ignored);
-    case Kind::True:
-        return scanLiteral("true");
-    case Kind::False:
-        return scanLiteral("false");
-    case Kind::Null:
-        return scanLiteral("null");
-    default:
-        return fail();
+        // A whole value has been passed.
+        if (m_open.size() == outer)
+            return !m_failed;
+        want = Want::CommaOrEnd;
     }
+    return false;
 }
 
 QString JSONHelper::Reader::text()
@@ -282,13 +304,6 @@ bool JSONHelper::Reader::atEnd()
 {
     skipSpace();
     return !m_failed && m_open.isEmpty() && next() == -1;
-}
-
-int JSONHelper::Reader::next()
-{
-    if (m_pos == m_end && !more())
-        return -1;
-    return uchar(m_buffer.constData()[m_pos]);
 }
 
 bool JSONHelper::Reader::ensure(qsizetype count)
@@ -327,10 +342,27 @@ bool JSONHelper::Reader::more()
     return true;
 }
 
-void JSONHelper::Reader::skipSpace()
+void JSONHelper::Reader::skipSpaceSlowly()
 {
     for (;;) {
         const char *data = m_buffer.constData();
+#ifdef __SSE2__
+        // Indented text has runs of spaces.
+        while (m_end - m_pos >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + m_pos));
+            const __m128i spaces
+                = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
+                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
+                        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'))));
+            const uint others = ~uint(_mm_movemask_epi8(spaces)) & 0xFFFF;
+            if (others != 0) {
+                m_pos += qCountTrailingZeroBits(others);
+                return;
+            }
+            m_pos += 16;
+        }
+#endif
         while (m_pos < m_end) {
             if (!isSpace(data[m_pos]))
                 return;

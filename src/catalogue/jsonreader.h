@@ -57,10 +57,22 @@ private:
         bool first; // no entry read yet
     };
 
-    int next();
+    // The byte ahead, or -1 at the end of the text.
+    int next()
+    {
+        if (m_pos == m_end && !more())
+            return -1;
+        return uchar(m_buffer.constData()[m_pos]);
+    }
+    void skipSpace()
+    {
+        if (m_pos < m_end && uchar(m_buffer.constData()[m_pos]) > ' ')
+            return;
+        skipSpaceSlowly();
+    }
+    void skipSpaceSlowly();
     bool ensure(qsizetype count);
     bool more();
-    void skipSpace();
     bool fail();
     bool nextEntry(bool object);
     bool scanString(QByteArrayView *content, bool *escaped);
