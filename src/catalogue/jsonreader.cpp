@@ -30,6 +30,30 @@ bool isPlain(uchar c)
     return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
 }
 
+// The first byte from `from` on that a string's scan must look at: its end,
+// an escape, a control character or a multi-byte sequence; `end` if none.
+qsizetype findStringStop(const char *data, qsizetype from, qsizetype end)
+{
+#ifdef __SSE2__
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i space = _mm_set1_epi8(0x20);
+    for (; end - from >= 16; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + from));
+        // Signed: bytes from 0x80 on count as below the space too.
+        const __m128i stops = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+            _mm_cmplt_epi8(bytes, space));
+        const int mask = _mm_movemask_epi8(stops);
+        if (mask != 0)
+            return from + qCountTrailingZeroBits(uint(mask));
+    }
+#endif
+    while (from < end && isPlain(uchar(data[from])))
+        ++from;
+    return from;
+}
+
 // The length of the UTF-8 sequence a byte from 0x80 on starts, or 0.
 int sequenceLength(uchar lead)
 {
@@ -226,24 +250,28 @@ bool JSONHelper::Reader::nextElement()
 bool JSONHelper::Reader::skip()
 {
     enum class Want { Value, ValueOrEnd, Name, NameOrEnd, Colon, CommaOrEnd };
-    const qsizetype outer = m_open.size();
+    // The containers opened here, the innermost in the lowest bit, set for
+    // an object.
+    quint64 objects = 0;
+    int depth = 0;
+    const int room = kMaxDepth - int(m_open.size());
     Want want = Want::Value;
-    QByteArrayView ignored;
-    bool escaped = false;
     while (!m_failed) {
         skipSpace();
         const int c = next();
-        const bool closes = !m_open.isEmpty() && c == (m_open.back().object ? '}' : ']');
-        if (closes && m_open.size() > outer
+        if (depth > 0 && c == ((objects & 1) ? '}' : ']')
             && (want == Want::ValueOrEnd || want == Want::NameOrEnd || want == Want::CommaOrEnd)) {
             ++m_pos;
-            m_open.removeLast();
-        } else if (want == Want::CommaOrEnd && c == ',' && m_open.size() > outer) {
+            objects >>= 1;
+            --depth;
+        } else if (want == Want::CommaOrEnd) {
+            if (c != ',')
+                return fail();
             ++m_pos;
-            want = m_open.back().object ? Want::Name : Want::Value;
+            want = (objects & 1) ? Want::Name : Want::Value;
             continue;
         } else if (want == Want::Name || want == Want::NameOrEnd) {
-            if (c != '"' || !scanString(&ignored, &escaped))
+            if (c != '"' || !passString())
                 return fail();
             want = Want::Colon;
             continue;
@@ -253,18 +281,18 @@ bool JSONHelper::Reader::skip()
             ++m_pos;
             want = Want::Value;
             continue;
-        } else if (want == Want::CommaOrEnd) {
-            return fail();
         } else if (c == '{' || c == '[') {
-            if (m_open.size() >= kMaxDepth)
+            if (depth >= room)
                 return fail();
             ++m_pos;
-            m_open.append({c == '{', true});
+            objects = objects << 1 | quint64(c == '{');
+            ++depth;
             want = c == '{' ? Want::NameOrEnd : Want::ValueOrEnd;
             continue;
         } else if (c == '"') {
-            scanString(&ignored, &escaped);
+            passString();
         } else if (c == '-' || isDigit(c)) {
+            QByteArrayView ignored;
             scanNumber(&ignored);
         } else if (c == 't' || c == 'f' || c == 'n') {
             scanLiteral(c == 't' ? "true" : c == 'f' ? "false" : "null");
@@ -272,11 +300,26 @@ bool JSONHelper::Reader::skip()
             return fail();
         }
         // A whole value has been passed.
-        if (m_open.size() == outer)
+        if (depth == 0)
             return !m_failed;
         want = Want::CommaOrEnd;
     }
     return false;
+}
+
+// At the opening quote: the usual string, plain and within the buffer, is
+// passed at once; any other is scanned in full.
+bool JSONHelper::Reader::passString()
+{
+    const char *data = m_buffer.constData();
+    const qsizetype stop = findStringStop(data, m_pos + 1, m_end);
+    if (stop < m_end && data[stop] == '"') {
+        m_pos = stop + 1;
+        return true;
+    }
+    QByteArrayView ignored;
+    bool escaped = false;
+    return scanString(&ignored, &escaped);
 }
 
 QString JSONHelper::Reader::text()
@@ -386,26 +429,7 @@ bool JSONHelper::Reader::scanString(QByteArrayView *content, bool *escaped)
     m_mark = ++m_pos;
     for (;;) {
         const char *data = m_buffer.constData();
-#ifdef __SSE2__
-        const __m128i quote = _mm_set1_epi8('"');
-        const __m128i backslash = _mm_set1_epi8('\\');
-        const __m128i space = _mm_set1_epi8(0x20);
-        while (m_end - m_pos >= 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + m_pos));
-            // Signed: bytes from 0x80 on count as below the space too.
-            const __m128i stops = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
-                _mm_cmplt_epi8(bytes, space));
-            const int mask = _mm_movemask_epi8(stops);
-            if (mask != 0) {
-                m_pos += qCountTrailingZeroBits(uint(mask));
-                break;
-            }
-            m_pos += 16;
-        }
-#endif
-        while (m_pos < m_end && isPlain(uchar(data[m_pos])))
-            ++m_pos;
+        m_pos = findStringStop(data, m_pos, m_end);
         if (m_pos == m_end) {
             if (!more())
                 return fail();

@@ -76,6 +76,7 @@ private:
     bool fail();
     bool nextEntry(bool object);
     bool scanString(QByteArrayView *content, bool *escaped);
+    bool passString();
     bool scanLiteral(QByteArrayView word);
     bool scanNumber(QByteArrayView *token);
     QString unescape(QByteArrayView content) const;
