@@ -62,10 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!catalogue.ok && catalogue.error.isEmpty())
         std::abort(); // a refusal always says why
     const QStringList versions {"10.8.1", "10.7.1"};
+    const auto keep = [&products](const QString &version, const PatchItem &item) {
+        return Applicability::productVersionInstalled(products, item, version);
+    };
     Trickle text(body, size > 0 ? 1 + data[0] % 64 : 1);
-    const auto quick = CatalogueReader::readInstalled(text, body.size(), versions);
+    const auto quick = CatalogueReader::readInstalled(text, body.size(), versions, keep);
     catalogue.groups.removeIf(
         [&](const PatchList &group) { return !versions.contains(group.version); });
+    for (PatchList &group : catalogue.groups)
+        group.patches.removeIf([&](const PatchItem &item) { return !keep(group.version, item); });
     if (quick && (!catalogue.ok || quick->groups != catalogue.groups))
         std::abort(); // the quick reading differs
     const QList<PatchItem> offered

@@ -388,6 +388,12 @@ void TestCatalogue::quickReadingAgreesWithFullReading()
 {
     QRandomGenerator random(14);
     const QStringList versions {"10.8.1", "10.7.1", "10.1"};
+    Installation machine;
+    machine.add(ProductType::Server, QStringLiteral("10.8.1"));
+    machine.add(ProductType::Portal, QStringLiteral("10.1"));
+    const auto keep = [&machine](const QString &version, const PatchItem &item) {
+        return Applicability::productVersionInstalled(machine.products, item, version);
+    };
     int quickly = 0, readableLeft = 0, unreadable = 0;
     for (int round = 0; round < 600; ++round) {
         const QByteArray text = randomCatalogue(random);
@@ -396,13 +402,21 @@ void TestCatalogue::quickReadingAgreesWithFullReading()
         QStringList quickLog;
         {
             const LogRecorder log(LogLevel::Normal);
-            quick = CatalogueReader::readInstalled(device, text.size(), versions);
+            quick = CatalogueReader::readInstalled(device, text.size(), versions, keep);
             quickLog = log.messages();
         }
-        const LogRecorder log(LogLevel::Normal);
-        CatalogueParser::Result full = CatalogueParser::parse(text);
+        QStringList fullLog;
+        CatalogueParser::Result full;
+        {
+            const LogRecorder log(LogLevel::Normal);
+            full = CatalogueParser::parse(text);
+            fullLog = log.messages();
+        }
+        const QList<PatchItem> offered = machine.applicable(full.groups);
         full.groups.removeIf(
             [&](const PatchList &group) { return !versions.contains(group.version); });
+        for (PatchList &group : full.groups)
+            group.patches.removeIf([&](const PatchItem &p) { return !keep(group.version, p); });
         if (!quick) {
             QVERIFY(quickLog.isEmpty());
             ++(full.ok ? readableLeft : unreadable);
@@ -411,7 +425,8 @@ void TestCatalogue::quickReadingAgreesWithFullReading()
         ++quickly;
         QVERIFY2(full.ok, text.constData());
         QCOMPARE(quick->groups, full.groups);
-        QCOMPARE(quickLog, log.messages());
+        QCOMPARE(machine.applicable(quick->groups), offered);
+        QCOMPARE(quickLog, fullLog);
     }
     // Each way out is taken often.
     QVERIFY2(quickly > 250 && readableLeft > 30 && unreadable > 60,

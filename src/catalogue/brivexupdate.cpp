@@ -28,9 +28,15 @@ void BrivexUpdate::readPatchInfo()
     // The verbose log names every patch of the catalogue, which only the full
     // reading does.
     if (!Logger::instance()->isEnabled(Severity::Debug)) {
+        const BrivexConfig *config = BrivexConfig::instance();
+        const QList<BrivexProducts::BrivexProductBase *> products = config->installedProducts();
+        // Patches that could never be offered are not kept.
+        const auto keep = [&products](const QString &version, const PatchItem &item) {
+            return Applicability::productVersionInstalled(products, item, version);
+        };
         const std::unique_ptr<QIODevice> text = body.open();
-        std::optional<CatalogueParser::Result> quick = CatalogueReader::readInstalled(
-            *text, body.size(), BrivexConfig::instance()->installedVersions());
+        std::optional<CatalogueParser::Result> quick
+            = CatalogueReader::readInstalled(*text, body.size(), config->installedVersions(), keep);
         if (quick) {
             m_patchLists = std::move(quick->groups);
             return;

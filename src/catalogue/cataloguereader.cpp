@@ -62,8 +62,11 @@ bool readPatch(Reader &json, PatchItem *item)
     return !json.failed();
 }
 
-// The Linux patches of a wanted group; the others only checked.
-bool readPatches(Reader &json, bool wanted, QList<PatchItem> *patches, qsizetype *nonObjects)
+// The Linux patches of a wanted group that `keep` accepts (all when the
+// version is not known yet); the others only checked. Only the patches kept
+// stay in memory.
+bool readPatches(Reader &json, bool wanted, const std::function<bool(const PatchItem &)> &keep,
+    QList<PatchItem> *patches, qsizetype *nonObjects)
 {
     json.enterArray();
     while (json.nextElement()) {
@@ -74,7 +77,8 @@ bool readPatches(Reader &json, bool wanted, QList<PatchItem> *patches, qsizetype
             json.skip();
         } else {
             PatchItem item;
-            if (readPatch(json, &item) && CatalogueParser::isLinuxPlatform(item.platform))
+            if (readPatch(json, &item) && CatalogueParser::isLinuxPlatform(item.platform)
+                && (!keep || keep(item)))
                 patches->append(std::move(item));
         }
         if (json.failed())
@@ -84,8 +88,8 @@ bool readPatches(Reader &json, bool wanted, QList<PatchItem> *patches, qsizetype
 }
 
 // One entry of "Product"; false when the catalogue needs the full reading.
-bool readGroup(
-    Reader &json, const QSet<QString> &versions, Counts *counts, QList<PatchList> *groups)
+bool readGroup(Reader &json, const QSet<QString> &versions,
+    const CatalogueReader::PatchFilter &keep, Counts *counts, QList<PatchList> *groups)
 {
     ++counts->groups;
     if (json.peek() != Reader::Kind::Object) {
@@ -97,6 +101,7 @@ bool readGroup(
     bool seenVersion = false;
     bool hasVersion = false;
     bool seenPatches = false;
+    bool keptAll = false; // the patches came before the version
     bool hasPatches = false;
     qsizetype nonObjects = 0;
     QByteArrayView name;
@@ -113,7 +118,11 @@ bool readGroup(
             hasPatches = json.peek() == Reader::Kind::Array;
             // A group whose version comes later is read as if it were wanted.
             const bool wanted = !seenVersion || (hasVersion && versions.contains(group.version));
-            if (hasPatches ? !readPatches(json, wanted, &group.patches, &nonObjects) : !json.skip())
+            keptAll = !seenVersion || !keep;
+            const auto keepHere
+                = [&](const PatchItem &item) { return keptAll || keep(group.version, item); };
+            if (hasPatches ? !readPatches(json, wanted, keepHere, &group.patches, &nonObjects)
+                           : !json.skip())
                 return false;
         } else if (!json.skip()) {
             return false;
@@ -127,8 +136,11 @@ bool readGroup(
     }
     ++counts->usableGroups;
     counts->skippedPatches += nonObjects;
-    if (versions.contains(group.version))
-        groups->append(std::move(group));
+    if (!versions.contains(group.version))
+        return true;
+    if (keptAll && keep)
+        group.patches.removeIf([&](const PatchItem &item) { return !keep(group.version, item); });
+    groups->append(std::move(group));
     return true;
 }
 
@@ -137,7 +149,7 @@ bool readGroup(
 namespace CatalogueReader {
 
 std::optional<CatalogueParser::Result> readInstalled(
-    QIODevice &text, qint64 size, const QStringList &versions)
+    QIODevice &text, qint64 size, const QStringList &versions, const PatchFilter &keep)
 {
     const QSet<QString> wanted(versions.cbegin(), versions.cend());
     Reader json(text, size);
@@ -157,7 +169,7 @@ std::optional<CatalogueParser::Result> readInstalled(
         if (std::exchange(seenProduct, true) || !json.enterArray())
             return std::nullopt;
         while (json.nextElement()) {
-            if (!readGroup(json, wanted, &counts, &result.groups))
+            if (!readGroup(json, wanted, keep, &counts, &result.groups))
                 return std::nullopt;
         }
     }

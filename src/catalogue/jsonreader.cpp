@@ -15,7 +15,8 @@ constexpr qsizetype kPiece = 256 * 1024;
 
 bool isSpace(int c)
 {
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+    // Bits 9, 10, 13 and 32: tab, line feed, carriage return, space.
+    return c >= 0 && c <= ' ' && ((0x100002600ULL >> c) & 1) != 0;
 }
 
 bool isDigit(int c)
@@ -389,8 +390,13 @@ void JSONHelper::Reader::skipSpaceSlowly()
 {
     for (;;) {
         const char *data = m_buffer.constData();
+        // Most runs are short: a space after a colon, a line's indentation.
+        for (const qsizetype stop = std::min(m_end, m_pos + 8); m_pos < stop; ++m_pos) {
+            if (!isSpace(data[m_pos]))
+                return;
+        }
 #ifdef __SSE2__
-        // Indented text has runs of spaces.
+        // Longer ones, of a deeper indentation, in blocks.
         while (m_end - m_pos >= 16) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + m_pos));
             const __m128i spaces
