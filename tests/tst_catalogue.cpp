@@ -398,20 +398,16 @@ void TestCatalogue::quickReadingAgreesWithFullReading()
     for (int round = 0; round < 600; ++round) {
         const QByteArray text = randomCatalogue(random);
         Trickle device(text, 1 + random.bounded(40));
+        const auto logged = [](const auto &read) {
+            const LogRecorder log(LogLevel::Normal);
+            read();
+            return log.messages();
+        };
         std::optional<CatalogueParser::Result> quick;
-        QStringList quickLog;
-        {
-            const LogRecorder log(LogLevel::Normal);
-            quick = CatalogueReader::readInstalled(device, text.size(), versions, keep);
-            quickLog = log.messages();
-        }
-        QStringList fullLog;
         CatalogueParser::Result full;
-        {
-            const LogRecorder log(LogLevel::Normal);
-            full = CatalogueParser::parse(text);
-            fullLog = log.messages();
-        }
+        const QStringList quickLog = logged(
+            [&] { quick = CatalogueReader::readInstalled(device, text.size(), versions, keep); });
+        const QStringList fullLog = logged([&] { full = CatalogueParser::parse(text); });
         const QList<PatchItem> offered = machine.applicable(full.groups);
         full.groups.removeIf(
             [&](const PatchList &group) { return !versions.contains(group.version); });

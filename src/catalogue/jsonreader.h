@@ -14,10 +14,10 @@ class QIODevice;
 // whole. The caller steps through the values it wants and skips the others.
 //
 // It reads only the plain forms: a text, or a part of it, that it cannot read
-// with certainty (nesting deeper than kMaxDepth, an escaped member name, a
-// number that may lie outside the range of a double) counts as failed like
-// one that is not JSON, and is left to JSONHelper::parse to judge. What it
-// reads as JSON, parse() reads alike.
+// with certainty (nesting deeper than kMaxDepth, an escaped member name asked
+// for, a number that may lie outside the range of a double) counts as failed
+// like one that is not JSON, and is left to JSONHelper::parse() to judge.
+// What it reads as JSON, parse() reads alike.
 class JSONHelper::Reader
 {
 public:
