@@ -358,7 +358,8 @@ void TestCatalogue::agreesWithNestedScan()
 {
     QRandomGenerator random(20261206);
     const QStringList titles {"Fix A", "fix a", "Fix B", QStringLiteral("Ärger"),
-        QStringLiteral("äRGER"), QStringLiteral("ß"), QStringLiteral("ẞ"), "", "Fix C"};
+        QStringLiteral("äRGER"), QStringLiteral("ß"), QStringLiteral("ẞ"), "", "Fix C",
+        QStringLiteral("\u212Aelvin"), "KELVIN"}; // a Kelvin sign folds to an ASCII k
     const QStringList ids {"", "Q-1", "Q-2", "q-1", "dummy", "x-dummy-y", "Q-10"};
     const QStringList texts {"Brivex for Server", "portal", "Data Store", "Server, Portal", "",
         "DATASTORE", "Brivex Image Server", "none"};
