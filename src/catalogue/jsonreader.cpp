@@ -250,7 +250,7 @@ bool JSONHelper::Reader::nextElement()
 // catalogue is passed over here.
 bool JSONHelper::Reader::skip()
 {
-    enum class Want { Value, ValueOrEnd, Name, NameOrEnd, Colon, CommaOrEnd };
+    enum class Want { Value, ValueOrEnd, Name, NameOrEnd, CommaOrEnd };
     // The containers opened here, the innermost in the lowest bit, set for
     // an object.
     quint64 objects = 0;
@@ -274,13 +274,15 @@ bool JSONHelper::Reader::skip()
         } else if (want == Want::Name || want == Want::NameOrEnd) {
             if (c != '"' || !passString())
                 return fail();
-            want = Want::Colon;
-            continue;
-        } else if (want == Want::Colon) {
-            if (c != ':')
+            skipSpace();
+            if (next() != ':')
                 return fail();
             ++m_pos;
-            want = Want::Value;
+            // The usual member, a name and a text, in one step.
+            skipSpace();
+            want = next() == '"' ? Want::CommaOrEnd : Want::Value;
+            if (want == Want::CommaOrEnd && !passString())
+                return fail();
             continue;
         } else if (c == '{' || c == '[') {
             if (depth >= room)
@@ -390,13 +392,8 @@ void JSONHelper::Reader::skipSpaceSlowly()
 {
     for (;;) {
         const char *data = m_buffer.constData();
-        // Most runs are short: a space after a colon, a line's indentation.
-        for (const qsizetype stop = std::min(m_end, m_pos + 8); m_pos < stop; ++m_pos) {
-            if (!isSpace(data[m_pos]))
-                return;
-        }
 #ifdef __SSE2__
-        // Longer ones, of a deeper indentation, in blocks.
+        // A line end and its indentation in one or two blocks.
         while (m_end - m_pos >= 16) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + m_pos));
             const __m128i spaces

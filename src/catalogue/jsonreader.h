@@ -66,8 +66,14 @@ private:
     }
     void skipSpace()
     {
-        if (m_pos < m_end && uchar(m_buffer.constData()[m_pos]) > ' ')
+        const char *data = m_buffer.constData();
+        if (m_pos < m_end && uchar(data[m_pos]) > ' ')
             return;
+        // The one space after a colon.
+        if (m_end - m_pos >= 2 && data[m_pos] == ' ' && uchar(data[m_pos + 1]) > ' ') {
+            ++m_pos;
+            return;
+        }
         skipSpaceSlowly();
     }
     void skipSpaceSlowly();
