@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -114,7 +115,16 @@ QNetworkReply *UpdateRequest::get(const QUrl &url)
     QNetworkReply *reply = m_manager->get(catalogueRequest(url));
     // Read as it comes, so that an endless body is stopped at the limit.
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
-        m_body += reply->readAll();
+        // Room for the announced length, so that a large body is not copied
+        // as it grows.
+        const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (m_body.isEmpty() && length > 0 && length <= m_settings.maxBytes)
+            m_body.reserve(length);
+        // Read straight behind what came before.
+        const qsizetype before = m_body.size();
+        m_body.resize(before + reply->bytesAvailable());
+        const qint64 got = reply->read(m_body.data() + before, m_body.size() - before);
+        m_body.resize(before + std::max<qint64>(got, 0));
         if (m_body.size() > m_settings.maxBytes) {
             m_tooLarge = true;
             reply->abort();
