@@ -168,7 +168,8 @@ QByteArray randomCatalogue(QRandomGenerator &random)
             members << members.first();
         groups << (random.bounded(10) ? '{' + members.join(",\t") + '}' : pick(values));
     }
-    QByteArray text = R"({"x":[1,{"y":null}], "Product": [)" + groups.join(",\r\n") + "]}\n";
+    QByteArray text = "{\"x\":" + pick({R"([1,{"y":null}])", "-0.5e-280", "1e99999999999999999999"})
+        + R"(, "Product": [)" + groups.join(",\r\n") + "]}\n";
     if (!random.bounded(5))
         text[random.bounded(int(text.size()))]
             = pick({"\x01", "\xff", ",", ".", "\"", "}", "e"})[0];
@@ -425,7 +426,7 @@ void TestCatalogue::quickReadingAgreesWithFullReading()
         QCOMPARE(quickLog, fullLog);
     }
     // Each way out is taken often.
-    QVERIFY2(quickly > 250 && readableLeft > 30 && unreadable > 60,
+    QVERIFY2(quickly > 200 && readableLeft > 30 && unreadable > 100,
         qPrintable(QStringLiteral("%1 %2 %3").arg(quickly).arg(readableLeft).arg(unreadable)));
 }
 

@@ -139,7 +139,8 @@ bool isPlainNumber(QByteArrayView t)
         if (i < t.size() && (t[i] == '+' || t[i] == '-'))
             ++i;
         const qsizetype start = i;
-        if (digits() == 0 || t.sliced(start, i - start).toInt() > 280)
+        bool ok = false; // a longer exponent than an int holds does not read as 0
+        if (digits() == 0 || t.sliced(start, i - start).toInt(&ok) > 280 || !ok)
             return false;
     }
     return i == t.size();
