@@ -1,14 +1,42 @@
 // Catalogue bytes, as a server sends them, to the patches offered to a fixed
 // installation: a Server and a Portal of 10.8.1, a DataStore of 10.7.1, two
-// patches recorded as installed.
+// patches recorded as installed. The quick reading, in pieces of 1 to 64
+// bytes (the first byte says), must give what the full reading gives.
 #include "catalogue/applicability.h"
 #include "catalogue/catalogueparser.h"
+#include "catalogue/cataloguereader.h"
 #include "catalogue/cataloguetext.h"
 #include "products/brivexproductbase.h"
+
+#include <QBuffer>
 
 #include <cstdlib>
 #include <memory>
 #include <vector>
+
+namespace {
+
+class Trickle : public QBuffer
+{
+public:
+    Trickle(const QByteArray &bytes, qint64 step)
+        : m_step(step)
+    {
+        setData(bytes);
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char *data, qint64 size) override
+    {
+        return QBuffer::readData(data, qMin(size, m_step));
+    }
+
+private:
+    qint64 m_step;
+};
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -30,11 +58,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const QByteArray body = CatalogueText::fromReceived(
         QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
-    const CatalogueParser::Result catalogue = CatalogueParser::parse(body);
+    CatalogueParser::Result catalogue = CatalogueParser::parse(body);
     if (!catalogue.ok && catalogue.error.isEmpty())
         std::abort(); // a refusal always says why
-    const QList<PatchItem> offered = Applicability::applicablePatches(
-        catalogue.groups, {"10.8.1", "10.7.1"}, products, installed);
+    const QStringList versions {"10.8.1", "10.7.1"};
+    const auto keep = [&products](const QString &version, const PatchItem &item) {
+        return Applicability::productVersionInstalled(products, item, version);
+    };
+    Trickle text(body, size > 0 ? 1 + data[0] % 64 : 1);
+    const auto quick = CatalogueReader::readInstalled(text, body.size(), versions, keep);
+    catalogue.groups.removeIf(
+        [&](const PatchList &group) { return !versions.contains(group.version); });
+    for (PatchList &group : catalogue.groups)
+        group.patches.removeIf([&](const PatchItem &item) { return !keep(group.version, item); });
+    if (quick && (!catalogue.ok || quick->groups != catalogue.groups))
+        std::abort(); // the quick reading differs
+    const QList<PatchItem> offered
+        = Applicability::applicablePatches(catalogue.groups, versions, products, installed);
     for (const PatchItem &item : offered) {
         if (item.name.compare(QStringLiteral("Server Fix 1"), Qt::CaseInsensitive) == 0
             || item.qfeId == QStringLiteral("SP-1"))

@@ -4,8 +4,9 @@
 # 10,000 patch records, beside jq selecting the same patches from the same
 # file. Prints median wall time and peak memory of each. Other catalogue
 # sizes can be given: 290000 patches come close to the largest catalogue the
-# program accepts (100 MiB).
-# Usage: bench/check/run.sh [build-dir] [runs] [patches...]
+# program accepts (100 MiB). With BEFORE=<build-dir> an older build is timed
+# in the same run, for a before/after table.
+# Usage: [BEFORE=dir] bench/check/run.sh [build-dir] [runs] [patches...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
@@ -15,6 +16,8 @@ counts=("${@:3}")
 korvane=$build/bin/korvane
 out=$root/bench/out/check
 [[ -x $korvane ]] || { echo "build first: $korvane is missing" >&2; exit 1; }
+before=${BEFORE:+$BEFORE/bin/korvane}
+[[ -z $before || -x $before ]] || { echo "$before is missing" >&2; exit 1; }
 
 # measure <label> <command...>: median wall seconds and max peak RSS (MB) over $runs runs
 measure() {
@@ -37,7 +40,9 @@ measure() {
     printf "%s %.3f %d\n" "$label" "$median" "$peak"
 }
 
-printf '%-9s %-10s %12s %10s %12s %12s %10s\n' patches size "korvane s" "us/patch" "korvane MB" "jq s" "jq MB"
+printf '%-9s %-10s %12s %10s %12s %12s %10s' patches size "korvane s" "us/patch" "korvane MB" "jq s" "jq MB"
+[[ -n $before ]] && printf ' %10s %10s' "before s" "before MB"
+echo
 for count in "${counts[@]}"; do
     dir=$out/$count
     rm -rf "$dir"
@@ -51,7 +56,13 @@ for count in "${counts[@]}"; do
     read -r _ j_time j_mem < <(measure jq jq --slurpfile inst "$dir/installed.json" \
         -f "$root/bench/check/select.jq" "$dir/patches.json")
     per=$(echo "$k_time * 1000000 / $count" | bc -l)
-    printf '%-9s %-10s %12.3f %10.1f %12d %12.3f %10d   (offered %s, jq selected %s)\n' \
-        "$count" "$size" "$k_time" "$per" "$k_mem" "$j_time" "$j_mem" "$offered" "$selected"
+    printf '%-9s %-10s %12.3f %10.1f %12d %12.3f %10d' \
+        "$count" "$size" "$k_time" "$per" "$k_mem" "$j_time" "$j_mem"
+    if [[ -n $before ]]; then
+        read -r _ b_time b_mem < <(measure before env HOME="$dir/home" XDG_CONFIG_HOME= DISPLAY= \
+            "$before" -c -u "file://$dir/patches.json")
+        printf ' %10.3f %10d' "$b_time" "$b_mem"
+    fi
+    printf '   (offered %s, jq selected %s)\n' "$offered" "$selected"
 done
 echo "machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p')"

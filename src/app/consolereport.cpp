@@ -59,8 +59,6 @@ QStringList consoleReportLines(const QList<PatchItem> &items,
 void printItemListToConsole(const QList<PatchItem> &items, int checkError)
 {
     const BrivexConfig *config = BrivexConfig::instance();
-    const QStringList lines = consoleReportLines(
-        items, config->installedProducts(), config->installedPatches(), checkError);
-    for (const QString &line : lines)
-        Console::writeLine(line);
+    Console::writeLines(consoleReportLines(
+        items, config->installedProducts(), config->installedPatches(), checkError));
 }

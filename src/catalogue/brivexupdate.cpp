@@ -2,18 +2,21 @@
 
 #include "catalogue/applicability.h"
 #include "catalogue/catalogueparser.h"
+#include "catalogue/cataloguereader.h"
 #include "catalogue/updaterequest.h"
 #include "core/common.h"
+#include "core/logger.h"
 #include "products/brivexconfig.h"
+
+#include <QIODevice>
 
 BrivexUpdate::BrivexUpdate(const DownloadSettings &settings, QObject *parent)
     : QObject(parent)
     , m_request(std::make_unique<UpdateRequest>(settings))
 {
     m_error = m_request->error();
-    m_json = m_request->json();
     // An empty text is a failed download, whose error is already set.
-    if (!m_json.isEmpty())
+    if (!m_request->body().isEmpty())
         readPatchInfo();
 }
 
@@ -21,7 +24,25 @@ BrivexUpdate::~BrivexUpdate() = default;
 
 void BrivexUpdate::readPatchInfo()
 {
-    CatalogueParser::Result catalogue = CatalogueParser::parse(m_json);
+    const CatalogueBody &body = m_request->body();
+    // The verbose log names every patch of the catalogue, which only the full
+    // reading does.
+    if (!Logger::instance()->isEnabled(Severity::Debug)) {
+        const BrivexConfig *config = BrivexConfig::instance();
+        const QList<BrivexProducts::BrivexProductBase *> products = config->installedProducts();
+        // Patches that could never be offered are not kept.
+        const auto keep = [&products](const QString &version, const PatchItem &item) {
+            return Applicability::productVersionInstalled(products, item, version);
+        };
+        const std::unique_ptr<QIODevice> text = body.open();
+        std::optional<CatalogueParser::Result> quick
+            = CatalogueReader::readInstalled(*text, body.size(), config->installedVersions(), keep);
+        if (quick) {
+            m_patchLists = std::move(quick->groups);
+            return;
+        }
+    }
+    CatalogueParser::Result catalogue = CatalogueParser::parse(body.bytes());
     if (!catalogue.ok) {
         // Reading nothing from a broken catalogue must not look like "no updates".
         m_error = {Common::ErrCatalogue, tr("Catalogue Error"),

@@ -4,7 +4,6 @@
 #include "catalogue/patchlist.h"
 #include "core/checkerror.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QObject>
 
@@ -33,7 +32,6 @@ private:
     void readPatchInfo();
 
     std::unique_ptr<UpdateRequest> m_request;
-    QByteArray m_json;
     QList<PatchList> m_patchLists;
     CheckError m_error;
 };

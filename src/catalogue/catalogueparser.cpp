@@ -10,35 +10,53 @@
 
 namespace {
 
-// A value read as text: strings as they are, numbers in the shortest form
-// that reads back the same ("10", "10.1"); anything else is empty.
-QString textOf(const QJsonValue &value)
+PatchItem patchFrom(const QJsonObject &patch)
+{
+    const auto field = [&patch](const char *name, bool booleanAsText = false) {
+        return CatalogueParser::textOf(patch.value(QLatin1String(name)), booleanAsText);
+    };
+    PatchItem item;
+    item.name = field("Name");
+    item.products = field("Products");
+    // The one field where a boolean means something.
+    item.securityPatch = field("SecurityPatch", true);
+    item.platform = field("Platform");
+    item.url = field("url");
+    item.qfeId = field("QFE_ID");
+    item.releaseDate = field("ReleaseDate");
+    return item;
+}
+
+} // namespace
+
+QString CatalogueParser::textOf(const QJsonValue &value, bool booleanAsText)
 {
     if (value.isString())
         return value.toString();
     if (value.isDouble())
         return QVariant(value.toDouble()).toString();
+    if (value.isBool() && booleanAsText)
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     return QString();
 }
 
-PatchItem patchFrom(const QJsonObject &patch)
+void CatalogueParser::warnSkipped(
+    qsizetype skippedGroups, qsizetype groups, qsizetype skippedPatches)
 {
-    PatchItem item;
-    item.name = textOf(patch.value(QLatin1String("Name")));
-    item.products = textOf(patch.value(QLatin1String("Products")));
-    // The one field where a boolean means something: "true" or "false".
-    const QJsonValue security = patch.value(QLatin1String("SecurityPatch"));
-    item.securityPatch = security.isBool()
-        ? (security.toBool() ? QStringLiteral("true") : QStringLiteral("false"))
-        : textOf(security);
-    item.platform = textOf(patch.value(QLatin1String("Platform")));
-    item.url = textOf(patch.value(QLatin1String("url")));
-    item.qfeId = textOf(patch.value(QLatin1String("QFE_ID")));
-    item.releaseDate = textOf(patch.value(QLatin1String("ReleaseDate")));
-    return item;
+    Logger *log = Logger::instance();
+    if (skippedGroups > 0) {
+        log->Print(Severity::Warning,
+            QStringLiteral("Skipped %1 of %2 release groups of the patch catalogue that have no "
+                           "version text or no patch list.")
+                .arg(skippedGroups)
+                .arg(groups));
+    }
+    if (skippedPatches > 0) {
+        log->Print(Severity::Warning,
+            QStringLiteral("Skipped %1 patch entries of the patch catalogue that are not objects.")
+                .arg(skippedPatches));
+    }
 }
-
-} // namespace
 
 bool CatalogueParser::isLinuxPlatform(const QString &platform)
 {
@@ -103,18 +121,7 @@ CatalogueParser::Result CatalogueParser::parse(const QByteArray &json)
         }
         result.groups.append(std::move(list));
     }
-    if (skippedGroups > 0) {
-        log->Print(Severity::Warning,
-            QStringLiteral("Skipped %1 of %2 release groups of the patch catalogue that have no "
-                           "version text or no patch list.")
-                .arg(skippedGroups)
-                .arg(groups.size()));
-    }
-    if (skippedPatches > 0) {
-        log->Print(Severity::Warning,
-            QStringLiteral("Skipped %1 patch entries of the patch catalogue that are not objects.")
-                .arg(skippedPatches));
-    }
+    warnSkipped(skippedGroups, groups.size(), skippedPatches);
     // Entries of which not one can be read are a broken catalogue, not an
     // empty one.
     if (!groups.isEmpty() && result.groups.isEmpty()) {

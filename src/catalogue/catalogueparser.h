@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+class QJsonValue;
+
 // Reads the catalogue document: a top-level object whose "Product" array holds
 // release groups ("version" text or number, "patches" array), each patch an
 // object of texts. Only patches whose platform names Linux (or "all") are
@@ -26,4 +28,12 @@ struct CatalogueParser
     // A patch concerns this system when its platform text contains "Linux" or
     // "all", ignoring case ("All", "Windows, Linux", also "Install").
     static bool isLinuxPlatform(const QString &platform);
+
+    // A value read as text: strings as they are, numbers in the shortest form
+    // that reads back the same ("10", "10.1"), booleans as "true" or "false"
+    // where asked; anything else is empty.
+    static QString textOf(const QJsonValue &value, bool booleanAsText = false);
+
+    // Logs the warnings about the entries that could not be read, if any.
+    static void warnSkipped(qsizetype skippedGroups, qsizetype groups, qsizetype skippedPatches);
 };

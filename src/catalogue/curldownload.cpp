@@ -83,7 +83,7 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings)
         return DownloadResult::unexpectedStatus(status);
 
     DownloadResult result;
-    result.body = CatalogueText::fromReceived(std::move(body));
+    result.body = CatalogueBody(CatalogueText::fromReceived(std::move(body)));
     log(Severity::Info, QStringLiteral("%1 bytes of JSON recieved.").arg(result.body.size()));
     if (result.body.isEmpty())
         return DownloadResult::emptyCatalogue();

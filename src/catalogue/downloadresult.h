@@ -1,14 +1,14 @@
 #pragma once
 
+#include "catalogue/cataloguebody.h"
 #include "core/checkerror.h"
 
-#include <QByteArray>
 #include <QString>
 
 // What a catalogue download gives back: the catalogue text, or why there is none.
 struct DownloadResult
 {
-    QByteArray body; // UTF-8, byte-order mark dropped, cut at the first NUL byte
+    CatalogueBody body; // UTF-8, byte-order mark dropped, cut at the first NUL byte
     CheckError error; // code 3 (network) or 5 (catalogue) when the download failed
 
     static DownloadResult failure(const QString &title, const QString &message);

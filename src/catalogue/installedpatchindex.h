@@ -27,7 +27,14 @@ public:
     static QString caseFoldedKey(const QString &text);
 
 private:
-    QHash<QString, qsizetype> m_firstByTitle;
+    static QString caseFoldedKeySlowly(const QString &text);
+    // A hash of the case-folded text, so that no folded copy of every title
+    // is kept: a large patch log would fill memory page by page.
+    static size_t foldedHash(const QString &text);
+    qsizetype firstByTitle(const QString &title) const;
+
+    QList<InstalledPatchEntry> m_entries;
+    QMultiHash<size_t, qsizetype> m_firstByTitle; // one per folded title
     QHash<QString, qsizetype> m_firstByQfeId;
     QList<QPair<QString, qsizetype>> m_firstByCrNumber;
 };

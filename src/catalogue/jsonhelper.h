@@ -14,10 +14,13 @@ class QJsonObject;
 // texts that are JSON (any value at the top, an optional byte-order mark
 // before it) and rejects the rest with a reason. encode() writes a variant
 // map (keys sorted), encodeOrdered() an ordered object, as compact JSON text,
-// numbers laid out as JavaScript does.
+// numbers laid out as JavaScript does. Reader (jsonreader.h) goes through a
+// large text piece by piece without building it as a tree.
 class JSONHelper
 {
 public:
+    class Reader;
+
     // An object whose members are written in the order given. Its values may
     // be texts, booleans, numbers, null (a default QVariant), lists of such
     // values and nested ordered objects.

@@ -7,6 +7,7 @@
 #include "core/logger.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -114,7 +116,16 @@ QNetworkReply *UpdateRequest::get(const QUrl &url)
     QNetworkReply *reply = m_manager->get(catalogueRequest(url));
     // Read as it comes, so that an endless body is stopped at the limit.
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
-        m_body += reply->readAll();
+        // Room for the announced length, so that a large body is not copied
+        // as it grows.
+        const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (m_body.isEmpty() && length > 0 && length <= m_settings.maxBytes)
+            m_body.reserve(length);
+        // Read straight behind what came before.
+        const qsizetype before = m_body.size();
+        m_body.resize(before + reply->bytesAvailable());
+        const qint64 got = reply->read(m_body.data() + before, m_body.size() - before);
+        m_body.resize(before + std::max<qint64>(got, 0));
         if (m_body.size() > m_settings.maxBytes) {
             m_tooLarge = true;
             reply->abort();
@@ -131,6 +142,12 @@ DownloadResult UpdateRequest::download()
     deadline.start(m_settings.timeoutMs);
 
     const QUrl requested(m_settings.url);
+    if (requested.isLocalFile()) {
+        auto file = std::make_shared<QFile>(requested.toLocalFile());
+        if (file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return readLocalFile(file);
+        // Otherwise the built-in client tells why it cannot be read.
+    }
     std::unique_ptr<QNetworkReply> reply(get(requested));
     waitForReply(reply.get(), &deadline);
 
@@ -183,7 +200,26 @@ DownloadResult UpdateRequest::download()
     }
     log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_body.size()));
     DownloadResult result;
-    result.body = CatalogueText::fromReceived(std::move(m_body));
+    result.body = CatalogueBody(CatalogueText::fromReceived(std::move(m_body)));
+    if (result.body.isEmpty())
+        return DownloadResult::emptyCatalogue();
+    return result;
+}
+
+// A local catalogue is read where it is used, so here it is only measured.
+DownloadResult UpdateRequest::readLocalFile(const std::shared_ptr<QFile> &file)
+{
+    const CatalogueText::Extent extent = CatalogueText::measure(*file, m_settings.maxBytes);
+    if (extent.received > m_settings.maxBytes)
+        return DownloadResult::tooLarge(m_settings.maxBytes);
+    if (extent.readError) {
+        return DownloadResult::networkError(
+            tr("Read error reading from %1: %2").arg(file->fileName(), file->errorString()),
+            QNetworkReply::ProtocolFailure);
+    }
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(extent.received));
+    DownloadResult result;
+    result.body = CatalogueBody(file, extent.offset, extent.size);
     if (result.body.isEmpty())
         return DownloadResult::emptyCatalogue();
     return result;

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QUrl;
@@ -28,7 +29,7 @@ public:
 
     // The catalogue text as UTF-8 (byte-order mark dropped, cut at the first
     // NUL byte); empty when the download failed.
-    const QByteArray &json() const { return m_result.body; }
+    const CatalogueBody &body() const { return m_result.body; }
     const CheckError &error() const { return m_result.error; }
 
 public slots:
@@ -39,6 +40,7 @@ private:
     // Sends the request; the body collects in m_body as it arrives.
     QNetworkReply *get(const QUrl &url);
     DownloadResult download();
+    DownloadResult readLocalFile(const std::shared_ptr<QFile> &file);
 
     DownloadSettings m_settings;
     std::unique_ptr<QNetworkAccessManager> m_manager;

@@ -3,12 +3,15 @@
 #include <QByteArray>
 #include <QList>
 
+#include <cerrno>
 #include <climits>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <iostream>
+
+#include <unistd.h>
 
 namespace {
 
@@ -40,7 +43,9 @@ void adoptEnvironmentLocale()
 
 bool linesToStandardError = false;
 
-void put(const std::wstring &wide, bool endLine)
+enum class End { None, Line };
+
+void put(const std::wstring &wide, End end)
 {
     adoptEnvironmentLocale();
     std::wostream &stream = linesToStandardError ? std::wcerr : std::wcout;
@@ -48,7 +53,7 @@ void put(const std::wstring &wide, bool endLine)
     if (!stream)
         stream.clear();
     stream << wide;
-    if (endLine)
+    if (end == End::Line)
         stream << std::endl;
     else
         stream.flush();
@@ -112,12 +117,47 @@ void writeDocument(const QByteArray &bytes)
 
 void writeLine(const QString &text)
 {
-    put(toWide(text), true);
+    put(toWide(text), End::Line);
+}
+
+void writeLines(const QStringList &lines)
+{
+    // The C library writes a wide stream 16 bytes at a time, one system call
+    // each; a report of thousands of lines goes out converted, in one piece,
+    // after whatever the stream holds.
+    put(std::wstring(), End::None);
+    std::fflush(linesToStandardError ? stderr : stdout);
+    std::string bytes;
+    char buffer[MB_LEN_MAX];
+    for (const QString &line : lines) {
+        for (const wchar_t c : toWide(line)) {
+            if (c < 0x80) {
+                bytes += static_cast<char>(c);
+                continue;
+            }
+            std::mbstate_t state {};
+            const size_t length = std::wcrtomb(buffer, c, &state);
+            if (length == static_cast<size_t>(-1))
+                bytes += '?';
+            else
+                bytes.append(buffer, length);
+        }
+        bytes += '\n';
+    }
+    const int descriptor = linesToStandardError ? STDERR_FILENO : STDOUT_FILENO;
+    for (size_t written = 0; written < bytes.size();) {
+        const ssize_t result = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+        if (result < 0 && errno == EINTR)
+            continue;
+        if (result <= 0)
+            break;
+        written += static_cast<size_t>(result);
+    }
 }
 
 void write(const QString &text)
 {
-    put(toWide(text), false);
+    put(toWide(text), End::None);
 }
 
 } // namespace Console

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <string>
 
@@ -20,6 +21,9 @@ void writeDocument(const QByteArray &bytes);
 // Writes the text and ends the line with std::endl (newline and flush).
 // Control characters other than tab and newline are shown as U+FFFD.
 void writeLine(const QString &text);
+// Writes each text as writeLine() does, in one piece after the last: a long
+// report is not written line by line.
+void writeLines(const QStringList &lines);
 // Writes the text without ending the line.
 void write(const QString &text);
 
