@@ -7,36 +7,11 @@
 #include "catalogue/cataloguereader.h"
 #include "catalogue/cataloguetext.h"
 #include "products/brivexproductbase.h"
-
-#include <QBuffer>
+#include "trickledevice.h"
 
 #include <cstdlib>
 #include <memory>
 #include <vector>
-
-namespace {
-
-class Trickle : public QBuffer
-{
-public:
-    Trickle(const QByteArray &bytes, qint64 step)
-        : m_step(step)
-    {
-        setData(bytes);
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-
-protected:
-    qint64 readData(char *data, qint64 size) override
-    {
-        return QBuffer::readData(data, qMin(size, m_step));
-    }
-
-private:
-    qint64 m_step;
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -65,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const auto keep = [&products](const QString &version, const PatchItem &item) {
         return Applicability::productVersionInstalled(products, item, version);
     };
-    Trickle text(body, size > 0 ? 1 + data[0] % 64 : 1);
+    TrickleDevice text(body, size > 0 ? 1 + data[0] % 64 : 1);
     const auto quick = CatalogueReader::readInstalled(text, body.size(), versions, keep);
     catalogue.groups.removeIf(
         [&](const PatchList &group) { return !versions.contains(group.version); });

@@ -6,8 +6,8 @@
 #include "logrecorder.h"
 #include "products/brivexproductbase.h"
 #include "testmain.h"
+#include "trickledevice.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
@@ -111,27 +111,6 @@ QList<PatchItem> nestedScan(const QList<PatchList> &groups, const Installation &
     return result;
 }
 
-// Hands out at most `step` bytes a read, so that the reader's pieces end at
-// every place of a token.
-class Trickle : public QBuffer
-{
-public:
-    Trickle(const QByteArray &bytes, qint64 step)
-        : m_step(step)
-    {
-        setData(bytes);
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-
-protected:
-    qint64 readData(char *data, qint64 size) override
-    {
-        return QBuffer::readData(data, qMin(size, m_step));
-    }
-
-private:
-    qint64 m_step;
-};
 
 // A catalogue with groups of several versions in either member order,
 // patches with fields of every type (escapes, non-ASCII text, numbers),
@@ -398,7 +377,7 @@ void TestCatalogue::quickReadingAgreesWithFullReading()
     int quickly = 0, readableLeft = 0, unreadable = 0;
     for (int round = 0; round < 600; ++round) {
         const QByteArray text = randomCatalogue(random);
-        Trickle device(text, 1 + random.bounded(40));
+        TrickleDevice device(text, 1 + random.bounded(40));
         const auto logged = [](const auto &read) {
             const LogRecorder log(LogLevel::Normal);
             read();
