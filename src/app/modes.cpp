@@ -39,20 +39,19 @@ void discoverInstalledProducts()
 
 namespace {
 
-// The check's failure as the reports for scripts show it: discovery's first,
-// then the download's.
+// The check's failure as the reports show it: discovery's first, then the
+// download's.
 CheckError checkFailure(const CheckError &download)
 {
     const CheckError &discovery = BrivexConfig::instance()->error();
     return discovery.failed() ? discovery : download;
 }
 
-int printDocument(
-    const QList<PatchItem> &patches, const CheckError &downloadError, ReportFormat format)
+int printDocument(const QList<PatchItem> &patches, const CheckError &failure, ReportFormat format)
 {
     const BrivexConfig *config = BrivexConfig::instance();
     const CheckFacts facts {Common::instance()->updateUrl, config->installedProducts(),
-        config->installedPatches(), patches, checkFailure(downloadError)};
+        config->installedPatches(), patches, failure};
     if (format == ReportFormat::Json) {
         Console::writeDocument(jsonReport(facts));
         return jsonReportStatus(facts);
@@ -79,14 +78,13 @@ int runConsoleMode(ReportFormat format)
     }
     // Only a failure of the check itself stands in for its result: a settings
     // file that could not be written was reported where that happened.
-    const CheckError &discovery = BrivexConfig::instance()->error();
-    const int checkError = discovery.failed() ? discovery.code : update.error().code;
+    const CheckError failure = checkFailure(update.error());
     int status = 0;
     if (format != ReportFormat::Text)
-        status = printDocument(patches, update.error(), format);
+        status = printDocument(patches, failure, format);
     else if (!patches.isEmpty())
-        printItemListToConsole(patches, checkError);
-    else if (checkError == Common::ErrNone)
+        printItemListToConsole(patches, failure.code);
+    else if (!failure.failed())
         Console::writeLine(QObject::tr("No updates available."));
     // Otherwise the failure has been reported where it happened.
     Logger::instance()->close();

@@ -82,10 +82,7 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings)
     if (status != 0 && (status < 200 || status > 299))
         return DownloadResult::unexpectedStatus(status);
 
-    DownloadResult result;
-    result.body = CatalogueBody(CatalogueText::fromReceived(std::move(body)));
-    log(Severity::Info, QStringLiteral("%1 bytes of JSON recieved.").arg(result.body.size()));
-    if (result.body.isEmpty())
-        return DownloadResult::emptyCatalogue();
-    return result;
+    CatalogueBody text(CatalogueText::fromReceived(std::move(body)));
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON recieved.").arg(text.size()));
+    return DownloadResult::received(std::move(text));
 }

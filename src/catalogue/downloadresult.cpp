@@ -21,6 +21,15 @@ DownloadResult catalogueError(const QString &message)
 
 } // namespace
 
+DownloadResult DownloadResult::received(CatalogueBody body)
+{
+    if (body.isEmpty())
+        return emptyCatalogue();
+    DownloadResult result;
+    result.body = std::move(body);
+    return result;
+}
+
 DownloadResult DownloadResult::failure(const QString &title, const QString &message)
 {
     DownloadResult result;

@@ -11,6 +11,8 @@ struct DownloadResult
     CatalogueBody body; // UTF-8, byte-order mark dropped, cut at the first NUL byte
     CheckError error; // code 3 (network) or 5 (catalogue) when the download failed
 
+    // The text received; an empty one is a catalogue error.
+    static DownloadResult received(CatalogueBody body);
     static DownloadResult failure(const QString &title, const QString &message);
     // "An error occurred: <reason> (<code>)" under the title "Network Error".
     static DownloadResult networkError(const QString &reason, int code);

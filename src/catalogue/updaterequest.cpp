@@ -199,11 +199,7 @@ DownloadResult UpdateRequest::download()
             QNetworkReply::RemoteHostClosedError);
     }
     log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_body.size()));
-    DownloadResult result;
-    result.body = CatalogueBody(CatalogueText::fromReceived(std::move(m_body)));
-    if (result.body.isEmpty())
-        return DownloadResult::emptyCatalogue();
-    return result;
+    return DownloadResult::received(CatalogueBody(CatalogueText::fromReceived(std::move(m_body))));
 }
 
 // A local catalogue is read where it is used, so here it is only measured.
@@ -218,9 +214,5 @@ DownloadResult UpdateRequest::readLocalFile(const std::shared_ptr<QFile> &file)
             QNetworkReply::ProtocolFailure);
     }
     log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(extent.received));
-    DownloadResult result;
-    result.body = CatalogueBody(file, extent.offset, extent.size);
-    if (result.body.isEmpty())
-        return DownloadResult::emptyCatalogue();
-    return result;
+    return DownloadResult::received(CatalogueBody(file, extent.offset, extent.size));
 }

@@ -30,19 +30,6 @@ bool isHexadecimal(const QString &text)
     return true;
 }
 
-// Creates the missing directories of the path one level at a time with mode
-// 0700: mkpath would follow the umask, which may leave them open to everyone.
-bool makeOwnerOnlyDirectory(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.isDir())
-        return true;
-    const QString parent = info.absolutePath();
-    return parent != info.absoluteFilePath() && makeOwnerOnlyDirectory(parent)
-        && QDir().mkdir(
-            path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
 // The file holds the proxy password, so it is made readable by its owner only
 // before anything is written to it; QSettings keeps the permissions of an
 // existing file when it replaces it.
@@ -52,7 +39,7 @@ void prepareOwnerOnlyFile(const QString &fileName)
         QFile::setPermissions(fileName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         return;
     }
-    if (!makeOwnerOnlyDirectory(QFileInfo(fileName).absolutePath()))
+    if (!Utils::makeOwnerOnlyDirectory(QFileInfo(fileName).absolutePath()))
         return;
     QFile file(fileName);
     if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly,

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QObject>
 
 namespace {
@@ -97,4 +98,16 @@ QString Utils::korvaneRootDir()
     const QString path = QCoreApplication::applicationDirPath() + QDir::separator()
         + QStringLiteral("..") + QDir::separator();
     return QDir(path).absolutePath();
+}
+
+bool Utils::makeOwnerOnlyDirectory(const QString &path)
+{
+    // mkpath would follow the umask, which may leave the folders open to everyone.
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    const QString parent = info.absolutePath();
+    return parent != info.absoluteFilePath() && makeOwnerOnlyDirectory(parent)
+        && QDir().mkdir(
+            path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

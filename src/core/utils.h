@@ -30,5 +30,8 @@ void setMessagePresenter(MessagePresenter presenter);
 QString fileErrorToString(const QFileDevice::FileError &error);
 // The folder above the one that holds the executable.
 QString korvaneRootDir();
+// Creates the missing folders of the path one level at a time with mode 0700
+// (a fresh account may lack ~/.config too); true when the path is a folder.
+bool makeOwnerOnlyDirectory(const QString &path);
 
 } // namespace Utils

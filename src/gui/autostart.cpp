@@ -5,10 +5,8 @@
 #include "core/utils.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QObject>
 #include <QSaveFile>
-#include <QStringList>
 
 namespace {
 
@@ -27,22 +25,6 @@ QString entryDirectory()
 {
     return Utils::autostartDirectory(
         qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"));
-}
-
-// Creates every missing level of the folder with mode 0700, as a fresh
-// account may lack ~/.config too.
-bool makeOwnerOnlyPath(const QString &path)
-{
-    QStringList missing;
-    for (QString level = path; !QFileInfo::exists(level); level = QFileInfo(level).path())
-        missing.prepend(level);
-    for (const QString &level : missing) {
-        if (!QDir().mkdir(level))
-            return false;
-        QFile::setPermissions(
-            level, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    return QFileInfo(path).isDir();
 }
 
 } // namespace
@@ -118,7 +100,7 @@ bool Utils::createStartupLaunchEntry()
             nullptr);
         return false;
     }
-    if (!makeOwnerOnlyPath(directory)) {
+    if (!makeOwnerOnlyDirectory(directory)) {
         ErrorMsg(QObject::tr("Error Creating Directory"),
             QObject::tr("Failed to create autostart folder") + QStringLiteral(":\n\n")
                 + QDir::toNativeSeparators(directory),
