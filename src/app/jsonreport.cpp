@@ -2,6 +2,7 @@
 
 #include "app/checkfacts.h"
 #include "catalogue/jsonhelper.h"
+#include "catalogue/networkutils.h"
 #include "products/brivexproductbase.h"
 
 namespace {
@@ -50,7 +51,7 @@ QByteArray jsonReport(const CheckFacts &facts)
         error = object({member("code", facts.error.code), member("title", facts.error.title),
             member("message", facts.error.message)});
     }
-    const Object document {member("schema", 1), member("catalogue", facts.catalogueUrl),
+    const Object document {member("schema", 1), member("catalogue", Utils::urlForLog(facts.catalogueUrl)),
         member("products", products), member("installedPatches", installedPatches),
         member("updates", updates), member("error", error)};
     return JSONHelper::encodeOrdered(document).toUtf8() + '\n';

@@ -15,7 +15,8 @@ QNetworkProxy networkProxyFromURL(const QString &url);
 bool checkNetworkConnectivity();
 bool isNetworkAccessable();
 
-// A catalogue URL as the log may show it: a password in it is left out.
+// A catalogue URL as the log and the reports may show it: a password in it is
+// left out.
 QString urlForLog(const QString &url);
 
 } // namespace Utils

@@ -42,6 +42,17 @@ int statusCode(const QNetworkReply &reply)
     return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
 
+// Qt's message names the address, password included; the user, the log and
+// the reports see it without.
+QString replyError(const QNetworkReply &reply)
+{
+    const QUrl url = reply.url();
+    QString text = reply.errorString();
+    if (!url.password().isEmpty())
+        text.replace(url.toString(), url.toString(QUrl::RemovePassword));
+    return text;
+}
+
 // Waits until the reply has finished or the shared deadline timer has fired.
 void waitForReply(QNetworkReply *reply, QTimer *deadline)
 {
@@ -177,7 +188,7 @@ DownloadResult UpdateRequest::download()
     deadline.stop();
 
     if (reply->error() != QNetworkReply::NoError)
-        return DownloadResult::networkError(reply->errorString(), reply->error());
+        return DownloadResult::networkError(replyError(*reply), reply->error());
     const int status = statusCode(*reply); // 0 for file: and data: addresses
     if (redirected && RedirectTarget::isFollowed(status)) {
         return DownloadResult::networkError(

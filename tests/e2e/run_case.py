@@ -50,7 +50,7 @@ The files of a case folder (`args` and `expected.out` are the usual minimum):
                     M px inside the work area's), "tray" (an icon in trayer), "file
                     PATH"/"nofile PATH" (in HOME), "sleep S", "exit S" (ends within S s)
   expected.files    also "PATH same": as the case's home/PATH
-All of them may use @URL@ @SERVER@ @HOME@ @TMP@ @CASE@ @ROOT@ @HOST@ @PROXY_PORT@.
+All of them may use @URL@ @SERVER@ @PORT@ (the server's) @HOME@ @TMP@ @CASE@ @ROOT@ @HOST@ @PROXY_PORT@.
 """
 import argparse
 import difflib
@@ -246,6 +246,7 @@ def run_variant(case, korvane, variant):
                 ROOT / "tests/data/tls/selfsigned.crt", ROOT / "tests/data/tls/selfsigned.key"))
             values["@SERVER@"] = f"http{'s' if tls else ''}://127.0.0.1:{port}"
             values["@URL@"] = values["@SERVER@"] + CATALOGUE
+            values["@PORT@"] = str(port)
             routes.update(json.loads(text("server.json", "{}")))  # may name @SERVER@
         home.mkdir()
         if (case / "sample").exists():
