@@ -1,4 +1,5 @@
 #include "core/common.h"
+#include "core/console.h"
 #include "core/cryptdecrypt.h"
 #include "core/logger.h"
 #include "core/utils.h"
@@ -7,6 +8,7 @@
 #include "testmain.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -21,6 +23,11 @@ private slots:
     void logLevels();
     void logIsNewOwnerOnlyAndFollowsNoLink();
     void settingsRoundTrip();
+    void configHome_data();
+    void configHome();
+    void relativeConfigHomeIgnored();
+    void printable_data();
+    void printable();
     void cipherKnownAnswers_data();
     void cipherKnownAnswers();
     void cipherRoundTrip();
@@ -118,6 +125,74 @@ void TestCore::settingsRoundTrip()
     QCOMPARE(store->proxy.port(), quint16(8080));
     QCOMPARE(store->proxy.user(), QStringLiteral("alice"));
     QCOMPARE(store->proxy.password(), QStringLiteral("s3cr3t:@"));
+}
+
+void TestCore::configHome_data()
+{
+    QTest::addColumn<QString>("xdg");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("absolute XDG_CONFIG_HOME") << "/x/cfg/" << "/h" << "/x/cfg";
+    QTest::newRow("unset: HOME") << "" << "/h" << "/h/.config";
+    QTest::newRow("relative: ignored") << "cfg" << "/h" << "/h/.config";
+    QTest::newRow("dot-relative: ignored") << "./cfg" << "/h" << "/h/.config";
+    QTest::newRow("root: ignored") << "/" << "/h" << "/h/.config";
+    QTest::newRow("relative HOME too: none") << "cfg" << "h" << "";
+}
+
+void TestCore::configHome()
+{
+    QFETCH(QString, xdg);
+    QFETCH(QString, home);
+    QFETCH(QString, expected);
+    QCOMPARE(Utils::configHome(xdg, home), expected);
+}
+
+void TestCore::relativeConfigHomeIgnored()
+{
+    // A settings file planted in the current folder must not set the proxy,
+    // nor may the password land there.
+    TemporaryHome home;
+    const QString planted = home.writeFile(QStringLiteral("cwd/cfg/Zedo/Korvane.conf"),
+        "[Startup]\nUseProxyServer=true\nProxyHost=evil.example\n");
+    QVERIFY(QDir::setCurrent(home.path() + QStringLiteral("/cwd")));
+    qputenv("XDG_CONFIG_HOME", "cfg");
+    Common *store = Common::instance();
+    store->readSettings();
+    QCOMPARE(store->proxy.hostName(), QString());
+    store->proxy.setPassword(QStringLiteral("pw"));
+    QVERIFY(store->saveSettings());
+    QCOMPARE(store->settingsFileName(), home.settingsFile());
+    QVERIFY(QFileInfo::exists(home.settingsFile()));
+    QFile file(planted);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!file.readAll().contains("ProxyPassword"));
+    qunsetenv("XDG_CONFIG_HOME");
+    QDir::setCurrent(QDir::tempPath());
+}
+
+void TestCore::printable_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    const QString r(QChar(0xFFFD));
+    QTest::newRow("tab and text stay") << "a\tb é ✓" << "a\tb é ✓";
+    QTest::newRow("C0, DEL, C1 and line breaks")
+        << QStringLiteral("\x1b[31m\x07\x7f\u0085\r\n") << r + "[31m" + r + r + r + r + r;
+    QTest::newRow("bidirectional controls")
+        << QStringLiteral("\u202A\u202B\u202C\u202D\u202Eexe.kcatta\u2066\u2067\u2068\u2069")
+        << r + r + r + r + r + "exe.kcatta" + r + r + r + r;
+    QTest::newRow("neighbours of the bidirectional controls stay")
+        << QStringLiteral("\u2029\u202F\u2065\u206A") << QStringLiteral("\u2029\u202F\u2065\u206A");
+}
+
+void TestCore::printable()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(Console::printable(text), shown);
+    QCOMPARE(Console::printable(QStringLiteral("a\nb\x1b"), Console::LineBreaks::Kept),
+        QStringLiteral("a\nb\uFFFD"));
 }
 
 void TestCore::cipherKnownAnswers_data()

@@ -87,6 +87,7 @@ private slots:
     void okSaves_data();
     void okSaves();
     void missingFieldsKeepTheDialogOpen();
+    void messageBoxesShowPlainText();
     void downloadAsksForAMissingProxyHost();
     void report_data();
     void report();
@@ -183,6 +184,26 @@ void TestGui::missingFieldsKeepTheDialogOpen()
     QCOMPARE(text, QStringLiteral("Missing Fields|You need to specify a proxy host and port."));
     QVERIFY(dialog.isVisible());
     QVERIFY(!QFile::exists(home.settingsFile()));
+}
+
+void TestGui::messageBoxesShowPlainText()
+{
+    // A server's reason phrase reaches the box: as markup, an <img> of
+    // /dev/zero fills memory and a link starts programs.
+    installMessageBoxes();
+    Qt::TextFormat format = Qt::AutoText;
+    QString text;
+    whenShown<QMessageBox>([&](QMessageBox *box) {
+        format = box->textFormat();
+        text = box->text();
+        box->accept();
+    });
+    Utils::ErrorMsg(QStringLiteral("Network Error"),
+        QStringLiteral("404 <img src=\"/dev/zero\"><a href=\"file:///etc/passwd\">x</a>\n\u202Eexe"),
+        nullptr);
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(text,
+        QStringLiteral("404 <img src=\"/dev/zero\"><a href=\"file:///etc/passwd\">x</a>\n\uFFFDexe"));
 }
 
 void TestGui::downloadAsksForAMissingProxyHost()

@@ -25,3 +25,11 @@ bool argumentBySwitchIn(const QStringList &arguments, const QString &name, QStri
 
 // The log lines that list the arguments, the proxy password hidden.
 QStringList argumentLogLines(const QStringList &arguments);
+
+// Why the command line cannot be run, naming the argument at fault; empty when
+// every argument is a switch of the table, the value of one, or an option of
+// the application object. Nothing is read or written to find out.
+QString argumentProblem(const QStringList &arguments);
+
+// -t SECONDS, once argumentProblem() has passed it.
+int timeLimitSeconds(const QStringList &arguments);

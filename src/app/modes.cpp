@@ -2,6 +2,7 @@
 
 #include "app/checkfacts.h"
 #include "app/consolereport.h"
+#include "app/exitstatus.h"
 #include "app/jsonreport.h"
 #include "app/pluginreport.h"
 #include "catalogue/brivexupdate.h"
@@ -79,7 +80,7 @@ int runConsoleMode(ReportFormat format)
     // Only a failure of the check itself stands in for its result: a settings
     // file that could not be written was reported where that happened.
     const CheckError failure = checkFailure(update.error());
-    int status = 0;
+    int status = failure.failed() ? ExitStatus::Failure : ExitStatus::Success;
     if (format != ReportFormat::Text)
         status = printDocument(patches, failure, format);
     else if (!patches.isEmpty())

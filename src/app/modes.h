@@ -8,6 +8,7 @@
 enum class ReportFormat { Text, Json, Plugin };
 
 void discoverInstalledProducts();
-// Returns the exit status: 0 for the text report, the format's own otherwise.
+// Returns the exit status: for the text report 0, or 1 when the check failed;
+// the format's own otherwise.
 int runConsoleMode(ReportFormat format);
 void runDesktopMode(bool tray);

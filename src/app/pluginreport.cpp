@@ -1,6 +1,7 @@
 #include "app/pluginreport.h"
 
 #include "app/checkfacts.h"
+#include "core/console.h"
 #include "products/brivexproductbase.h"
 
 #include <QObject>
@@ -9,12 +10,13 @@ namespace {
 
 enum State { Ok, Warning, Critical, Unknown };
 
-// A '|' would start the performance data, and a line break a new line.
+// A '|' would start the performance data, and a line break a new line; other
+// controls are replaced as on the console.
 QString plain(QString text)
 {
-    return text.replace(QLatin1Char('|'), QLatin1Char('/'))
-        .replace(QLatin1Char('\r'), QLatin1Char(' '))
-        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return Console::printable(text.replace(QLatin1Char('|'), QLatin1Char('/'))
+                                  .replace(QLatin1Char('\r'), QLatin1Char(' '))
+                                  .replace(QLatin1Char('\n'), QLatin1Char(' ')));
 }
 
 QString productCount(qsizetype count)
@@ -32,7 +34,20 @@ QString updateLine(const CheckFacts &facts, const PatchItem &update)
                      .arg(products.join(QLatin1String(", ")), update.name, update.url));
 }
 
+QString statusLine(State state, const QString &summary, const QString &updates,
+    const QString &security)
+{
+    static const char *const stateNames[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
+    return QStringLiteral("KORVANE %1 - %2 | updates=%3;0;;0 security_updates=%4;;0;0")
+        .arg(QLatin1String(stateNames[state]), plain(summary), updates, security);
+}
+
 } // namespace
+
+QString pluginUsageLine(const QString &reason)
+{
+    return statusLine(Unknown, reason, QStringLiteral("U"), QStringLiteral("U"));
+}
 
 PluginReport pluginReport(const CheckFacts &facts)
 {
@@ -55,15 +70,13 @@ PluginReport pluginReport(const CheckFacts &facts)
         summary = QObject::tr("%1 for %2").arg(count, productCount(facts.products.size()));
     }
 
-    static const char *const stateNames[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
     // A failed check has no counts to graph: "U" is the plugins' unknown value.
     const bool counted = !facts.error.failed();
     PluginReport report;
     report.status = state;
-    report.lines.append(QStringLiteral("KORVANE %1 - %2 | updates=%3;0;;0 security_updates=%4;;0;0")
-                            .arg(QLatin1String(stateNames[state]), plain(summary),
-                                counted ? QString::number(updates) : QStringLiteral("U"),
-                                counted ? QString::number(security) : QStringLiteral("U")));
+    report.lines.append(statusLine(state, summary,
+        counted ? QString::number(updates) : QStringLiteral("U"),
+        counted ? QString::number(security) : QStringLiteral("U")));
     for (const PatchItem &update : facts.updates)
         report.lines.append(updateLine(facts, update));
     return report;

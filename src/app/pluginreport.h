@@ -17,3 +17,6 @@ struct PluginReport
 // security update. UNKNOWN: the check failed or found no installed product,
 // which is what a check run as the wrong user sees.
 PluginReport pluginReport(const CheckFacts &facts);
+
+// The UNKNOWN status line of a run that could not check, with the reason.
+QString pluginUsageLine(const QString &reason);

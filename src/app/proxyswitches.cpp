@@ -41,16 +41,8 @@ QString proxySwitchNotice(const QString &url)
     return QString();
 }
 
-void applyProxySwitch(const QString &url)
+bool applyProxySwitch(const QString &url)
 {
-    const QString problem = proxySwitchProblem(url);
-    if (!problem.isEmpty()) {
-        Logger::instance()->Print(Severity::Error, problem);
-        Utils::ErrorMsg(QObject::tr("Proxy Error"),
-            problem + QLatin1Char(' ') + QObject::tr("The proxy settings were not changed."),
-            nullptr);
-        return;
-    }
     const QNetworkProxy proxy = Utils::networkProxyFromURL(url);
     Logger::instance()->Print(Severity::Info,
         QStringLiteral("Using proxy from the command line: host=%1, user=%2, port=%3")
@@ -62,21 +54,25 @@ void applyProxySwitch(const QString &url)
     Common *store = Common::instance();
     store->useProxy = true;
     store->proxy = proxy;
-    if (store->saveSettings())
-        Console::writeLine(QObject::tr("The proxy setting is enabled and saved."));
-    else
+    if (!store->saveSettings()) {
         store->showWriteError();
+        return false;
+    }
+    Console::writeLine(QObject::tr("The proxy setting is enabled and saved."));
+    return true;
 }
 
-void clearProxySwitch()
+bool clearProxySwitch()
 {
     Common *store = Common::instance();
     store->proxy = QNetworkProxy();
     store->useProxy = false;
-    if (store->saveSettings())
-        Console::writeLine(QObject::tr("The proxy setting is disabled."));
-    else
+    if (!store->saveSettings()) {
         store->showWriteError();
+        return false;
+    }
+    Console::writeLine(QObject::tr("The proxy setting is disabled."));
+    return true;
 }
 
 void printProxySettings()

@@ -7,8 +7,10 @@ QString proxySwitchProblem(const QString &url);
 // A remark about a usable proxy URL worth telling the user; usually empty.
 QString proxySwitchNotice(const QString &url);
 
-// -p URL: store and enable the proxy. -k: clear and disable it.
+// -p URL (one proxySwitchProblem() passed): store and enable the proxy.
+// -k: clear and disable it. Both return false when the settings could not be
+// written, which they have told the user.
 // -s: print the stored proxy settings.
-void applyProxySwitch(const QString &url);
-void clearProxySwitch();
+bool applyProxySwitch(const QString &url);
+bool clearProxySwitch();
 void printProxySettings();

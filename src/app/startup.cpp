@@ -2,8 +2,11 @@
 
 #include "app/commandline.h"
 #include "app/displayprobe.h"
+#include "app/exitstatus.h"
 #include "app/modes.h"
+#include "app/pluginreport.h"
 #include "app/proxyswitches.h"
+#include "app/switchtable.h"
 #include "catalogue/networkutils.h"
 #include "core/common.h"
 #include "core/console.h"
@@ -17,7 +20,6 @@
 #include <QDir>
 #include <QLocale>
 #include <QObject>
-#include <QRegularExpression>
 #include <QTranslator>
 
 namespace {
@@ -49,26 +51,31 @@ QString logLevelProblem(const QString &value, bool isNumber, int level)
         .arg(value);
 }
 
-// -t SECONDS: the download's time limit for this run, on both download paths.
-void applyTimeLimitSwitch()
+// Translations are looked for in "locale" beside the executable; a missing one
+// is fine: the built-in English texts are used.
+void installTranslation(QTranslator &translator)
 {
-    QString value;
-    argumentBySwitch(QStringLiteral("T"), &value);
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
-    const int seconds = digits.match(value).hasMatch() ? value.toInt() : 0;
-    if (seconds >= 1 && seconds <= 600) {
-        Common::instance()->timeLimitSeconds = seconds;
-        return;
+    (void)translator.load(QCoreApplication::applicationDirPath()
+        + QStringLiteral("/locale/korvane_") + QLocale::system().name());
+    QCoreApplication::installTranslator(&translator);
+}
+
+// A command line that cannot be run: nothing is checked, read or written.
+// One line on standard error, or for a monitoring agent its UNKNOWN status line.
+int refuseArguments(int &argc, char **argv, const QString &problem, bool plugin)
+{
+    QCoreApplication app(argc, argv);
+    QTranslator translator;
+    installTranslation(translator);
+    const QString text = problem + QLatin1Char(' ')
+        + QObject::tr("\"korvane -h\" lists the switches.");
+    if (plugin) {
+        Console::writeDocument(pluginUsageLine(text).toUtf8() + '\n');
+        return ExitStatus::PluginUnknown;
     }
-    const QString problem = value.isEmpty()
-        ? QObject::tr("The switch -t needs a time limit in seconds, a whole number from 1 to 600.")
-        : QObject::tr("The time limit \"%1\" is not a whole number of seconds from 1 to 600.")
-              .arg(value);
-    Utils::ErrorMsg(QObject::tr("Invalid Argument"),
-        problem + QLatin1Char(' ')
-            + QObject::tr(
-                "The download keeps its usual time limit: 15 seconds, with curl 30 seconds."),
-        nullptr);
+    Console::setLinesToStandardError(true);
+    Console::writeLine(QStringLiteral("korvane: ") + text);
+    return ExitStatus::Usage;
 }
 
 } // namespace
@@ -106,16 +113,18 @@ void logArgs()
 
 void printUsage()
 {
-    Console::writeLine(QStringLiteral("Usage: korvane <-h> <-p [proxy url]> <-k> <-s> <-c>"));
-    Console::writeLine(QStringLiteral("       -h                - ") + QObject::tr("Show usage"));
-    Console::writeLine(QStringLiteral("       -p [proxy url]    - ")
-        + QObject::tr("http://<user>:<pass>@proxy.example.com:<port>"));
-    Console::writeLine(
-        QStringLiteral("       -k                - ") + QObject::tr("Remove proxy settings"));
-    Console::writeLine(
-        QStringLiteral("       -s                - ") + QObject::tr("Show proxy settings"));
-    Console::writeLine(
-        QStringLiteral("       -c                - ") + QObject::tr("Run in console mode"));
+    Console::writeLines(usageLines());
+}
+
+int outputStatus(int status, bool plugin)
+{
+    const QString error = Console::standardOutputError();
+    if (error.isEmpty())
+        return status;
+    Console::setLinesToStandardError(true);
+    Console::writeLine(QStringLiteral("korvane: ")
+        + QObject::tr("Standard output could not be written: %1.").arg(error));
+    return plugin ? ExitStatus::PluginUnknown : ExitStatus::Failure;
 }
 
 int korvaneMain(int &argc, char **argv)
@@ -127,6 +136,14 @@ int korvaneMain(int &argc, char **argv)
     const bool json = switchPresent(QStringLiteral("J"));
     const bool plugin = switchPresent(QStringLiteral("M"));
     Console::setLinesToStandardError(json || plugin);
+
+    const QString problem = argumentProblem(savedArguments());
+    if (!problem.isEmpty())
+        return refuseArguments(argc, argv, problem, plugin);
+    if (savedArguments().contains(QStringLiteral("--version"))) {
+        Console::writeLine(QStringLiteral("korvane " KORVANE_VERSION));
+        return outputStatus(ExitStatus::Success, false);
+    }
 
     bool desktop = !switchPresent(QStringLiteral("C")) && !json && !plugin;
     bool tray = switchPresent(QStringLiteral("I"));
@@ -163,10 +180,7 @@ int korvaneMain(int &argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
 
     QTranslator translator;
-    // A missing translation is fine: the built-in English texts are used.
-    (void)translator.load(QCoreApplication::applicationDirPath()
-        + QStringLiteral("/locale/korvane_") + QLocale::system().name());
-    QCoreApplication::installTranslator(&translator);
+    installTranslation(translator);
 
     Common::instance()->readSettings();
     initLogging();
@@ -175,45 +189,44 @@ int korvaneMain(int &argc, char **argv)
     if (!unreachableDisplay.isEmpty())
         Logger::instance()->Print(Severity::Warning, unreachableDisplay);
 
-    if (switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))) {
+    if (switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))
+        || savedArguments().contains(QStringLiteral("--help"))) {
         printUsage();
-        endProcess(0);
+        endProcess(outputStatus(ExitStatus::Success, false));
     }
     if (switchPresent(QStringLiteral("U"))) {
         QString url;
         argumentBySwitch(QStringLiteral("U"), &url);
         Common::instance()->updateUrl = url;
     }
-    if (switchPresent(QStringLiteral("T")))
-        applyTimeLimitSwitch();
+    Common::instance()->timeLimitSeconds = timeLimitSeconds(savedArguments());
+    // A proxy change that could not be saved fails the run, whatever follows.
+    bool settingsSaved = true;
     if (switchPresent(QStringLiteral("P"))) {
         QString url;
         argumentBySwitch(QStringLiteral("P"), &url);
-        applyProxySwitch(url);
+        settingsSaved = applyProxySwitch(url);
     }
     if (switchPresent(QStringLiteral("K")))
-        clearProxySwitch();
+        settingsSaved = clearProxySwitch() && settingsSaved;
+    const int settingsStatus = settingsSaved ? ExitStatus::Success : ExitStatus::Failure;
     if (switchPresent(QStringLiteral("S"))) {
         printProxySettings();
-        endProcess(0);
+        endProcess(outputStatus(settingsStatus, false));
     }
 
-    int status = 0;
-    if (json && plugin) {
-        // Neither reader could make sense of the other's output.
-        Utils::ErrorMsg(QObject::tr("Invalid Argument"),
-            QObject::tr("The switches -j and -m cannot be used together."), nullptr);
-        status = 3;
+    discoverInstalledProducts();
+    int status = settingsStatus;
+    if (desktop) {
+        runDesktopMode(tray);
     } else {
-        discoverInstalledProducts();
-        if (desktop)
-            runDesktopMode(tray);
-        else
-            status = runConsoleMode(json ? ReportFormat::Json
-                    : plugin             ? ReportFormat::Plugin
-                                         : ReportFormat::Text);
+        const int checked = runConsoleMode(json ? ReportFormat::Json
+                : plugin                        ? ReportFormat::Plugin
+                                                : ReportFormat::Text);
+        // A monitoring agent reads the state of the check from the status.
+        status = plugin || settingsSaved ? checked : ExitStatus::Failure;
     }
 
     QCoreApplication::removeTranslator(&translator);
-    return status;
+    return outputStatus(status, plugin);
 }

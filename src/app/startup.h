@@ -5,7 +5,7 @@
 
 // The whole run of the program: mode choice, application object, settings,
 // log, the switches, product discovery and one check in the chosen mode.
-// Returns the exit status: 0, or that of the -j or -m report.
+// Returns the exit status (app/exitstatus.h).
 int korvaneMain(int &argc, char **argv);
 
 // Where and how much the -l and -v switches log, and why a -v value was not
@@ -21,3 +21,6 @@ LogSwitches logSwitches(const QStringList &arguments, const QString &defaultPath
 void initLogging();
 void logArgs();
 void printUsage();
+// The status to end with: the given one, unless standard output could not be
+// written (then one line on standard error says so).
+int outputStatus(int status, bool plugin);

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QSettings>
-#include <QStandardPaths>
 
 namespace {
 
@@ -62,11 +61,15 @@ bool isUsableSettingsFile(const QString &fileName)
 
 // The user's settings file of this application, where QSettings in its native
 // format keeps it. Opened by name, so that no other file (the organisation-wide
-// one, system fallbacks) is read.
+// one, system fallbacks) is read, and so that a relative XDG_CONFIG_HOME, which
+// Qt would take as it stands, never puts the file under the current folder.
 QString settingsPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/')
+    QString config = Utils::configHome(
+        qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"));
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/')
         + QCoreApplication::applicationName() + QStringLiteral(".conf");
 }
 

@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <iostream>
 
@@ -42,6 +43,14 @@ void adoptEnvironmentLocale()
 }
 
 bool linesToStandardError = false;
+int outputErrno = 0; // of the first failed write to standard output
+
+// Keeps why a write to standard output failed; the first reason counts.
+void noteOutputFailure(int error)
+{
+    if (outputErrno == 0)
+        outputErrno = error != 0 ? error : EIO;
+}
 
 enum class End { None, Line };
 
@@ -57,11 +66,18 @@ void put(const std::wstring &wide, End end)
         stream << std::endl;
     else
         stream.flush();
+    // The stream is synchronised with C's stdout, which keeps the error.
+    if (!linesToStandardError && std::ferror(stdout)) {
+        noteOutputFailure(errno);
+        std::clearerr(stdout);
+    }
 }
 
 bool isControl(uint codePoint)
 {
-    return (codePoint < 0x20 && codePoint != '\t') || (codePoint >= 0x7F && codePoint <= 0x9F);
+    return (codePoint < 0x20 && codePoint != '\t') || (codePoint >= 0x7F && codePoint <= 0x9F)
+        || (codePoint >= 0x202A && codePoint <= 0x202E)
+        || (codePoint >= 0x2066 && codePoint <= 0x2069);
 }
 
 constexpr char16_t kReplacement = u'\uFFFD';
@@ -70,11 +86,11 @@ constexpr char16_t kReplacement = u'\uFFFD';
 
 namespace Console {
 
-QString printable(const QString &text)
+QString printable(const QString &text, LineBreaks lineBreaks)
 {
     QString out = text;
     for (QChar &c : out) {
-        if (isControl(c.unicode()))
+        if (isControl(c.unicode()) && !(lineBreaks == LineBreaks::Kept && c == u'\n'))
             c = QChar(kReplacement);
     }
     return out;
@@ -111,8 +127,14 @@ void setLinesToStandardError(bool toError)
 
 void writeDocument(const QByteArray &bytes)
 {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+    const size_t size = static_cast<size_t>(bytes.size());
+    if (std::fwrite(bytes.constData(), 1, size, stdout) != size || std::fflush(stdout) != 0)
+        noteOutputFailure(errno);
+}
+
+QString standardOutputError()
+{
+    return outputErrno == 0 ? QString() : QString::fromLocal8Bit(std::strerror(outputErrno));
 }
 
 void writeLine(const QString &text)
@@ -149,8 +171,11 @@ void writeLines(const QStringList &lines)
         const ssize_t result = ::write(descriptor, bytes.data() + written, bytes.size() - written);
         if (result < 0 && errno == EINTR)
             continue;
-        if (result <= 0)
+        if (result <= 0) {
+            if (descriptor == STDOUT_FILENO)
+                noteOutputFailure(result < 0 ? errno : EIO);
             break;
+        }
         written += static_cast<size_t>(result);
     }
 }

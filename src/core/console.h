@@ -27,14 +27,21 @@ void writeLines(const QStringList &lines);
 // Writes the text without ending the line.
 void write(const QString &text);
 
+// Why standard output could not be written (a full disk, an I/O error), as
+// the system words it; empty while every write went through.
+QString standardOutputError();
+
 // The text as a wide string for the current C locale; characters the locale
 // cannot encode become '?', so a stray character never stops the output.
 // Control characters other than tab and newline become U+FFFD.
 std::wstring toWide(const QString &text);
 
-// The text with every control character but tab (C0, DEL, C1; newlines too)
-// replaced by U+FFFD: text from a catalogue, an installation or a server must
-// not move the cursor, change colours or forge lines of a terminal or a log.
-QString printable(const QString &text);
+// The text with every control character but tab (C0, DEL, C1; newlines too
+// unless kept) and every bidirectional control (U+202A-U+202E,
+// U+2066-U+2069) replaced by U+FFFD: text from a catalogue, an installation
+// or a server must not move the cursor, change colours, forge lines of a
+// terminal or a log, or show "exe.kcatta" as "attack.exe".
+enum class LineBreaks { Replaced, Kept };
+QString printable(const QString &text, LineBreaks lineBreaks = LineBreaks::Replaced);
 
 } // namespace Console

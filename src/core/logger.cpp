@@ -67,10 +67,26 @@ void Logger::Print(const Severity::Severity &severity, const QString &text)
     QMutexLocker locker(&m_mutex);
     const QString line
         = formatLine(dateTimeNow(), severityToString(severity), Console::printable(text));
-    if (m_stream)
+    if (m_stream) {
         *m_stream << line << Qt::endl;
+        if (m_stream->status() != QTextStream::Ok)
+            stopAfterWriteError();
+    }
     if (severity == Severity::Fatal)
         Console::writeLine(line);
+}
+
+void Logger::stopAfterWriteError()
+{
+    // Told once, on the console: a box in the middle of a check would stop it,
+    // and the log itself can no longer say it. The check goes on.
+    const QString reason = m_file->errorString();
+    m_stream.reset();
+    m_file->close();
+    Console::writeLine(QStringLiteral("<<<< ")
+        + QObject::tr("The log file %1 could not be written (%2); the run goes on without a log.")
+              .arg(m_file->fileName(), reason)
+        + QStringLiteral(" >>>>"));
 }
 
 QString Logger::formatLine(const QString &timeStamp, const QString &severity, const QString &text)

@@ -37,6 +37,8 @@ private:
     Logger();
     Q_DISABLE_COPY(Logger)
 
+    void stopAfterWriteError();
+
     std::unique_ptr<QFile> m_file;
     std::unique_ptr<QTextStream> m_stream;
     int m_level = LogLevel::Off;

@@ -20,6 +20,15 @@ void showMessage(
         Console::writeLine(QStringLiteral("<<<< ") + text + QStringLiteral(" >>>>"));
 }
 
+// An absolute folder other than the root folder, cleaned; empty otherwise.
+QString usableFolder(const QString &path)
+{
+    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+        return QString();
+    const QString cleaned = QDir::cleanPath(path);
+    return cleaned == QLatin1String("/") ? QString() : cleaned;
+}
+
 } // namespace
 
 bool Utils::hasDisplay()
@@ -98,6 +107,15 @@ QString Utils::korvaneRootDir()
     const QString path = QCoreApplication::applicationDirPath() + QDir::separator()
         + QStringLiteral("..") + QDir::separator();
     return QDir(path).absolutePath();
+}
+
+QString Utils::configHome(const QString &xdgConfigHome, const QString &home)
+{
+    const QString config = usableFolder(xdgConfigHome);
+    if (!config.isEmpty())
+        return config;
+    const QString homeFolder = usableFolder(home);
+    return homeFolder.isEmpty() ? QString() : homeFolder + QStringLiteral("/.config");
 }
 
 bool Utils::makeOwnerOnlyDirectory(const QString &path)

@@ -30,6 +30,11 @@ void setMessagePresenter(MessagePresenter presenter);
 QString fileErrorToString(const QFileDevice::FileError &error);
 // The folder above the one that holds the executable.
 QString korvaneRootDir();
+// The folder of the user's configuration: $XDG_CONFIG_HOME when it is an
+// absolute path (a relative one is ignored, as the XDG base-directory rules
+// ask), else $HOME/.config; empty when neither names an absolute folder other
+// than the root folder.
+QString configHome(const QString &xdgConfigHome, const QString &home);
 // Creates the missing folders of the path one level at a time with mode 0700
 // (a fresh account may lack ~/.config too); true when the path is a folder.
 bool makeOwnerOnlyDirectory(const QString &path);

@@ -12,15 +12,6 @@ namespace {
 
 const QString desktopStartupFile = QStringLiteral("Korvane.desktop");
 
-// An absolute folder other than the root folder, cleaned; empty otherwise.
-QString usableFolder(const QString &path)
-{
-    if (path.isEmpty() || !QDir::isAbsolutePath(path))
-        return QString();
-    const QString cleaned = QDir::cleanPath(path);
-    return cleaned == QLatin1String("/") ? QString() : cleaned;
-}
-
 QString entryDirectory()
 {
     return Utils::autostartDirectory(
@@ -31,11 +22,8 @@ QString entryDirectory()
 
 QString Utils::autostartDirectory(const QString &xdgConfigHome, const QString &home)
 {
-    const QString config = usableFolder(xdgConfigHome);
-    if (!config.isEmpty())
-        return config + QStringLiteral("/autostart");
-    const QString homeFolder = usableFolder(home);
-    return homeFolder.isEmpty() ? QString() : homeFolder + QStringLiteral("/.config/autostart");
+    const QString config = configHome(xdgConfigHome, home);
+    return config.isEmpty() ? QString() : config + QStringLiteral("/autostart");
 }
 
 QString Utils::desktopExecArgument(const QString &path)

@@ -1,5 +1,6 @@
 #include "gui/messageboxes.h"
 
+#include "core/console.h"
 #include "core/utils.h"
 
 #include <QMessageBox>
@@ -8,10 +9,14 @@ namespace {
 
 void showBox(Utils::MessageKind kind, const QString &title, const QString &text, QWidget *parent)
 {
-    if (kind == Utils::MessageKind::Critical)
-        QMessageBox::critical(parent, title, text, QMessageBox::Ok);
-    else
-        QMessageBox::information(parent, title, text, QMessageBox::Ok);
+    // Messages may carry text from a server (an HTTP reason phrase) or a
+    // catalogue: a box takes text that looks like HTML as HTML, where an
+    // <img> can exhaust memory and a link can start programs.
+    QMessageBox box(kind == Utils::MessageKind::Critical ? QMessageBox::Critical
+                                                         : QMessageBox::Information,
+        title, Console::printable(text, Console::LineBreaks::Kept), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 } // namespace

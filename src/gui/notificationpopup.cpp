@@ -2,6 +2,7 @@
 #include "ui_notificationpopup.h"
 
 #include "core/common.h"
+#include "core/console.h"
 #include "core/logger.h"
 #include "gui/autostart.h"
 #include "gui/notificationdialog.h"
@@ -128,7 +129,7 @@ void NotificationPopup::onUpdateCheckClicked(bool checked)
 void NotificationPopup::drawMainView()
 {
     ui->mainView->setText(QStringLiteral("<h2>Brivex for Server and Extensions</h2><p> %1 </p>")
-                              .arg(m_message.toHtmlEscaped()));
+                              .arg(Console::printable(m_message).toHtmlEscaped()));
 }
 
 void NotificationPopup::closeWindow()

@@ -2,6 +2,7 @@
 
 #include "catalogue/productmatching.h"
 #include "core/common.h"
+#include "core/console.h"
 #include "products/brivexproductbase.h"
 
 #include <QCoreApplication>
@@ -9,26 +10,33 @@
 
 namespace {
 
+// Text from the catalogue or the installation, shown as text: escaped, and
+// without control characters or bidirectional controls.
+QString shown(const QString &text)
+{
+    return Console::printable(text).toHtmlEscaped();
+}
+
 QString productTitle(const BrivexProducts::BrivexProductBase &product)
 {
-    return product.names().value(0).toHtmlEscaped() + QLatin1Char(' ')
-        + product.version().toHtmlEscaped();
+    return shown(product.names().value(0)) + QLatin1Char(' ')
+        + shown(product.version());
 }
 
 QString patchEntry(const PatchItem &patch)
 {
-    const QString name = patch.name.toHtmlEscaped();
+    const QString name = shown(patch.name);
     // Double quotes, which toHtmlEscaped escapes, so the address cannot leave
     // its attribute.
     QString html = isWebLink(patch.url)
         ? QStringLiteral("<li><a href=\"%1\">%2</a><br>").arg(patch.url.toHtmlEscaped(), name)
         : patch.url.isEmpty()
         ? QStringLiteral("<li>%1<br>").arg(name)
-        : QStringLiteral("<li>%1 (%2)<br>").arg(name, patch.url.toHtmlEscaped());
+        : QStringLiteral("<li>%1 (%2)<br>").arg(name, shown(patch.url));
     html += QCoreApplication::translate("NotificationDialog", "Products")
-        + QStringLiteral(": %1<br>").arg(patch.products.toHtmlEscaped());
+        + QStringLiteral(": %1<br>").arg(shown(patch.products));
     html += QCoreApplication::translate("NotificationDialog", "Release Date")
-        + QStringLiteral(": %1<br>").arg(patch.releaseDate.toHtmlEscaped());
+        + QStringLiteral(": %1<br>").arg(shown(patch.releaseDate));
     return html + QStringLiteral("</li>");
 }
 
@@ -62,8 +70,7 @@ QString reportHtml(const QList<PatchItem> &patches,
         for (const BrivexProducts::BrivexProductBase *product : products) {
             html += QStringLiteral("<h3 style='color: #222'>")
                 + QCoreApplication::translate("NotificationDialog", "Updates for %1 %2")
-                      .arg(product->names().value(0).toHtmlEscaped(),
-                          product->version().toHtmlEscaped())
+                      .arg(shown(product->names().value(0)), shown(product->version()))
                 + QStringLiteral("</h3><ul>");
             bool any = false;
             for (const PatchItem &patch : patches) {
@@ -86,6 +93,6 @@ QString reportHtml(const QList<PatchItem> &patches,
         + QCoreApplication::translate("NotificationDialog", "Installed Patches")
         + QStringLiteral("</h3><ul style='type: square;'>");
     for (const InstalledPatchEntry &patch : installedPatches)
-        html += QStringLiteral("<li>") + patch.name.toHtmlEscaped();
+        html += QStringLiteral("<li>") + shown(patch.name);
     return html + QStringLiteral("</ul>");
 }

@@ -1,0 +1,146 @@
+#include "app/checkfacts.h"
+#include "app/commandline.h"
+#include "app/pluginreport.h"
+#include "app/switchtable.h"
+#include "products/brivexproductbase.h"
+#include "testmain.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void arguments_data();
+    void arguments();
+    void usageText();
+    void switchesDocumented_data();
+    void switchesDocumented();
+    void pluginOutputIsPlainText();
+};
+
+void TestApp::arguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("problem"); // a part of the message; empty: accepted
+    const struct
+    {
+        const char *row, *args, *problem;
+    } rows[] = {
+        {"none", "", ""},
+        {"letters in any case, with -, / or nothing", "-c /C c -J", ""},
+        {"a value is taken verbatim", "-u -x -l -c", ""},
+        {"a value may equal a switch letter", "-u c", ""},
+        {"time limits 1 and 600", "-t 1 -t 600 -t 010", ""},
+        {"-v text keeps its own rule", "-v abc", ""},
+        {"Qt's options with their values", "-platform offscreen -style fusion -reverse", ""},
+        {"--help and --version", "--help --version", ""},
+        {"unknown switch", "-c -x", "\"-x\" is not a switch"},
+        {"a word", "check", "\"check\" is not a switch"},
+        {"-- before a letter", "--c", "\"--c\" is not a switch"},
+        {"two letters", "-cj", "\"-cj\" is not a switch"},
+        {"a dash alone", "-", "\"-\" is not a switch"},
+        {"an empty argument", "<empty>", "\"\" is not a switch"},
+        {"long options are exact", "--HELP", "\"--HELP\" is not a switch"},
+        {"Qt's options are exact", "-PLATFORM x", "\"-PLATFORM\" is not a switch"},
+        {"the first fault is named", "-m -w 5 -c 10", "\"-w\" is not a switch"},
+        {"time limit 0", "-t 0", "\"0\" is not a whole number"},
+        {"time limit 601", "-t 601", "\"601\" is not a whole number"},
+        {"time limit not a number", "-t abc", "\"abc\" is not a whole number"},
+        {"time limit with a sign", "-t +5", "\"+5\" is not a whole number"},
+        {"time limit with four digits", "-t 0010", "\"0010\" is not a whole number"},
+        {"-t last", "-c -t", "-t needs a value"},
+        {"-p last", "-p", "-p needs a value"},
+        {"-u last", "-u", "-u needs a value"},
+        {"-v last", "-V", "-V needs a value"},
+        {"-l last", "/l", "/l needs a value"},
+        {"Qt option last", "-c -platform", "-platform needs a value"},
+        {"proxy without host, password hidden", "-p http://u:secret@:8080", "u:****@:8080"},
+        {"proxy port 0", "-p http://h:0", "port \"0\""},
+        {"-j with -m", "-j /M", "-j and -m cannot be used together"},
+    };
+    for (const auto &r : rows) {
+        QStringList args = QString::fromLatin1(r.args).split(u' ', Qt::SkipEmptyParts);
+        args.replaceInStrings(QStringLiteral("<empty>"), QString());
+        QTest::newRow(r.row) << args << QString::fromLatin1(r.problem);
+    }
+}
+
+void TestApp::arguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, problem);
+    const QString found = argumentProblem(args);
+    QVERIFY2(problem.isEmpty() ? found.isEmpty() : found.contains(problem), qPrintable(found));
+    QVERIFY(!found.contains(QLatin1String("secret")));
+}
+
+void TestApp::usageText()
+{
+    const QStringList lines = usageLines();
+    // The long-standing lines stay as they were, first.
+    QCOMPARE(lines.mid(0, 6),
+        QStringList({"Usage: korvane <-h> <-p [proxy url]> <-k> <-s> <-c>",
+            "       -h                - Show usage",
+            "       -p [proxy url]    - http://<user>:<pass>@proxy.example.com:<port>",
+            "       -k                - Remove proxy settings",
+            "       -s                - Show proxy settings",
+            "       -c                - Run in console mode"}));
+    QCOMPARE(lines.size(), 1 + switchTable().size() + 2); // and --help, --version
+    static const QRegularExpression layout(QStringLiteral("^       -\\S.{15} - \\S"));
+    for (const QString &line : lines.mid(1)) {
+        QVERIFY2(layout.match(line).hasMatch(), qPrintable(line));
+        QVERIFY2(line.size() <= 80, qPrintable(line));
+    }
+}
+
+void TestApp::switchesDocumented_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("form"); // a pattern of how a switch stands in it
+    QTest::newRow("manual page") << "docs/korvane.1" << "\\\\-%1(?![a-z])";
+    QTest::newRow("bash completion") << "resources/packaging/korvane.bash-completion"
+                                     << "[' ]-%1[' ]";
+}
+
+void TestApp::switchesDocumented()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, form);
+    QFile text(QStringLiteral(KORVANE_SOURCE_DIR "/") + file);
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    const QString content = QString::fromUtf8(text.readAll());
+    QStringList names {QStringLiteral("-help"), QStringLiteral("-version")};
+    for (const SwitchInfo &info : switchTable())
+        names << QRegularExpression::escape(QString(QLatin1Char(info.letter)));
+    for (const QString &name : names)
+        QVERIFY2(content.contains(QRegularExpression(form.arg(name))), qPrintable(name));
+}
+
+void TestApp::pluginOutputIsPlainText()
+{
+    // Catalogue and server text must not reach a terminal or a monitoring
+    // front end as controls: no escape sequences, no forged lines or
+    // performance data, no right-to-left override turning "exe.kcatta" into
+    // "attack.exe".
+    const std::unique_ptr<BrivexProducts::BrivexProductBase> server(
+        BrivexProducts::BrivexProductBase::Create(ProductType::Server, "/opt", "10.8.1"));
+    CheckFacts facts;
+    facts.products = {server.get()};
+    facts.updates = {{QStringLiteral("Fix \x1b[31m|a\nb\x07\x7f\u0085 \u202Eexe.kcatta\u2066"),
+        QStringLiteral("Brivex for Server"), {}, {}, QStringLiteral("u\r"), {}, {}}};
+    const PluginReport ok = pluginReport(facts);
+    facts.error = {3, QStringLiteral("Network Error"), QStringLiteral("down\x1b]0;x\x07 \u202E")};
+    const QString text = (ok.lines + pluginReport(facts).lines).join(u'\n');
+    QCOMPARE(text.count(u'\n'), 3); // a status line and the update, twice
+    QCOMPARE(text.count(u'|'), 2); // each status line's own
+    static const QRegularExpression controls(
+        QStringLiteral("[\\x00-\\x08\\x0b-\\x1f\\x7f-\\x9f\\x{202a}-\\x{202e}\\x{2066}-\\x{2069}]"));
+    QVERIFY2(!controls.match(text).hasMatch(), qPrintable(text));
+}
+
+KORVANE_TEST_MAIN(QCoreApplication, TestApp)
+#include "tst_app.moc"
