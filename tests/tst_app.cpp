@@ -1,7 +1,7 @@
-#include "app/checkfacts.h"
 #include "app/commandline.h"
 #include "app/pluginreport.h"
 #include "app/switchtable.h"
+#include "catalogue/checkreport.h"
 #include "products/brivexproductbase.h"
 #include "testmain.h"
 
@@ -128,13 +128,12 @@ void TestApp::pluginOutputIsPlainText()
     // "attack.exe".
     const std::unique_ptr<BrivexProducts::BrivexProductBase> server(
         BrivexProducts::BrivexProductBase::Create(ProductType::Server, "/opt", "10.8.1"));
-    CheckFacts facts;
-    facts.products = {server.get()};
-    facts.updates = {{QStringLiteral("Fix \x1b[31m|a\nb\x07\x7f\u0085 \u202Eexe.kcatta\u2066"),
-        QStringLiteral("Brivex for Server"), {}, {}, QStringLiteral("u\r"), {}, {}}};
-    const PluginReport ok = pluginReport(facts);
-    facts.error = {3, QStringLiteral("Network Error"), QStringLiteral("down\x1b]0;x\x07 \u202E")};
-    const QString text = (ok.lines + pluginReport(facts).lines).join(u'\n');
+    const PatchItem update {QStringLiteral("Fix \x1b[31m|a\nb\x07\x7f\u0085 \u202Eexe.kcatta\u2066"),
+        QStringLiteral("Brivex for Server"), {}, {}, QStringLiteral("u\r"), {}, {}};
+    CheckReport report = CheckReport::of({}, {server.get()}, {}, {update}, {});
+    const PluginReport ok = pluginReport(report);
+    report.error = {3, QStringLiteral("Network Error"), QStringLiteral("down\x1b]0;x\x07 \u202E")};
+    const QString text = (ok.lines + pluginReport(report).lines).join(u'\n');
     QCOMPARE(text.count(u'\n'), 3); // a status line and the update, twice
     QCOMPARE(text.count(u'|'), 2); // each status line's own
     static const QRegularExpression controls(

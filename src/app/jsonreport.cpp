@@ -1,9 +1,10 @@
 #include "app/jsonreport.h"
 
-#include "app/checkfacts.h"
+#include "app/exitstatus.h"
+
+#include "catalogue/checkreport.h"
 #include "catalogue/jsonhelper.h"
 #include "catalogue/networkutils.h"
-#include "products/brivexproductbase.h"
 
 namespace {
 
@@ -19,47 +20,46 @@ QVariant object(const Object &members)
     return QVariant::fromValue(members);
 }
 
-QVariant updateObject(const CheckFacts &facts, const PatchItem &update)
+QVariant updateObject(const CheckReport::Update &entry)
 {
-    QVariantList appliesTo;
-    for (const BrivexProducts::BrivexProductBase *product : facts.productsOf(update))
-        appliesTo.append(product->names().value(0));
+    const PatchItem &update = entry.patch;
     return object({member("name", update.name), member("products", update.products),
-        member("appliesTo", appliesTo), member("qfeId", update.qfeId), member("url", update.url),
+        member("appliesTo", entry.appliesTo), member("qfeId", update.qfeId), member("url", update.url),
         member("releaseDate", update.releaseDate), member("platform", update.platform),
         member("security", update.isSecurityPatch())});
 }
 
 } // namespace
 
-QByteArray jsonReport(const CheckFacts &facts)
+QByteArray jsonReport(const CheckReport &report)
 {
     QVariantList products;
-    for (const BrivexProducts::BrivexProductBase *product : facts.products) {
-        products.append(object({member("name", product->names().value(0)),
-            member("version", product->version()), member("directory", product->installDir())}));
+    for (const CheckReport::Product &product : report.products) {
+        products.append(object({member("name", product.name), member("version", product.version),
+            member("directory", product.directory)}));
     }
     QVariantList installedPatches;
-    for (const InstalledPatchEntry &patch : facts.installedPatches)
+    for (const InstalledPatchEntry &patch : report.installedPatches)
         installedPatches.append(
             object({member("title", patch.name), member("qfeId", patch.qfeId)}));
     QVariantList updates;
-    for (const PatchItem &update : facts.updates)
-        updates.append(updateObject(facts, update));
+    for (const CheckReport::Update &update : report.updates)
+        updates.append(updateObject(update));
     QVariant error; // null
-    if (facts.error.failed()) {
-        error = object({member("code", facts.error.code), member("title", facts.error.title),
-            member("message", facts.error.message)});
+    if (report.error.failed()) {
+        error = object({member("code", report.error.code), member("title", report.error.title),
+            member("message", report.error.message)});
     }
-    const Object document {member("schema", 1), member("catalogue", Utils::urlForLog(facts.catalogueUrl)),
+    const Object document {member("schema", 1),
+        member("catalogue", Utils::urlForLog(report.catalogueUrl)),
         member("products", products), member("installedPatches", installedPatches),
         member("updates", updates), member("error", error)};
     return JSONHelper::encodeOrdered(document).toUtf8() + '\n';
 }
 
-int jsonReportStatus(const CheckFacts &facts)
+int jsonReportStatus(const CheckReport &report)
 {
-    if (facts.error.failed())
-        return 1;
-    return facts.updates.isEmpty() ? 0 : 100;
+    if (report.error.failed())
+        return ExitStatus::Failure;
+    return report.updates.isEmpty() ? ExitStatus::Success : ExitStatus::UpdatesAvailable;
 }

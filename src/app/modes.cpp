@@ -1,11 +1,11 @@
 #include "app/modes.h"
 
-#include "app/checkfacts.h"
 #include "app/consolereport.h"
 #include "app/exitstatus.h"
 #include "app/jsonreport.h"
 #include "app/pluginreport.h"
 #include "catalogue/brivexupdate.h"
+#include "catalogue/checkreport.h"
 #include "core/checkerror.h"
 #include "core/common.h"
 #include "core/console.h"
@@ -40,26 +40,15 @@ void discoverInstalledProducts()
 
 namespace {
 
-// The check's failure as the reports show it: discovery's first, then the
-// download's.
-CheckError checkFailure(const CheckError &download)
+int printDocument(const CheckReport &report, ReportFormat format)
 {
-    const CheckError &discovery = BrivexConfig::instance()->error();
-    return discovery.failed() ? discovery : download;
-}
-
-int printDocument(const QList<PatchItem> &patches, const CheckError &failure, ReportFormat format)
-{
-    const BrivexConfig *config = BrivexConfig::instance();
-    const CheckFacts facts {Common::instance()->updateUrl, config->installedProducts(),
-        config->installedPatches(), patches, failure};
     if (format == ReportFormat::Json) {
-        Console::writeDocument(jsonReport(facts));
-        return jsonReportStatus(facts);
+        Console::writeDocument(jsonReport(report));
+        return jsonReportStatus(report);
     }
-    const PluginReport report = pluginReport(facts);
-    Console::writeDocument(report.lines.join(QLatin1Char('\n')).toUtf8() + '\n');
-    return report.status;
+    const PluginReport plugin = pluginReport(report);
+    Console::writeDocument(plugin.lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+    return plugin.status;
 }
 
 } // namespace
@@ -70,22 +59,21 @@ int runConsoleMode(ReportFormat format)
         Severity::Info, QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
     const BrivexUpdate update(DownloadSettings::fromStore(Common::instance()->updateUrl));
     reportCheckError(update.error());
-    const QList<PatchItem> patches = update.patchList();
+    // Only a failure of the check itself stands in for its result: a settings
+    // file that could not be written was reported where that happened.
+    const CheckReport report = CheckReport::of(Common::instance()->updateUrl, update);
     // "No updates" for a machine where nothing was found would be misleading:
     // most likely the check ran as another user than the installation.
-    if (BrivexConfig::instance()->installedProducts().isEmpty()) {
+    if (report.products.isEmpty()) {
         Utils::InfoMsg(QObject::tr("No Products"),
             QObject::tr("No installed products were found for this user."), nullptr);
     }
-    // Only a failure of the check itself stands in for its result: a settings
-    // file that could not be written was reported where that happened.
-    const CheckError failure = checkFailure(update.error());
-    int status = failure.failed() ? ExitStatus::Failure : ExitStatus::Success;
+    int status = report.error.failed() ? ExitStatus::Failure : ExitStatus::Success;
     if (format != ReportFormat::Text)
-        status = printDocument(patches, failure, format);
-    else if (!patches.isEmpty())
-        printItemListToConsole(patches, failure.code);
-    else if (!failure.failed())
+        status = printDocument(report, format);
+    else if (!report.updates.isEmpty())
+        Console::writeLines(consoleReportLines(report));
+    else if (!report.error.failed())
         Console::writeLine(QObject::tr("No updates available."));
     // Otherwise the failure has been reported where it happened.
     Logger::instance()->close();

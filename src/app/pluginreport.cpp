@@ -1,8 +1,7 @@
 #include "app/pluginreport.h"
 
-#include "app/checkfacts.h"
+#include "catalogue/checkreport.h"
 #include "core/console.h"
-#include "products/brivexproductbase.h"
 
 #include <QObject>
 
@@ -25,13 +24,15 @@ QString productCount(qsizetype count)
                       : QObject::tr("%1 installed products").arg(count);
 }
 
-QString updateLine(const CheckFacts &facts, const PatchItem &update)
+QString updateLine(const CheckReport &report, const CheckReport::Update &update)
 {
     QStringList products;
-    for (const BrivexProducts::BrivexProductBase *product : facts.productsOf(update))
-        products.append(product->names().value(0) + QLatin1Char(' ') + product->version());
+    for (const CheckReport::Product &product : report.products) {
+        if (report.listsUnder(update, product))
+            products.append(product.name + QLatin1Char(' ') + product.version);
+    }
     return plain(QStringLiteral("%1: %2 %3")
-                     .arg(products.join(QLatin1String(", ")), update.name, update.url));
+                     .arg(products.join(QLatin1String(", ")), update.patch.name, update.patch.url));
 }
 
 QString statusLine(State state, const QString &summary, const QString &updates,
@@ -49,35 +50,35 @@ QString pluginUsageLine(const QString &reason)
     return statusLine(Unknown, reason, QStringLiteral("U"), QStringLiteral("U"));
 }
 
-PluginReport pluginReport(const CheckFacts &facts)
+PluginReport pluginReport(const CheckReport &report)
 {
-    const qsizetype updates = facts.updates.size();
-    const qsizetype security = facts.securityUpdateCount();
+    const qsizetype updates = report.updates.size();
+    const qsizetype security = report.securityUpdateCount();
     State state = Unknown;
     QString summary;
-    if (facts.error.failed()) {
-        summary = facts.error.message;
-    } else if (facts.products.isEmpty()) {
+    if (report.error.failed()) {
+        summary = report.error.message;
+    } else if (report.products.isEmpty()) {
         summary = QObject::tr("No installed products were found for this user.");
     } else if (updates == 0) {
         state = Ok;
-        summary = QObject::tr("no updates for %1").arg(productCount(facts.products.size()));
+        summary = QObject::tr("no updates for %1").arg(productCount(report.products.size()));
     } else {
         state = security > 0 ? Critical : Warning;
         const QString count = updates == 1
             ? QObject::tr("1 update (%1 security)").arg(security)
             : QObject::tr("%1 updates (%2 security)").arg(updates).arg(security);
-        summary = QObject::tr("%1 for %2").arg(count, productCount(facts.products.size()));
+        summary = QObject::tr("%1 for %2").arg(count, productCount(report.products.size()));
     }
 
     // A failed check has no counts to graph: "U" is the plugins' unknown value.
-    const bool counted = !facts.error.failed();
-    PluginReport report;
-    report.status = state;
-    report.lines.append(statusLine(state, summary,
+    const bool counted = !report.error.failed();
+    PluginReport plugin;
+    plugin.status = state;
+    plugin.lines.append(statusLine(state, summary,
         counted ? QString::number(updates) : QStringLiteral("U"),
         counted ? QString::number(security) : QStringLiteral("U")));
-    for (const PatchItem &update : facts.updates)
-        report.lines.append(updateLine(facts, update));
-    return report;
+    for (const CheckReport::Update &update : report.updates)
+        plugin.lines.append(updateLine(report, update));
+    return plugin;
 }

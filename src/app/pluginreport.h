@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-struct CheckFacts;
+struct CheckReport;
 
 // The check as a monitoring plugin reports it (-m): a status line with
 // performance data, one line per update, and the plugin's exit status
@@ -16,7 +16,7 @@ struct PluginReport
 // OK: nothing to apply. WARNING: updates, none for security. CRITICAL: a
 // security update. UNKNOWN: the check failed or found no installed product,
 // which is what a check run as the wrong user sees.
-PluginReport pluginReport(const CheckFacts &facts);
+PluginReport pluginReport(const CheckReport &report);
 
 // The UNKNOWN status line of a run that could not check, with the reason.
 QString pluginUsageLine(const QString &reason);

@@ -8,7 +8,6 @@
 #include "gui/proxyprompt.h"
 #include "gui/reporthtml.h"
 #include "gui/settingsdialog.h"
-#include "products/brivexconfig.h"
 
 #include <QCloseEvent>
 #include <QPixmap>
@@ -82,9 +81,7 @@ void NotificationDialog::drawMainView()
                        "1,stop: 0 #ffffff, stop: 1.0 #dedede); padding: 10px; color: #444; "
                        "vertical-align: top; }"));
     ui->mainView->setFont(QFont(QStringLiteral("Segoe UI Semibold"), 9));
-    const BrivexConfig *config = BrivexConfig::instance();
-    ui->mainView->setText(reportHtml(m_patchList, config->installedProducts(),
-        config->installedPatches(), Common::instance()->lastError));
+    ui->mainView->setText(reportHtml(m_report));
     showMainView(true);
 }
 
@@ -98,9 +95,12 @@ void NotificationDialog::showSettingsDialog()
 void NotificationDialog::getPatchList()
 {
     Common::instance()->clearCheckError();
-    const BrivexUpdate update(desktopDownloadSettings());
+    const DownloadSettings settings = desktopDownloadSettings();
+    const BrivexUpdate update(settings);
     reportCheckError(update.error());
-    m_patchList = update.patchList();
+    // The check's own failure, not a settings file that could not be
+    // written: that was told where it happened, and the updates stay.
+    m_report = CheckReport::of(settings.url, update);
     m_checkPending = false;
     QMetaObject::invokeMethod(this, "drawMainView", Qt::QueuedConnection);
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "catalogue/patchitem.h"
+#include "catalogue/checkreport.h"
 
 #include <QDialog>
-#include <QList>
 
 #include <memory>
 
@@ -41,7 +40,7 @@ private:
     void writeSettings();
 
     std::unique_ptr<Ui::NotificationDialog> ui;
-    QList<PatchItem> m_patchList;
+    CheckReport m_report; // of the last check
     // A check is queued or running; further show events start no other.
     bool m_checkPending = false;
 };

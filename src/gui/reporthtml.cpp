@@ -1,9 +1,8 @@
 #include "gui/reporthtml.h"
 
-#include "catalogue/productmatching.h"
+#include "catalogue/checkreport.h"
 #include "core/common.h"
 #include "core/console.h"
-#include "products/brivexproductbase.h"
 
 #include <QCoreApplication>
 #include <QUrl>
@@ -17,10 +16,9 @@ QString shown(const QString &text)
     return Console::printable(text).toHtmlEscaped();
 }
 
-QString productTitle(const BrivexProducts::BrivexProductBase &product)
+QString productTitle(const CheckReport::Product &product)
 {
-    return shown(product.names().value(0)) + QLatin1Char(' ')
-        + shown(product.version());
+    return shown(product.name) + QLatin1Char(' ') + shown(product.version);
 }
 
 QString patchEntry(const PatchItem &patch)
@@ -50,33 +48,31 @@ bool isWebLink(const QString &url)
         && !parsed.host().isEmpty();
 }
 
-QString reportHtml(const QList<PatchItem> &patches,
-    const QList<BrivexProducts::BrivexProductBase *> &products,
-    const QList<InstalledPatchEntry> &installedPatches, int lastError)
+QString reportHtml(const CheckReport &report)
 {
     QString html = QStringLiteral("<h3 style='color: #222'>")
         + QCoreApplication::translate("NotificationDialog", "Product Information")
         + QStringLiteral("</h3>");
-    for (const BrivexProducts::BrivexProductBase *product : products) {
+    for (const CheckReport::Product &product : report.products) {
         html += QStringLiteral("<ul style='type: none'><li><b>%1</b></span></li></ul>")
-                    .arg(productTitle(*product));
+                    .arg(productTitle(product));
     }
     html += QStringLiteral("<hr>");
 
-    if (lastError != Common::ErrNone) {
+    if (report.error.failed()) {
         html += QStringLiteral("<h4 style='color: #c22'>")
-            + Common::errorString(lastError).toHtmlEscaped() + QStringLiteral("</h4>");
+            + Common::errorString(report.error.code).toHtmlEscaped() + QStringLiteral("</h4>");
     } else {
-        for (const BrivexProducts::BrivexProductBase *product : products) {
+        for (const CheckReport::Product &product : report.products) {
             html += QStringLiteral("<h3 style='color: #222'>")
                 + QCoreApplication::translate("NotificationDialog", "Updates for %1 %2")
-                      .arg(shown(product->names().value(0)), shown(product->version()))
+                      .arg(shown(product.name), shown(product.version))
                 + QStringLiteral("</h3><ul>");
             bool any = false;
-            for (const PatchItem &patch : patches) {
-                if (!Utils::thisPatchMatchesThisProduct(*product, patch))
+            for (const CheckReport::Update &update : report.updates) {
+                if (!report.listsUnder(update, product))
                     continue;
-                html += patchEntry(patch);
+                html += patchEntry(update.patch);
                 any = true;
             }
             if (!any)
@@ -85,14 +81,14 @@ QString reportHtml(const QList<PatchItem> &patches,
                     + QStringLiteral(")<br>");
             html += QStringLiteral("</ul>");
         }
-        if (products.isEmpty())
+        if (report.products.isEmpty())
             html += QStringLiteral("<p>No products found!</p>");
     }
 
     html += QStringLiteral("<hr><h3 style='color: #222'>")
         + QCoreApplication::translate("NotificationDialog", "Installed Patches")
         + QStringLiteral("</h3><ul style='type: square;'>");
-    for (const InstalledPatchEntry &patch : installedPatches)
+    for (const InstalledPatchEntry &patch : report.installedPatches)
         html += QStringLiteral("<li>") + shown(patch.name);
     return html + QStringLiteral("</ul>");
 }
