@@ -30,22 +30,30 @@ QString valueDescription(char letter)
         return QObject::tr("a log level: 0 (off), 1 (normal) or 2 (verbose)");
     case 'l':
         return QObject::tr("the path of the log file");
+    case 'o':
+    case 'f':
+        return QObject::tr("the path of the report file");
+    case 'a':
+        return QObject::tr("an age in hours, a whole number from 1 to 8760");
     }
     return QString();
 }
 
-bool isTimeLimit(const QString &value)
+bool isWholeNumber(const QString &value, int lowest, int highest)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
-    const int seconds = digits.match(value).hasMatch() ? value.toInt() : 0;
-    return seconds >= 1 && seconds <= 600;
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
+    const int number = digits.match(value).hasMatch() ? value.toInt() : -1;
+    return number >= lowest && number <= highest;
 }
 
 // Why the value given to a switch cannot be used; empty when it can.
 QString valueProblem(char letter, const QString &value)
 {
-    if (letter == 't' && !isTimeLimit(value))
+    if (letter == 't' && !isWholeNumber(value, 1, 600))
         return QObject::tr("The time limit \"%1\" is not a whole number of seconds from 1 to 600.")
+            .arg(value);
+    if (letter == 'a' && !isWholeNumber(value, 1, 8760))
+        return QObject::tr("The age \"%1\" is not a whole number of hours from 1 to 8760.")
             .arg(value);
     if (letter == 'p')
         return proxySwitchProblem(value);
@@ -125,6 +133,38 @@ QStringList argumentLogLines(const QStringList &args)
     return lines;
 }
 
+namespace {
+
+// Switches that cannot go together; empty when none of them is given.
+QString combinationProblem(const QStringList &args)
+{
+    const auto present = [&args](const char *letter) {
+        return switchPresentIn(args, QString::fromLatin1(letter));
+    };
+    // Neither reader could make sense of the other's output.
+    if (present("J") && present("M"))
+        return QObject::tr("The switches -j and -m cannot be used together.");
+    if (present("O") && (present("M") || present("C")))
+        return QObject::tr("The switch -o writes the JSON report; it cannot be used with -m or -c.");
+    if (present("F")) {
+        // A stored report is only read: nothing is downloaded or stored.
+        for (const char *letter : {"U", "R", "P", "K", "O"}) {
+            if (present(letter)) {
+                return QObject::tr("The switch -f reads a stored report; it cannot be used "
+                                   "with -%1.")
+                    .arg(QString::fromLatin1(letter).toLower());
+            }
+        }
+        if (!present("M") && !present("C") && !present("J"))
+            return QObject::tr("The switch -f needs -m, -c or -j to say how to report.");
+    } else if (present("A")) {
+        return QObject::tr("The switch -a is the age limit of -f; it cannot be used without it.");
+    }
+    return QString();
+}
+
+} // namespace
+
 QString argumentProblem(const QStringList &args)
 {
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -156,15 +196,11 @@ QString argumentProblem(const QStringList &args)
         if (!problem.isEmpty())
             return problem;
     }
-    if (switchPresentIn(args, QStringLiteral("J")) && switchPresentIn(args, QStringLiteral("M"))) {
-        // Neither reader could make sense of the other's output.
-        return QObject::tr("The switches -j and -m cannot be used together.");
-    }
-    return QString();
+    return combinationProblem(args);
 }
 
-int timeLimitSeconds(const QStringList &args)
+int numberValue(const QStringList &args, const QString &name, int absent)
 {
     QString value;
-    return argumentBySwitchIn(args, QStringLiteral("T"), &value) ? value.toInt() : 0;
+    return argumentBySwitchIn(args, name, &value) ? value.toInt() : absent;
 }

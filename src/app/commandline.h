@@ -31,5 +31,6 @@ QStringList argumentLogLines(const QStringList &arguments);
 // the application object. Nothing is read or written to find out.
 QString argumentProblem(const QStringList &arguments);
 
-// -t SECONDS, once argumentProblem() has passed it.
-int timeLimitSeconds(const QStringList &arguments);
+// The number given to a switch (-t, -a), once argumentProblem() has passed it;
+// `absent` when the switch is not given.
+int numberValue(const QStringList &arguments, const QString &name, int absent);

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "app/presentation.h"
+
+#include <QString>
+
 // The steps of a run after the switches: discovery of the installed products,
 // then one check presented in the chosen mode.
 
-// How console mode presents the check: the text report (-c), one JSON
-// document (-j) or a monitoring plugin's output (-m).
-enum class ReportFormat { Text, Json, Plugin };
-
 void discoverInstalledProducts();
-// Returns the exit status: for the text report 0, or 1 when the check failed;
-// the format's own otherwise.
-int runConsoleMode(ReportFormat format);
+// Checks and presents the result in the format, or with a report path (-o)
+// writes the JSON document there instead. Returns the exit status.
+int runConsoleMode(ReportFormat format, const QString &reportPath = QString());
 void runDesktopMode(bool tray);
+
+// -f: presents the report stored at the path, without checking, as long as it
+// is at most maxAgeHours old. Returns the exit status.
+int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours);

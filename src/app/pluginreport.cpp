@@ -45,39 +45,55 @@ QString statusLine(State state, const QString &summary, const QString &updates,
 
 } // namespace
 
-QString pluginUsageLine(const QString &reason)
+QString pluginUnknownLine(const QString &reason)
 {
     return statusLine(Unknown, reason, QStringLiteral("U"), QStringLiteral("U"));
 }
 
-PluginReport pluginReport(const CheckReport &report)
+namespace {
+
+struct Verdict
+{
+    State state = Unknown;
+    QString summary;
+};
+
+Verdict verdictOf(const CheckReport &report)
 {
     const qsizetype updates = report.updates.size();
     const qsizetype security = report.securityUpdateCount();
-    State state = Unknown;
-    QString summary;
-    if (report.error.failed()) {
-        summary = report.error.message;
-    } else if (report.products.isEmpty()) {
-        summary = QObject::tr("No installed products were found for this user.");
-    } else if (updates == 0) {
-        state = Ok;
-        summary = QObject::tr("no updates for %1").arg(productCount(report.products.size()));
-    } else {
-        state = security > 0 ? Critical : Warning;
-        const QString count = updates == 1
-            ? QObject::tr("1 update (%1 security)").arg(security)
-            : QObject::tr("%1 updates (%2 security)").arg(updates).arg(security);
-        summary = QObject::tr("%1 for %2").arg(count, productCount(report.products.size()));
-    }
+    if (report.error.failed())
+        return {Unknown, report.error.message};
+    if (report.products.isEmpty())
+        return {Unknown, QObject::tr("No installed products were found for this user.")};
+    if (updates == 0)
+        return {Ok, QObject::tr("no updates for %1").arg(productCount(report.products.size()))};
+    const QString count = updates == 1
+        ? QObject::tr("1 update (%1 security)").arg(security)
+        : QObject::tr("%1 updates (%2 security)").arg(updates).arg(security);
+    return {security > 0 ? Critical : Warning,
+        QObject::tr("%1 for %2").arg(count, productCount(report.products.size()))};
+}
 
+} // namespace
+
+QString pluginSummary(const CheckReport &report)
+{
+    return plain(verdictOf(report).summary);
+}
+
+PluginReport pluginReport(const CheckReport &report, const QString &note)
+{
+    Verdict verdict = verdictOf(report);
+    if (!note.isEmpty())
+        verdict.summary += QStringLiteral("; ") + note;
     // A failed check has no counts to graph: "U" is the plugins' unknown value.
     const bool counted = !report.error.failed();
     PluginReport plugin;
-    plugin.status = state;
-    plugin.lines.append(statusLine(state, summary,
-        counted ? QString::number(updates) : QStringLiteral("U"),
-        counted ? QString::number(security) : QStringLiteral("U")));
+    plugin.status = verdict.state;
+    plugin.lines.append(statusLine(verdict.state, verdict.summary,
+        counted ? QString::number(report.updates.size()) : QStringLiteral("U"),
+        counted ? QString::number(report.securityUpdateCount()) : QStringLiteral("U")));
     for (const CheckReport::Update &update : report.updates)
         plugin.lines.append(updateLine(report, update));
     return plugin;

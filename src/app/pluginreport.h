@@ -16,7 +16,11 @@ struct PluginReport
 // OK: nothing to apply. WARNING: updates, none for security. CRITICAL: a
 // security update. UNKNOWN: the check failed or found no installed product,
 // which is what a check run as the wrong user sees.
-PluginReport pluginReport(const CheckReport &report);
+// The note, when there is one, is added to the summary.
+PluginReport pluginReport(const CheckReport &report, const QString &note = QString());
 
-// The UNKNOWN status line of a run that could not check, with the reason.
-QString pluginUsageLine(const QString &reason);
+// The summary of the status line, without state and performance data.
+QString pluginSummary(const CheckReport &report);
+
+// The UNKNOWN status line of a run that has no check to report, with the reason.
+QString pluginUnknownLine(const QString &reason);

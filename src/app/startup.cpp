@@ -24,6 +24,9 @@
 
 namespace {
 
+// How old a stored report -f takes by default: a daily check may be late by a day.
+constexpr int kDefaultMaxAgeHours = 48;
+
 // Where the log goes when -l does not say: the temporary directory, or /tmp
 // when that cannot be determined (never the current directory).
 QString defaultLogPath()
@@ -70,12 +73,26 @@ int refuseArguments(int &argc, char **argv, const QString &problem, bool plugin)
     const QString text = problem + QLatin1Char(' ')
         + QObject::tr("\"korvane -h\" lists the switches.");
     if (plugin) {
-        Console::writeDocument(pluginUsageLine(text).toUtf8() + '\n');
+        Console::writeDocument(pluginUnknownLine(text).toUtf8() + '\n');
         return ExitStatus::PluginUnknown;
     }
     Console::setLinesToStandardError(true);
     Console::writeLine(QStringLiteral("korvane: ") + text);
     return ExitStatus::Usage;
+}
+
+// -f: the stored report, without a look at the network, the settings or the
+// installation, so that a monitoring agent can run it as itself.
+int reportStored(int &argc, char **argv, const QString &path, ReportFormat format)
+{
+    QCoreApplication app(argc, argv);
+    QTranslator translator;
+    installTranslation(translator);
+    initLogging();
+    const int status = runStoredReport(
+        path, format, numberValue(savedArguments(), QStringLiteral("A"), kDefaultMaxAgeHours));
+    Logger::instance()->close();
+    return outputStatus(status, format == ReportFormat::Plugin);
 }
 
 } // namespace
@@ -133,7 +150,10 @@ int korvaneMain(int &argc, char **argv)
 
     // With -j or -m standard output carries the document alone; every line
     // the other modes print goes to standard error, from the first one on.
-    const bool json = switchPresent(QStringLiteral("J"));
+    // -o writes the document to a file and leaves standard output empty.
+    QString reportPath;
+    argumentBySwitch(QStringLiteral("O"), &reportPath);
+    const bool json = switchPresent(QStringLiteral("J")) || switchPresent(QStringLiteral("O"));
     const bool plugin = switchPresent(QStringLiteral("M"));
     Console::setLinesToStandardError(json || plugin);
 
@@ -144,6 +164,13 @@ int korvaneMain(int &argc, char **argv)
         Console::writeLine(QStringLiteral("korvane " KORVANE_VERSION));
         return outputStatus(ExitStatus::Success, false);
     }
+    const ReportFormat format = json ? ReportFormat::Json
+        : plugin                     ? ReportFormat::Plugin
+                                     : ReportFormat::Text;
+    QString storedPath;
+    if (argumentBySwitch(QStringLiteral("F"), &storedPath) && !switchPresent(QStringLiteral("H"))
+        && !switchPresent(QStringLiteral("?")) && !savedArguments().contains(QStringLiteral("--help")))
+        return reportStored(argc, argv, storedPath, format);
 
     bool desktop = !switchPresent(QStringLiteral("C")) && !json && !plugin;
     bool tray = switchPresent(QStringLiteral("I"));
@@ -199,7 +226,7 @@ int korvaneMain(int &argc, char **argv)
         argumentBySwitch(QStringLiteral("U"), &url);
         Common::instance()->updateUrl = url;
     }
-    Common::instance()->timeLimitSeconds = timeLimitSeconds(savedArguments());
+    Common::instance()->timeLimitSeconds = numberValue(savedArguments(), QStringLiteral("T"), 0);
     // A proxy change that could not be saved fails the run, whatever follows.
     bool settingsSaved = true;
     if (switchPresent(QStringLiteral("P"))) {
@@ -220,9 +247,7 @@ int korvaneMain(int &argc, char **argv)
     if (desktop) {
         runDesktopMode(tray);
     } else {
-        const int checked = runConsoleMode(json ? ReportFormat::Json
-                : plugin                        ? ReportFormat::Plugin
-                                                : ReportFormat::Text);
+        const int checked = runConsoleMode(format, reportPath);
         // A monitoring agent reads the state of the check from the status.
         status = plugin || settingsSaved ? checked : ExitStatus::Failure;
     }

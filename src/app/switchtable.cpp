@@ -18,6 +18,9 @@ const QList<SwitchInfo> kSwitches = {
     {'t', "seconds", QT_TRANSLATE_NOOP("QObject", "Download time limit, 1 to 600 (default 15, -r 30)")},
     {'j', nullptr, QT_TRANSLATE_NOOP("QObject", "Report as JSON; exit 0 none, 100 updates, 1 failed")},
     {'m', nullptr, QT_TRANSLATE_NOOP("QObject", "Monitoring plugin output; exit 0 OK to 3 UNKNOWN")},
+    {'o', "path", QT_TRANSLATE_NOOP("QObject", "Write the JSON report to this file, not stdout")},
+    {'f', "path", QT_TRANSLATE_NOOP("QObject", "Report from this stored file (-o), no check")},
+    {'a', "hours", QT_TRANSLATE_NOOP("QObject", "Oldest stored report -f accepts (default 48)")},
     {'v', "level", QT_TRANSLATE_NOOP("QObject", "Log level: 0 off, 1 normal, 2 verbose")},
     {'l', "path", QT_TRANSLATE_NOOP("QObject", "Write the log to this file")},
 };
