@@ -7,8 +7,9 @@ Standard input is a JSON list with one entry per host: {"host": ..., "rc": ...,
 "stdout": ..., "stderr": ...}, the result of running `korvane -j` there. Writes
 into REPORT_DIR:
 - korvane-report.md: a Markdown table, one row per host and installed product
-  with the version, the number of updates and of security updates, and the
-  check's error if any; then a totals line; then which hosts need each patch;
+  with the age of the host's report, the version, the number of updates and of
+  security updates, and the check's error if any; then a totals line; then
+  which hosts need each patch;
 - korvane-report.csv: the rows of the first table;
 - korvane-patches.csv: the rows of the patch table.
 A patch listed under two products of one host counts once for that host in the
@@ -18,9 +19,10 @@ totals and in the patch table. Exit status 1 when the check failed on some host
 import csv
 import json
 import sys
+from datetime import datetime, timezone
 from pathlib import Path
 
-COLUMNS = ["Host", "Product", "Version", "Updates", "Security updates", "Error"]
+COLUMNS = ["Host", "Report age", "Product", "Version", "Updates", "Security updates", "Error"]
 PATCH_COLUMNS = ["Patch", "QFE_ID", "Security", "Hosts"]
 
 
@@ -36,14 +38,24 @@ def document_of(result):
     return None, f"no report from korvane (exit status {result.get('rc')}): {reason}"
 
 
+def age_of(document):
+    """How old the report is, in whole hours ("" when it does not say)."""
+    try:
+        checked = datetime.strptime(document["checkedAt"], "%Y-%m-%dT%H:%M:%SZ")
+    except (KeyError, TypeError, ValueError):
+        return ""
+    seconds = (datetime.now(timezone.utc) - checked.replace(tzinfo=timezone.utc)).total_seconds()
+    return f"{int(seconds // 3600)} h"
+
+
 def rows_of(host, document, error):
-    rows = []
+    rows, age = [], age_of(document)
     for product in sorted(document["products"], key=lambda p: (p["name"], p["version"])):
         updates = [u for u in document["updates"] if product["name"] in u["appliesTo"]]
         counts = ["", ""] if error else [len(updates), sum(1 for u in updates if u["security"])]
-        rows.append([host, product["name"], product["version"], *counts, error])
+        rows.append([host, age, product["name"], product["version"], *counts, error])
     if not rows:
-        rows.append([host, "(none found)", "", *(["", ""] if error else [0, 0]), error])
+        rows.append([host, age, "(none found)", "", *(["", ""] if error else [0, 0]), error])
     return rows
 
 
@@ -81,7 +93,7 @@ def main():
         if error:
             failed.append(f"{host} ({error})")
         if document is None:
-            rows.append([host, "", "", "", "", error])
+            rows.append([host, "", "", "", "", "", error])
             continue
         rows += rows_of(host, document, error)
         for update in [] if error else document["updates"]:
