@@ -41,7 +41,7 @@ QString valueDescription(char letter)
 
 bool isWholeNumber(const QString &value, int lowest, int highest)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
     const int number = digits.match(value).hasMatch() ? value.toInt() : -1;
     return number >= lowest && number <= highest;
 }

@@ -2,7 +2,20 @@
 
 #include <QString>
 
-// Whether the X display named by DISPLAY accepts a connection. Creating the
-// desktop application object on an unreachable display aborts the process,
-// so start-up asks first. On failure *reason says why, for the log.
-bool displayReachable(QString *reason);
+// Whether the display the desktop part would use answers. A display that
+// accepts a connection but never answers would hang the desktop part, and one
+// that cannot be opened aborts it, so the console program asks first: it
+// sends the X11 connection set-up and waits for the first byte of any reply
+// (a refusal for lack of authorisation shows a server too). On failure
+// *reason says why, for the log.
+bool displayAnswers(QString *reason, int timeoutMs = 2000);
+
+// The X11 display's socket address from a DISPLAY value: the local socket's
+// path (abstract first) or host and TCP port. Empty host and path: no display.
+struct X11Address
+{
+    QString host; // empty for the local socket
+    int port = 0;
+    QString socketPath;
+};
+X11Address x11Address(const QString &display);

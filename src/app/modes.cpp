@@ -11,14 +11,11 @@
 #include "core/console.h"
 #include "core/logger.h"
 #include "core/utils.h"
-#include "gui/iconwindow.h"
-#include "gui/notificationdialog.h"
 #include "products/brivexconfig.h"
 
 #include <QDateTime>
 #include <QObject>
 
-#include <memory>
 
 void discoverInstalledProducts()
 {
@@ -155,19 +152,4 @@ int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
         }
     }
     return status;
-}
-
-void runDesktopMode(bool tray)
-{
-    Logger::instance()->Print(
-        Severity::Info, QStringLiteral("<<<<<<< Running in GUI mode >>>>>>>>>"));
-    // The tray controller does all its work in its constructor.
-    std::unique_ptr<QDialog> window;
-    if (tray) {
-        window = std::make_unique<IconWindow>();
-    } else {
-        window = std::make_unique<NotificationDialog>();
-        window->exec();
-    }
-    Logger::instance()->close();
 }

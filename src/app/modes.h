@@ -11,7 +11,6 @@ void discoverInstalledProducts();
 // Checks and presents the result in the format, or with a report path (-o)
 // writes the JSON document there instead. Returns the exit status.
 int runConsoleMode(ReportFormat format, const QString &reportPath = QString());
-void runDesktopMode(bool tray);
 
 // -f: presents the report stored at the path, without checking, as long as it
 // is at most maxAgeHours old. Returns the exit status.

@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/displayprobe.h"
+#include "app/handover.h"
 #include "app/exitstatus.h"
 #include "app/modes.h"
 #include "app/pluginreport.h"
@@ -13,9 +14,7 @@
 #include "core/logger.h"
 #include "core/processend.h"
 #include "core/utils.h"
-#include "gui/messageboxes.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
@@ -144,7 +143,7 @@ int outputStatus(int status, bool plugin)
     return plugin ? ExitStatus::PluginUnknown : ExitStatus::Failure;
 }
 
-int korvaneMain(int &argc, char **argv)
+int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
 {
     saveArguments(argc, argv);
 
@@ -172,25 +171,35 @@ int korvaneMain(int &argc, char **argv)
         && !switchPresent(QStringLiteral("?")) && !savedArguments().contains(QStringLiteral("--help")))
         return reportStored(argc, argv, storedPath, format);
 
-    bool desktop = !switchPresent(QStringLiteral("C")) && !json && !plugin;
-    bool tray = switchPresent(QStringLiteral("I"));
-    if (!Utils::hasDisplay()) {
+    bool desktop = !switchPresent(QStringLiteral("C")) && !json && !plugin && Utils::hasDisplay();
+    const bool tray = switchPresent(QStringLiteral("I"));
+    // Why the run is not the desktop one it would be; told in the log once
+    // it is open.
+    QString consoleReason;
+    if (desktop && !frontEnd && !Handover::desktopInstalled()) {
+        // Said where it is seen: the run goes on in console mode.
+        consoleReason = QStringLiteral("The report window and the tray mode come with the "
+                                       "package korvane-desktop, which is not installed; running "
+                                       "in console mode.");
+        Console::setLinesToStandardError(true);
+        Console::writeLine(QStringLiteral("korvane: ") + consoleReason);
+        Console::setLinesToStandardError(false);
         desktop = false;
-        tray = false;
     }
-    // Told in the log once it is open.
-    QString unreachableDisplay;
-    if (desktop && !displayReachable(&unreachableDisplay)) {
+    if (desktop && !displayAnswers(&consoleReason))
         desktop = false;
-        tray = false;
+    if (desktop && !frontEnd) {
+        if (const std::optional<int> status = Handover::runDesktop(argv, &consoleReason))
+            return *status;
+        desktop = false;
     }
     if (switchPresent(QStringLiteral("R")))
         Common::instance()->useCurl = true;
 
     // Never deleted: it lives until the process ends.
     if (desktop) {
-        new QApplication(argc, argv);
-        installMessageBoxes();
+        frontEnd->createApplication(argc, argv);
+        Handover::signalStarted();
     } else {
         new QCoreApplication(argc, argv);
     }
@@ -213,8 +222,8 @@ int korvaneMain(int &argc, char **argv)
     initLogging();
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("----------------- Program start -------------------"));
-    if (!unreachableDisplay.isEmpty())
-        Logger::instance()->Print(Severity::Warning, unreachableDisplay);
+    if (!consoleReason.isEmpty())
+        Logger::instance()->Print(Severity::Warning, consoleReason);
 
     if (switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))
         || savedArguments().contains(QStringLiteral("--help"))) {
@@ -245,7 +254,7 @@ int korvaneMain(int &argc, char **argv)
     discoverInstalledProducts();
     int status = settingsStatus;
     if (desktop) {
-        runDesktopMode(tray);
+        frontEnd->run(tray);
     } else {
         const int checked = runConsoleMode(format, reportPath);
         // A monitoring agent reads the state of the check from the status.

@@ -3,10 +3,19 @@
 #include <QString>
 #include <QStringList>
 
+// What the desktop program brings to a run: the desktop application object
+// and the windows. The console program has none, and hands a run that shows
+// windows over to the desktop program (app/handover.h).
+struct DesktopFrontEnd
+{
+    void (*createApplication)(int &argc, char **argv);
+    void (*run)(bool tray);
+};
+
 // The whole run of the program: mode choice, application object, settings,
 // log, the switches, product discovery and one check in the chosen mode.
 // Returns the exit status (app/exitstatus.h).
-int korvaneMain(int &argc, char **argv);
+int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *desktop);
 
 // Where and how much the -l and -v switches log, and why a -v value was not
 // taken as it stands (empty when it was).

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// The console program (korvane) links no GUI library; a run that shows a
+// window is handed over to the desktop program beside it (korvane-desktop,
+// its own package) with the same arguments. The desktop program tells when it
+// has opened the display: Qt aborts a program whose display refuses it, so
+// the console program runs the check itself when its child ends before that.
+namespace Handover {
+
+constexpr const char *kDesktopProgram = "korvane-desktop";
+
+// Whether the desktop program is installed beside this one.
+bool desktopInstalled();
+
+// Runs the desktop program as a child and returns its exit status, once it
+// has told that its check starts. Nothing when it could not be started, ended
+// before its check started, or did not start it within the time limit (then
+// it is stopped); *reason then says why.
+std::optional<int> runDesktop(char **argv, QString *reason, int startLimitMs = 30000);
+
+// In the desktop program: tells the console program that started it, if one
+// did, that the display is open and the check starts.
+void signalStarted();
+
+} // namespace Handover

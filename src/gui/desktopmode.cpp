@@ -1,0 +1,31 @@
+#include "gui/desktopmode.h"
+
+#include "core/logger.h"
+#include "gui/iconwindow.h"
+#include "gui/messageboxes.h"
+#include "gui/notificationdialog.h"
+
+#include <QApplication>
+
+#include <memory>
+
+void createDesktopApplication(int &argc, char **argv)
+{
+    new QApplication(argc, argv); // never deleted
+    installMessageBoxes();
+}
+
+void runDesktopMode(bool tray)
+{
+    Logger::instance()->Print(
+        Severity::Info, QStringLiteral("<<<<<<< Running in GUI mode >>>>>>>>>"));
+    // The tray controller does all its work in its constructor.
+    std::unique_ptr<QDialog> window;
+    if (tray) {
+        window = std::make_unique<IconWindow>();
+    } else {
+        window = std::make_unique<NotificationDialog>();
+        window->exec();
+    }
+    Logger::instance()->close();
+}
