@@ -62,7 +62,8 @@ def catalogue_file(name):
 
 
 def build_home(layer, home, subst):
-    """Lays the named home a layer names under its own files, links, directories and FIFOs."""
+    """Builds a home layer by layer: the home a layer names, then its own files, links,
+    directories, FIFOs and settings over it."""
     if layer.get("home") == "sample":  # examples/sample-home, installed as scripts/sample.sh does
         sample = ROOT / "examples" / "sample-home"
         shutil.copytree(sample, home, dirs_exist_ok=True,
@@ -223,26 +224,27 @@ def run_variant(path, case, korvane, variant):
         return [line for line in subst(text).split("\n") if line.strip()]
 
     expect = dict(case.get("expect", {}))
-    expect.update({v: expect.pop(v, {}) for v in ("builtin", "curl")}[variant])
+    overrides = {name: expect.pop(name, {}) for name in ("builtin", "curl")}
+    expect.update(overrides[variant])
     command = [korvane]
     if "program" in case:
         command = [str(Path(korvane).parents[1] / case["program"])]
-    if case.get("unshare"):
-        if not shutil.which("unshare") or subprocess.run(
-                ["unshare", "-rn", "true"], capture_output=True).returncode != 0:
-            raise Skip("unshare -rn is missing or not permitted here (user namespaces off)")
-        command = ["unshare", "-rn", korvane]
     try:
+        if case.get("unshare"):
+            if not shutil.which("unshare") or subprocess.run(
+                    ["unshare", "-rn", "true"], capture_output=True).returncode != 0:
+                raise Skip("unshare -rn is missing or not permitted here (user namespaces off)")
+            command = ["unshare", "-rn", korvane]
         if "tinyproxy" in case:
             if not shutil.which("tinyproxy"):
                 raise Skip("tinyproxy is not installed (scripts/deps.sh installs it)")
             proxy, port = loopback.start_tinyproxy(*case["tinyproxy"], str(tmp))
             values["@PROXY_PORT@"] = str(port)
         if "catalogue" in case or "routes" in case:
-            routes, served = {CATALOGUE: {"catalogue": case["catalogue"]}} if "catalogue" in \
-                case else {}, {}
+            routes = {CATALOGUE: {"catalogue": case["catalogue"]}} if "catalogue" in case else {}
             for route_path, route in case.get("routes", {}).items():
                 routes.setdefault(route_path, {}).update(route)
+            served = {}  # filled once the port is known
             tls = case.get("tls") and (ROOT / "tests/data/tls/selfsigned.crt",
                                        ROOT / "tests/data/tls/selfsigned.key")
             server, port = loopback.start_http(served, str(tmp / "hits.log"), str(own), tls)
