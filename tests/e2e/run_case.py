@@ -1,56 +1,10 @@
 #!/usr/bin/env python3
-"""Runs one end-to-end case of korvane: run_case.py --korvane BINARY CASE_DIR
+"""Runs one end-to-end case of korvane: run_case.py --korvane BINARY CASE
 
-Exit status 0: passed; 1: failed, with the differences on standard output;
-77: skipped, a tool the case needs (tinyproxy, unshare -rn) is missing.
-
-The files of a case folder (`args` and `expected.out` are the usual minimum):
-  args              the arguments, one a line
-  home/             copied into a throw-away HOME, where ZEDO.properties.<suffix>
-                    becomes .ZEDO.properties.<host>.<suffix> as in scripts/sample.sh
-                    (@HOME@ replaced in it); @HOST@ in other names becomes the
-                    host (also in a link's target; @HOME@ in such a file is replaced)
-  sample            (empty) the same with examples/sample-home
-  catalogue.json    served on 127.0.0.1 at /korvane/patches.json (@URL@)
-  server.json       routes: {"/path": {"status": 302, "body": "text" or "file":
-                    "name in the case", "headers": {...}, "require": {"Via":
-                    "tinyproxy"}}}; 400 when a required header lacks the text;
-                    404 for paths without a route
-  env               NAME=VALUE sets a variable, NAME or -NAME removes it
-  tinyproxy         "user password": a tinyproxy with basic authentication
-  tls               (empty) serve https with the self-signed tests/data/tls certificate
-  unshare           (empty) run in `unshare -rn`, a machine without network
-  fifos             paths relative to HOME made FIFOs (after home/ is copied)
-  umask             the octal umask of the run
-  variants          builtin and/or curl (which adds -r); builtin by default
-  settings.conf     placed as $HOME/.config/Zedo/Korvane.conf before the run
-  log               the log file to read when the program chooses its place
-  expected.out      standard output, exactly; a time stamp opening a line reads
-                    @TIME@. expected.curl.out (or .builtin.out) replaces it for
-                    that variant; other expected.*.out files are accepted instead
-                    (the file system decides the order of the products).
-  expected.json     instead of expected.out: standard output is one strict JSON
-                    document (UTF-8) equal to this one, key order included
-  expected.err      standard error, exactly (@TIME@ as above)
-  plugin            (empty) the first line of standard output is a monitoring
-                    plugin's status line whose state matches the exit status
-  expected.status   exit status, 0 by default
-  expected.log      lines (without time stamps) that the log holds in this order;
-                    `-l <tmp>/korvane.log` is added when args has no -l
-  unexpected.log    texts the log must not hold anywhere
-  expected.settings lines the settings file holds after the run
-  expected.files    "PATH MODE" (octal), "PATH absent" or "PATH fifo"; PATH is
-                    relative to HOME
-  expected.hits     number of requests for /korvane/patches.json
-  display           run under Xvfb (1024x768), with "trayer" (a tray host at the top)
-                    and "workarea X Y W H" (what the desktop's panels leave)
-  program           korvane_alert: run that launcher from the build root instead
-  steps             while it runs: "window TITLE" (waits), "gone TITLE", "click X Y"
-                    (in it; negative: from the right or bottom), "corner M" (its corner
-                    M px inside the work area's), "tray" (an icon in trayer), "file
-                    PATH"/"nofile PATH" (in HOME), "sleep S", "exit S" (ends within S s)
-  expected.files    also "PATH same": as the case's home/PATH
-All of them may use @URL@ @SERVER@ @PORT@ (the server's) @HOME@ @TMP@ @CASE@ @ROOT@ @HOST@ @PROXY_PORT@.
+CASE is a description cases/<area>/<case>.toml, or just its name. README.md
+beside this file explains the keys of a description. Exit status 0: passed;
+1: failed, with the differences on standard output; 77: skipped, a tool the
+case needs (tinyproxy, unshare -rn, Xvfb...) is missing.
 """
 import argparse
 import difflib
@@ -64,12 +18,15 @@ import subprocess
 import sys
 import tempfile
 import time
+import tomllib
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
+E2E = Path(__file__).resolve().parent
+ROOT = E2E.parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "support"))
 import loopback  # noqa: E402
 CATALOGUE = "/korvane/patches.json"
+SETTINGS = ".config/Zedo/Korvane.conf"
 SKIP = 77
 STAMP = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: ", re.M)
 PLUGIN_LINE = re.compile(r"KORVANE (OK|WARNING|CRITICAL|UNKNOWN) - [^|\n]+ \| "
@@ -77,29 +34,64 @@ PLUGIN_LINE = re.compile(r"KORVANE (OK|WARNING|CRITICAL|UNKNOWN) - [^|\n]+ \| "
 PLUGIN_STATES = ["OK", "WARNING", "CRITICAL", "UNKNOWN"]
 PROXY_VARIABLES = ["http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
                    "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"]
+HOME_KEYS = {"home", "files", "links", "dirs", "fifos", "settings"}
+CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tinyproxy", "tls",
+                         "unshare", "umask", "program", "log_file", "display", "workarea",
+                         "steps", "expect"}
+EXPECT_KEYS = {"stdout", "stdout_alternatives", "json", "stderr", "status", "plugin", "log",
+               "not_in_log", "settings", "files", "hits", "builtin", "curl"}
 
 
 class Skip(Exception):
     pass
 
 
-def install_home(source, home, subst):
-    shutil.copytree(source, home, symlinks=True, dirs_exist_ok=True)
-    for template in sorted(source.glob("ZEDO.properties.*")):
-        suffix = template.name[len("ZEDO.properties."):]
-        (home / template.name).unlink()
-        target = home / f".ZEDO.properties.{socket.gethostname()}.{suffix}"
-        target.write_text(subst(template.read_text()))
-    for path in sorted(home.rglob("*@HOST@*"), reverse=True):  # odd names, links too
-        target = path.with_name(path.name.replace("@HOST@", socket.gethostname()))
-        if path.is_symlink():
-            target.symlink_to(os.readlink(path).replace("@HOST@", socket.gethostname()))
+def load(path, keys):
+    """A description, refused when it holds a key nobody reads (a misspelt check)."""
+    data = tomllib.loads(path.read_text(encoding="utf-8"))
+    unknown = set(data) - keys | set(data.get("expect", {})) - EXPECT_KEYS
+    if unknown:
+        sys.exit(f"{path}: unknown keys {', '.join(sorted(unknown))}")
+    return data
+
+
+def catalogue_file(name):
+    if name == "sample":
+        return ROOT / "examples" / "catalogue" / "patches.json"
+    return E2E / "catalogues" / f"{name}.json"
+
+
+def build_home(layer, home, subst):
+    """Builds a home layer by layer: the home a layer names, then its own files, links,
+    directories, FIFOs and settings over it."""
+    if layer.get("home") == "sample":  # examples/sample-home, installed as scripts/sample.sh does
+        sample = ROOT / "examples" / "sample-home"
+        shutil.copytree(sample, home, dirs_exist_ok=True,
+                        ignore=shutil.ignore_patterns("ZEDO.properties.*"))
+        for template in sample.glob("ZEDO.properties.*"):
+            suffix = template.name[len("ZEDO.properties."):]
+            (home / f".ZEDO.properties.{socket.gethostname()}.{suffix}").write_text(
+                subst(template.read_text()))
+    elif "home" in layer:
+        build_home(load(E2E / "homes" / f"{layer['home']}.toml", HOME_KEYS), home, subst)
+
+    def fresh(name):  # what a lower layer put there gives way
+        path = home / subst(name)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        if path.is_symlink() or path.is_file():
             path.unlink()
-        else:
-            path.rename(target)
-        if target.is_file() and not target.is_symlink():
-            target.write_text(subst(target.read_text(errors="surrogateescape")),
-                              errors="surrogateescape")
+        return path
+    for name, text in layer.get("files", {}).items():
+        fresh(name).write_text(subst(text), encoding="utf-8")
+    for name, target in layer.get("links", {}).items():
+        fresh(name).symlink_to(subst(target))
+    for name in layer.get("dirs", []):
+        fresh(name).mkdir(exist_ok=True)
+    for name in layer.get("fifos", []):
+        os.mkfifo(fresh(name), 0o600)
+    if "settings" in layer:
+        fresh(SETTINGS).write_text(subst(layer["settings"]), encoding="utf-8")
+        (home / SETTINGS).chmod(0o600)
 
 
 def log_switch_value(args):
@@ -129,14 +121,20 @@ def compare_json(expected, stdout):
         return []
     expected_text = json.dumps(json.loads(expected), indent=1, ensure_ascii=False).splitlines()
     got_text = json.dumps(json.loads(stdout), indent=1, ensure_ascii=False).splitlines()
-    diff = difflib.unified_diff(expected_text, got_text, "expected.json", "standard output",
+    diff = difflib.unified_diff(expected_text, got_text, "expected json", "standard output",
                                 lineterm="")
     return ["standard output differs (or its keys are in another order):\n" + "\n".join(diff)]
 
 
-def start_display(words, env, area):
+def differs(what, expected, got):
+    diff = difflib.unified_diff(expected.splitlines(), got.splitlines(), "expected", what,
+                                lineterm="")
+    return f"{what} differs:\n" + "\n".join(diff)
+
+
+def start_display(host, env, area):
     """Xvfb on a display number it chooses itself, and trayer when asked."""
-    tools = ["Xvfb", "xdotool", "xwininfo", "xprop"] + ["trayer"] * ("trayer" in words)
+    tools = ["Xvfb", "xdotool", "xwininfo", "xprop"] + ["trayer"] * (host == "trayer")
     if not all(map(shutil.which, tools)):
         raise Skip(f"one of {' '.join(tools)} is missing (scripts/deps.sh installs them)")
     read, write = os.pipe()
@@ -149,7 +147,7 @@ def start_display(words, env, area):
     env["DBUS_SESSION_BUS_ADDRESS"] = "disabled:"  # a session without a bus: XEmbed trays only
     subprocess.run(["xprop", "-root", "-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA",
                     ", ".join(map(str, area))], env=env, check=True)  # as a window manager does
-    if "trayer" in words:
+    if host == "trayer":
         processes.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right",
                                            "--widthtype", "request", "--height", "32"], env=env))
         subprocess.run(["xdotool", "search", "--sync", "--classname", "^panel$"], env=env,
@@ -206,65 +204,64 @@ def run_steps(steps, env, process, home, area):
             return f"step {step!r}: {problem}"
 
 
-def run_variant(case, korvane, variant):
+def run_variant(path, case, korvane, variant):
     tmp = Path(tempfile.mkdtemp(prefix="korvane-e2e-"))
     home, proxy, server, x_processes = tmp / "home", None, None, []
-    values = {"@HOME@": str(home), "@TMP@": str(tmp), "@CASE@": str(case),
+    own = path.with_suffix("")  # the case's own files, if it has any
+    values = {"@HOME@": str(home), "@TMP@": str(tmp), "@CASE@": str(own),
               "@ROOT@": str(ROOT), "@HOST@": socket.gethostname()}
+    if "catalogue" in case:
+        values["@CATALOGUE@"] = str(catalogue_file(case["catalogue"]))
 
     def subst(text):
+        text = re.sub(r"@OUTPUT:([\w-]+)@", lambda name: (E2E / "outputs" / f"{name[1]}.txt")
+                      .read_text(encoding="utf-8"), text)
         for key, value in values.items():
             text = text.replace(key, value)
         return text
 
-    def text(name, default=None):
-        path = case / name
-        return subst(path.read_text(encoding="utf-8")) if path.exists() else default
+    def lines(text):
+        return [line for line in subst(text).split("\n") if line.strip()]
 
-    def lines(name):
-        return [line for line in (text(name) or "").split("\n") if line.strip()]
-
+    expect = dict(case.get("expect", {}))
+    overrides = {name: expect.pop(name, {}) for name in ("builtin", "curl")}
+    expect.update(overrides[variant])
     command = [korvane]
-    if (case / "program").exists():
-        command = [str(Path(korvane).parents[1] / (case / "program").read_text().strip())]
-    if (case / "unshare").exists():
-        if not shutil.which("unshare") or subprocess.run(
-                ["unshare", "-rn", "true"], capture_output=True).returncode != 0:
-            raise Skip("unshare -rn is missing or not permitted here (user namespaces off)")
-        command = ["unshare", "-rn", korvane]
+    if "program" in case:
+        command = [str(Path(korvane).parents[1] / case["program"])]
     try:
-        if (case / "tinyproxy").exists():
+        if case.get("unshare"):
+            if not shutil.which("unshare") or subprocess.run(
+                    ["unshare", "-rn", "true"], capture_output=True).returncode != 0:
+                raise Skip("unshare -rn is missing or not permitted here (user namespaces off)")
+            command = ["unshare", "-rn", korvane]
+        if "tinyproxy" in case:
             if not shutil.which("tinyproxy"):
                 raise Skip("tinyproxy is not installed (scripts/deps.sh installs it)")
-            proxy, port = loopback.start_tinyproxy(*text("tinyproxy").split(), str(tmp))
+            proxy, port = loopback.start_tinyproxy(*case["tinyproxy"], str(tmp))
             values["@PROXY_PORT@"] = str(port)
-        has_catalogue = (case / "catalogue.json").exists()
-        if has_catalogue or (case / "server.json").exists():
-            routes = {CATALOGUE: {"file": "catalogue.json"}} if has_catalogue else {}
-            tls = (case / "tls").exists()
-            server, port = loopback.start_http(routes, str(tmp / "hits.log"), str(case), tls and (
-                ROOT / "tests/data/tls/selfsigned.crt", ROOT / "tests/data/tls/selfsigned.key"))
+        if "catalogue" in case or "routes" in case:
+            routes = {CATALOGUE: {"catalogue": case["catalogue"]}} if "catalogue" in case else {}
+            for route_path, route in case.get("routes", {}).items():
+                routes.setdefault(route_path, {}).update(route)
+            served = {}  # filled once the port is known
+            tls = case.get("tls") and (ROOT / "tests/data/tls/selfsigned.crt",
+                                       ROOT / "tests/data/tls/selfsigned.key")
+            server, port = loopback.start_http(served, str(tmp / "hits.log"), str(own), tls)
             values["@SERVER@"] = f"http{'s' if tls else ''}://127.0.0.1:{port}"
             values["@URL@"] = values["@SERVER@"] + CATALOGUE
             values["@PORT@"] = str(port)
-            routes.update(json.loads(text("server.json", "{}")))  # may name @SERVER@
+            for route_path, route in routes.items():  # may name @SERVER@
+                route = json.loads(subst(json.dumps(route)))
+                if "catalogue" in route:
+                    route["file"] = str(catalogue_file(route.pop("catalogue")))
+                served[route_path] = route
         home.mkdir()
-        if (case / "sample").exists():
-            install_home(ROOT / "examples" / "sample-home", home, subst)
-        if (case / "home").is_dir():
-            install_home(case / "home", home, subst)
-        for name in lines("fifos"):
-            (home / name).parent.mkdir(parents=True, exist_ok=True)
-            os.mkfifo(home / name, 0o600)
-        settings = home / ".config" / "Zedo" / "Korvane.conf"
-        if (case / "settings.conf").exists():
-            settings.parent.mkdir(parents=True, exist_ok=True)
-            settings.write_text(text("settings.conf"))
-            settings.chmod(0o600)
+        build_home(case, home, subst)
 
-        args = lines("args") + (["-r"] if variant == "curl" else [])
-        has_log = (case / "expected.log").exists() or (case / "unexpected.log").exists()
-        log = log_switch_value(args) or text("log", "").strip()
+        args = [subst(arg) for arg in case.get("args", [])] + ["-r"] * (variant == "curl")
+        has_log = "log" in expect or "not_in_log" in expect
+        log = log_switch_value(args) or subst(case.get("log_file", ""))
         if not log and has_log:
             log = str(tmp / "korvane.log")
             args += ["-l", log]
@@ -273,24 +270,22 @@ def run_variant(case, korvane, variant):
                if name not in PROXY_VARIABLES + ["XDG_CONFIG_HOME", "LANGUAGE"]
                and not name.startswith("LC_")}
         env.update(HOME=str(home), DISPLAY="", LANG="C.UTF-8", TMPDIR=str(tmp))
-        for line in lines("env"):
-            name, has_value, value = line.partition("=")
-            if has_value:
-                env[name] = value
+        for name, value in case.get("env", {}).items():
+            if value is False:
+                env.pop(name, None)
             else:
-                env.pop(name.lstrip("-"), None)
-        display = (text("display") or "").split()
-        area = [int(n) for n in display[display.index("workarea") + 1:][:4]] if "workarea" in \
-            display else [0, 0, 1024, 768]
-        if (case / "display").exists():
-            x_processes = start_display(display, env, area)
+                env[name] = subst(value)
+        area = case.get("workarea", [0, 0, 1024, 768])
+        if "display" in case:
+            x_processes = start_display(case["display"], env, area)
         os.umask(0o022)
-        mask = int(text("umask", "22"), 8)
+        mask = case.get("umask", 0o022)
         process = subprocess.Popen(command + args, env=env, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, cwd=tmp,
                                    preexec_fn=lambda: os.umask(mask))
-        failures = list(filter(None, [x_processes and run_steps(lines("steps"), env, process,
-                                                                 home, area)]))
+        steps = [subst(step) for step in case.get("steps", [])]
+        failures = list(filter(None, [x_processes and run_steps(steps, env, process, home,
+                                                                 area)]))
         try:
             stdout, stderr = process.communicate(timeout=60)
         except subprocess.TimeoutExpired:
@@ -299,65 +294,58 @@ def run_variant(case, korvane, variant):
             return failures + ["the program did not finish within 60 s"]
 
         output = STAMP.sub("@TIME@: ", stdout.decode("utf-8", errors="replace"))
-        expected = [text(f"expected.{variant}.out") or text("expected.out", "")] + [
-            subst(path.read_text(encoding="utf-8")) for path in sorted(case.glob("expected.*.out"))
-            if path.name.split(".")[1] not in ("builtin", "curl")]
-        if (case / "expected.json").exists():
-            failures += compare_json(text("expected.json"), stdout)
+        expected = [subst(text) for text in [expect.get("stdout", "")]
+                    + expect.get("stdout_alternatives", [])]
+        if "json" in expect:
+            failures += compare_json(subst(expect["json"]), stdout)
         elif output not in expected:
-            diff = difflib.unified_diff(expected[0].splitlines(), output.splitlines(),
-                                        "expected.out", "standard output", lineterm="")
-            failures.append("standard output differs:\n" + "\n".join(diff))
+            failures.append(differs("standard output", expected[0], output))
         errors = STAMP.sub("@TIME@: ", stderr.decode("utf-8", errors="replace"))
-        if text("expected.err") not in (None, errors):
-            diff = difflib.unified_diff(text("expected.err").splitlines(), errors.splitlines(),
-                                        "expected.err", "standard error", lineterm="")
-            failures.append("standard error differs:\n" + "\n".join(diff))
-        if (case / "plugin").exists():
+        if "stderr" in expect and subst(expect["stderr"]) != errors:
+            failures.append(differs("standard error", subst(expect["stderr"]), errors))
+        if expect.get("plugin"):
             first = PLUGIN_LINE.fullmatch(output.split("\n")[0])
             if not first or PLUGIN_STATES.index(first[1]) != process.returncode:
                 failures.append(f"not a plugin status line for exit status {process.returncode}")
-        status = int(text("expected.status", "0"))
-        if process.returncode != status:
-            failures.append(f"exit status {process.returncode}, expected {status}")
+        if process.returncode != expect.get("status", 0):
+            failures.append(f"exit status {process.returncode}, expected {expect.get('status', 0)}")
 
         if has_log:
             log_text = Path(log).read_text(errors="replace") if Path(log).is_file() else ""
             log_lines = STAMP.sub("", log_text).splitlines()
-            missing = in_order(lines("expected.log"), log_lines)
+            missing = in_order(lines(expect.get("log", "")), log_lines)
             if missing is not None:
                 failures.append(f"log {log} lacks (in this order) the line:\n  {missing}\n"
                                 "log:\n  " + "\n  ".join(log_lines))
-            failures += [f"log {log} contains {t!r}"
-                         for t in lines("unexpected.log") if t in log_text]
+            failures += [f"log {log} contains {text!r}"
+                         for text in expect.get("not_in_log", []) if text in log_text]
 
+        settings = home / SETTINGS
         stored = settings.read_text().splitlines() if settings.is_file() else []
         failures += [f"settings file lacks the line {line!r}; it holds:\n  " + "\n  ".join(stored)
-                     for line in lines("expected.settings") if line not in stored]
+                     for line in lines(expect.get("settings", "")) if line not in stored]
 
-        for line in lines("expected.files"):
-            name, _, mode = line.rpartition(" ")
-            path = home / name  # an absolute name stays as it is
+        for name, mode in expect.get("files", {}).items():
+            file = home / subst(name)  # an absolute name stays as it is
             if mode == "absent":
-                if os.path.lexists(path):
-                    failures.append(f"{path} exists")
+                if os.path.lexists(file):
+                    failures.append(f"{file} exists")
             elif mode == "same":
-                if not path.exists() or path.read_bytes() != (case / "home" / name).read_bytes():
-                    failures.append(f"{path} differs from the case's home/{name}")
+                if not file.exists() or file.read_bytes() != subst(case["files"][name]).encode():
+                    failures.append(f"{file} differs from the case's files.{name}")
             elif mode == "fifo":
-                if not stat.S_ISFIFO(os.lstat(path).st_mode if os.path.lexists(path) else 0):
-                    failures.append(f"{path} is no longer a FIFO")
-            elif not path.exists():
-                failures.append(f"{path} does not exist")
-            elif path.stat().st_mode & 0o777 != int(mode, 8):
-                failures.append(f"{path} has mode {path.stat().st_mode & 0o777:o}, "
+                if not stat.S_ISFIFO(os.lstat(file).st_mode if os.path.lexists(file) else 0):
+                    failures.append(f"{file} is no longer a FIFO")
+            elif not file.exists():
+                failures.append(f"{file} does not exist")
+            elif file.stat().st_mode & 0o777 != int(mode, 8):
+                failures.append(f"{file} has mode {file.stat().st_mode & 0o777:o}, "
                                 f"expected {mode}")
 
-        hits = text("expected.hits")
         hits_log = tmp / "hits.log"
         requests = hits_log.read_text().count(CATALOGUE) if hits_log.exists() else 0
-        if hits is not None and requests != int(hits):
-            failures.append(f"{requests} requests for {CATALOGUE}, expected {int(hits)}")
+        if "hits" in expect and requests != expect["hits"]:
+            failures.append(f"{requests} requests for {CATALOGUE}, expected {expect['hits']}")
         if failures and stderr:
             failures.append("standard error:\n" + stderr.decode(errors="replace"))
         return failures
@@ -374,21 +362,22 @@ def run_variant(case, korvane, variant):
 def main():
     parser = argparse.ArgumentParser(description="Runs one end-to-end case of korvane.")
     parser.add_argument("--korvane", required=True, help="the program to test")
-    parser.add_argument("case", type=Path, help="the case folder")
+    parser.add_argument("case", type=Path, help="cases/<area>/<case>.toml, or <case>")
     options = parser.parse_args()
-    case = options.case.resolve()
-    variants = ["builtin"]
-    if (case / "variants").exists():
-        variants = (case / "variants").read_text().split()
+    path = options.case if options.case.suffix == ".toml" else next(
+        (E2E / "cases").glob(f"*/{options.case.name}.toml"), options.case)
+    path = path.resolve()
+    case = load(path, CASE_KEYS)
+    name = f"{path.parent.name}/{path.stem}"
     failed = skipped = False
-    for variant in variants:
+    for variant in case.get("variants", ["builtin"]):
         try:
-            failures = run_variant(case, str(Path(options.korvane).absolute()), variant)
+            failures = run_variant(path, case, str(Path(options.korvane).absolute()), variant)
         except Skip as reason:
-            print(f"SKIP {case.name} [{variant}]: {reason}")
+            print(f"SKIP {name} [{variant}]: {reason}")
             skipped = True
             continue
-        print(f"{'FAIL' if failures else 'PASS'} {case.name} [{variant}]")
+        print(f"{'FAIL' if failures else 'PASS'} {name} [{variant}]")
         for failure in failures:
             print("  " + failure.replace("\n", "\n  "))
         failed = failed or bool(failures)

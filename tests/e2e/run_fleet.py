@@ -3,21 +3,22 @@
 run_fleet.py --korvane BINARY
 
 Two hosts on this machine (ansible_connection=local), alpha with the sample
-installation and beta with fleet/home-beta, each in a throw-away HOME, and one
-catalogue server on 127.0.0.1 that beta's URL misses. The report must equal
-fleet/expected.md and fleet/expected.csv (@SERVER@ is the server), and the play
-must fail for beta. Exit status 0 passed, 1 failed, 77 no ansible-playbook.
+installation and beta with homes/three-products-fix-1, each in a throw-away
+HOME, and one catalogue server on 127.0.0.1 that beta's URL misses. The report
+must equal fleet/expected.md and fleet/expected.csv (@SERVER@ is the server),
+and the play must fail for beta. Exit status 0 passed, 1 failed, 77 no ansible-playbook.
 """
 import argparse
 import json
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
 from pathlib import Path
 
-from run_case import ROOT, SKIP, install_home, loopback
+from run_case import ROOT, SKIP, build_home, loopback
 
 FLEET = Path(__file__).resolve().parent / "fleet"
 
@@ -36,9 +37,11 @@ def main():
     try:
         base = f"http://127.0.0.1:{port}"
         hosts = {}
-        for host, home, url in [("alpha", ROOT / "examples" / "sample-home", "/korvane/patches.json"),
-                                ("beta", FLEET / "home-beta", "/moved/patches.json")]:
-            install_home(home, tmp / host, lambda text: text.replace("@HOME@", str(tmp / host)))
+        for host, home, url in [("alpha", "sample", "/korvane/patches.json"),
+                                ("beta", "three-products-fix-1", "/moved/patches.json")]:
+            (tmp / host).mkdir()
+            build_home({"home": home}, tmp / host, lambda text: text.replace(
+                "@HOME@", str(tmp / host)).replace("@HOST@", socket.gethostname()))
             hosts[host] = {"ansible_connection": "local",
                            "ansible_python_interpreter": sys.executable,
                            "korvane_path": korvane, "korvane_args": ["-u", base + url],

@@ -39,9 +39,9 @@ warnings=$(zcat "$r/usr/share/man/man1/korvane.1.gz" | groff -man -ww -z 2>&1)
 [[ -z $warnings ]] || fail "manual page: $warnings"
 
 # The program, started through the link as if installed (the extracted /opt
-# mounted over /opt in a namespace of its own), finds its translation beside
-# itself and reports on the sample installation.
-unshare -rm sh -c 'mount --bind "$1/opt" /opt && for case in usage-in-german sample-installation; do
-    python3 "$2/tests/e2e/run_case.py" --korvane "$1/usr/bin/korvane" "$2/tests/e2e/cases/$case" || exit 1
+# mounted over /opt in a namespace of its own), passes the packaging cases: it
+# finds its translation beside itself and reports on the sample installation.
+unshare -rm sh -c 'mount --bind "$1/opt" /opt && for case in "$2"/tests/e2e/cases/packaging/*.toml; do
+    python3 "$2/tests/e2e/run_case.py" --korvane "$1/usr/bin/korvane" "$case" || exit 1
 done' sh "$r" "$root"
 echo "PASS: $(dpkg-deb -f "$deb" Package) $(dpkg-deb -f "$deb" Version)"

@@ -1,4 +1,0 @@
-#Z_REAL_VERSION=1
- #Z_BrivexPortal_INSTALL_DIR=@HOME@/srv
-Z_REAL_VERSION=10.8.1 
-Z_BrivexServer_INSTALL_DIR=@HOME@/srv

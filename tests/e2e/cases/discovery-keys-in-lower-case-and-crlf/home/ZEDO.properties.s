@@ -1,2 +1,0 @@
-z_real_version = 10.8.1
-z_brivexserver_install_dir=@HOME@/srv

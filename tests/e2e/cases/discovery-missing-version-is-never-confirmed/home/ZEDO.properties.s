@@ -1,1 +1,0 @@
-Z_BrivexServer_INSTALL_DIR=@HOME@/srv
