@@ -10,6 +10,7 @@ import argparse
 import difflib
 import json
 import os
+import pwd
 import re
 import shutil
 import socket
@@ -19,12 +20,16 @@ import sys
 import tempfile
 import time
 import tomllib
+from datetime import datetime, timezone
 from pathlib import Path
 
 E2E = Path(__file__).resolve().parent
 ROOT = E2E.parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "support"))
 import loopback  # noqa: E402
+
+USER = pwd.getpwuid(os.getuid()).pw_name
+VERSION = re.search(r"project\(Korvane VERSION (\S+)", (ROOT / "CMakeLists.txt").read_text())[1]
 CATALOGUE = "/korvane/patches.json"
 SETTINGS = ".config/Zedo/Korvane.conf"
 SKIP = 77
@@ -37,7 +42,7 @@ PROXY_VARIABLES = ["http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
 HOME_KEYS = {"home", "files", "links", "dirs", "fifos", "settings"}
 CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tinyproxy", "tls",
                          "unshare", "umask", "program", "log_file", "display", "workarea",
-                         "steps", "expect"}
+                         "steps", "stdout_to", "expect"}
 EXPECT_KEYS = {"stdout", "stdout_alternatives", "json", "stderr", "status", "plugin", "log",
                "not_in_log", "settings", "files", "hits", "builtin", "curl"}
 
@@ -110,6 +115,24 @@ def in_order(wanted, lines):
     return None
 
 
+def stamped(value):
+    """The document with every "checkedAt" of the last ten minutes read as @NOW@."""
+    def recent(text):
+        try:
+            when = datetime.strptime(text, "%Y-%m-%dT%H:%M:%SZ").replace(tzinfo=timezone.utc)
+        except (TypeError, ValueError):
+            return False
+        return abs((datetime.now(timezone.utc) - when).total_seconds()) < 600
+
+    def stamp(key, item):
+        return "@NOW@" if key == "checkedAt" and recent(item) else stamped(item)
+    if isinstance(value, dict):
+        return {key: stamp(key, item) for key, item in value.items()}
+    if isinstance(value, list) and value and all(isinstance(p, tuple) for p in value):
+        return [(key, stamp(key, item)) for key, item in value]
+    return [stamped(item) for item in value] if isinstance(value, list) else value
+
+
 def compare_json(expected, stdout):
     def reject(constant):
         raise ValueError(f"{constant} is not JSON")
@@ -117,10 +140,11 @@ def compare_json(expected, stdout):
         got = json.loads(stdout.decode("utf-8"), object_pairs_hook=list, parse_constant=reject)
     except ValueError as error:
         return [f"standard output is not one JSON document ({error}):\n{stdout!r}"]
+    got = stamped(got)
     if got == json.loads(expected, object_pairs_hook=list):
         return []
     expected_text = json.dumps(json.loads(expected), indent=1, ensure_ascii=False).splitlines()
-    got_text = json.dumps(json.loads(stdout), indent=1, ensure_ascii=False).splitlines()
+    got_text = json.dumps(stamped(json.loads(stdout)), indent=1, ensure_ascii=False).splitlines()
     diff = difflib.unified_diff(expected_text, got_text, "expected json", "standard output",
                                 lineterm="")
     return ["standard output differs (or its keys are in another order):\n" + "\n".join(diff)]
@@ -193,7 +217,7 @@ def run_steps(steps, env, process, home, area):
             panel = xdo("search", "--classname", "^panel$").split()[:1]
             tree = subprocess.run(["xwininfo", "-tree", "-id", *panel], env=env,
                                   capture_output=True, text=True).stdout
-            problem = None if '("korvane"' in tree else "no icon in the tray:\n" + tree
+            problem = None if '("korvane-desktop"' in tree else "no icon in the tray:\n" + tree
         elif word in ("file", "nofile"):
             problem = until(lambda: (home / rest).exists() == (word == "file"), step)
         elif word == "sleep":
@@ -209,7 +233,8 @@ def run_variant(path, case, korvane, variant):
     home, proxy, server, x_processes = tmp / "home", None, None, []
     own = path.with_suffix("")  # the case's own files, if it has any
     values = {"@HOME@": str(home), "@TMP@": str(tmp), "@CASE@": str(own),
-              "@ROOT@": str(ROOT), "@HOST@": socket.gethostname()}
+              "@ROOT@": str(ROOT), "@HOST@": socket.gethostname(), "@USER@": USER,
+              "@VERSION@": VERSION}
     if "catalogue" in case:
         values["@CATALOGUE@"] = str(catalogue_file(case["catalogue"]))
 
@@ -280,7 +305,8 @@ def run_variant(path, case, korvane, variant):
             x_processes = start_display(case["display"], env, area)
         os.umask(0o022)
         mask = case.get("umask", 0o022)
-        process = subprocess.Popen(command + args, env=env, stdout=subprocess.PIPE,
+        stdout_to = open(case["stdout_to"], "wb") if "stdout_to" in case else subprocess.PIPE
+        process = subprocess.Popen(command + args, env=env, stdout=stdout_to,
                                    stderr=subprocess.PIPE, cwd=tmp,
                                    preexec_fn=lambda: os.umask(mask))
         steps = [subst(step) for step in case.get("steps", [])]
@@ -293,7 +319,7 @@ def run_variant(path, case, korvane, variant):
             process.communicate()
             return failures + ["the program did not finish within 60 s"]
 
-        output = STAMP.sub("@TIME@: ", stdout.decode("utf-8", errors="replace"))
+        output = STAMP.sub("@TIME@: ", (stdout or b"").decode("utf-8", errors="replace"))
         expected = [subst(text) for text in [expect.get("stdout", "")]
                     + expect.get("stdout_alternatives", [])]
         if "json" in expect:

@@ -2,15 +2,19 @@
 """Runs the fleet example (examples/ansible) with ansible-playbook:
 run_fleet.py --korvane BINARY
 
-Two hosts on this machine (ansible_connection=local), alpha with the sample
-installation and beta with homes/three-products-fix-1, each in a throw-away
-HOME, and one catalogue server on 127.0.0.1 that beta's URL misses. The report
-must equal fleet/expected.md and fleet/expected.csv (@SERVER@ is the server),
-and the play must fail for beta. Exit status 0 passed, 1 failed, 77 no ansible-playbook.
+Four hosts on this machine (ansible_connection=local), each with a throw-away
+HOME, and one catalogue server on 127.0.0.1: alpha checks the sample
+installation, beta (homes/three-products-fix-1) misses the catalogue, gamma
+names a program that is not there, and delta reads a stored report of the
+sample installation (-f). The play runs twice, once under --check; each time
+the report must equal fleet/expected.* (@SERVER@ is the server), and the play
+must fail beta and gamma alone, gamma with Ansible's own reason. Exit status 0
+passed, 1 failed, 77 no ansible-playbook.
 """
 import argparse
 import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -38,7 +42,8 @@ def main():
         base = f"http://127.0.0.1:{port}"
         hosts = {}
         for host, home, url in [("alpha", "sample", "/korvane/patches.json"),
-                                ("beta", "three-products-fix-1", "/moved/patches.json")]:
+                                ("beta", "three-products-fix-1", "/moved/patches.json"),
+                                ("gamma", "sample", ""), ("delta", "sample", "")]:
             (tmp / host).mkdir()
             build_home({"home": home}, tmp / host, lambda text: text.replace(
                 "@HOME@", str(tmp / host)).replace("@HOST@", socket.gethostname()))
@@ -46,23 +51,33 @@ def main():
                            "ansible_python_interpreter": sys.executable,
                            "korvane_path": korvane, "korvane_args": ["-u", base + url],
                            "korvane_environment": {"HOME": str(tmp / host)}}
+        hosts["gamma"]["korvane_path"] = str(tmp / "no-such-korvane")
+        stored = tmp / "delta" / "report.json"
+        subprocess.run([korvane, "-o", str(stored), "-u", base + "/korvane/patches.json"],
+                       env=dict(os.environ, HOME=str(tmp / "delta")), capture_output=True)
+        hosts["delta"].update(korvane_stored_report=str(stored), korvane_args=[])
         (tmp / "inventory.json").write_text(json.dumps({"all": {"hosts": hosts}}))
         env = dict(os.environ, HOME=str(tmp), ANSIBLE_NOCOLOR="1", ANSIBLE_LOCAL_TEMP=str(tmp),
                    ANSIBLE_REMOTE_TEMP=str(tmp / "remote"), ANSIBLE_RETRY_FILES_ENABLED="0")
-        result = subprocess.run(
-            ["ansible-playbook", "-i", str(tmp / "inventory.json"),
-             str(ROOT / "examples" / "ansible" / "korvane-fleet.yml"),
-             "-e", f"korvane_report_dir={tmp / 'report'}"],
-            env=env, cwd=tmp, capture_output=True, text=True, timeout=240)
         failures = []
-        if result.returncode == 0 or "The check failed on: beta (" not in result.stdout:
-            failures.append(f"the play did not fail for beta (exit status {result.returncode})")
-        for suffix in ("md", "csv"):
-            report = tmp / "report" / f"korvane-report.{suffix}"
-            expected = (FLEET / f"expected.{suffix}").read_text().replace("@SERVER@", base)
-            got = report.read_text() if report.exists() else "(missing)\n"
-            if got != expected:
-                failures.append(f"{report.name} differs; expected:\n{expected}got:\n{got}")
+        for check in ([], ["--check"]):
+            shutil.rmtree(tmp / "report", ignore_errors=True)
+            result = subprocess.run(
+                ["ansible-playbook", "-i", str(tmp / "inventory.json"),
+                 str(ROOT / "examples" / "ansible" / "korvane-fleet.yml"),
+                 "-e", f"korvane_report_dir={tmp / 'report'}", *check],
+                env=env, cwd=tmp, capture_output=True, text=True, timeout=240)
+            failed = set(re.findall(r"^fatal: \[(\w+)\]", result.stdout, re.M))
+            if failed != {"beta", "gamma"} or "No such file or directory" not in result.stdout:
+                failures.append(f"{check}: the play failed {sorted(failed)}, not beta and gamma "
+                                "with gamma's reason")
+            for name in ("korvane-report.md", "korvane-report.csv", "korvane-patches.csv"):
+                report = tmp / "report" / name
+                expected = (FLEET / name).read_text().replace("@SERVER@", base).replace(
+                    "@GAMMA@", str(tmp / "no-such-korvane"))
+                got = report.read_text() if report.exists() else "(missing)\n"
+                if got != expected:
+                    failures.append(f"{check} {name} differs; expected:\n{expected}got:\n{got}")
         print("FAIL fleet" if failures else "PASS fleet")
         for failure in failures:
             print("  " + failure.replace("\n", "\n  "))
