@@ -1,11 +1,19 @@
 #include "app/commandline.h"
 #include "app/pluginreport.h"
+#include "app/reportfile.h"
 #include "app/switchtable.h"
 #include "catalogue/checkreport.h"
 #include "products/brivexproductbase.h"
+#include "smalldisk.h"
 #include "testmain.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -20,6 +28,8 @@ private slots:
     void switchesDocumented_data();
     void switchesDocumented();
     void pluginOutputIsPlainText();
+    void reportFileOnAFullDiskKeepsTheOldOne();
+    void killedWritesLeaveWholeReports();
 };
 
 void TestApp::arguments_data()
@@ -150,5 +160,64 @@ void TestApp::pluginOutputIsPlainText()
     QVERIFY2(!controls.match(text).hasMatch(), qPrintable(text));
 }
 
-KORVANE_TEST_MAIN(QCoreApplication, TestApp)
+namespace {
+
+// Two documents of different sizes, so that a part of one is neither.
+const QByteArray kSmall(1000, 's');
+const QByteArray kLarge(200000, 'l');
+
+} // namespace
+
+void TestApp::reportFileOnAFullDiskKeepsTheOldOne()
+{
+    const SmallDiskRun run = runOnSmallDisk(QStringLiteral("--child-full-disk"), QStringLiteral("64k"));
+    if (!run.possible)
+        QSKIP("unshare -rm is missing or not permitted here");
+    QCOMPARE(run.output, QByteArray("refused, old report kept, nothing left beside it\n"));
+}
+
+void TestApp::killedWritesLeaveWholeReports()
+{
+    // A report is only ever the old one or the new one, however the writer ends.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.json"));
+    QVERIFY(ReportFile::write(path, kSmall).isEmpty());
+    for (int round = 0; round < 20; ++round) {
+        QProcess writer;
+        writer.start(QCoreApplication::applicationFilePath(), {"--child-write-loop", path});
+        QVERIFY(writer.waitForStarted());
+        QThread::msleep(20 + QRandomGenerator::global()->bounded(40));
+        writer.kill();
+        writer.waitForFinished();
+        QFile report(path);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QByteArray bytes = report.readAll();
+        QVERIFY2(bytes == kSmall || bytes == kLarge, qPrintable(QString::number(bytes.size())));
+    }
+}
+
+// The children of the tests above.
+int writeReports(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString where = QString::fromLocal8Bit(argv[2]);
+    if (qstrcmp(argv[1], "--child-write-loop") == 0) {
+        for (bool large = true;; large = !large)
+            ReportFile::write(where, large ? kLarge : kSmall);
+    }
+    // A full disk: the old report fills most of it, the new one cannot fit.
+    const QString path = where + QStringLiteral("/report.json");
+    const QByteArray old(40000, 'o');
+    if (!ReportFile::write(path, old).isEmpty())
+        return 1;
+    if (ReportFile::write(path, QByteArray(40000, 'n')).isEmpty())
+        return std::printf("written\n"), 1;
+    QFile kept(path);
+    const bool same = kept.open(QIODevice::ReadOnly) && kept.readAll() == old;
+    const bool alone = QDir(where).entryList(QDir::Files | QDir::Hidden).size() == 1;
+    std::printf("%s\n", same && alone ? "refused, old report kept, nothing left beside it" : "damaged");
+    return 0;
+}
+
+KORVANE_TEST_MAIN_WITH_CHILD(QCoreApplication, TestApp, writeReports)
 #include "tst_app.moc"

@@ -4,6 +4,7 @@
 #include "core/logger.h"
 #include "core/utils.h"
 #include "logrecorder.h"
+#include "smalldisk.h"
 #include "temporaryhome.h"
 #include "testmain.h"
 
@@ -22,6 +23,7 @@ private slots:
     void logLevels_data();
     void logLevels();
     void logIsNewOwnerOnlyAndFollowsNoLink();
+    void logOnAFullDiskIsToldOnce();
     void settingsRoundTrip();
     void configHome_data();
     void configHome();
@@ -95,6 +97,28 @@ void TestCore::logIsNewOwnerOnlyAndFollowsNoLink()
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(log.readAll().endsWith("Info: run 2\n")); // each run starts a new log
     Logger::instance()->init(QString(), LogLevel::Off);
+}
+
+void TestCore::logOnAFullDiskIsToldOnce()
+{
+    const SmallDiskRun run = runOnSmallDisk(QStringLiteral("--child-log"), QStringLiteral("16k"));
+    if (!run.possible)
+        QSKIP("unshare -rm is missing or not permitted here");
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.output.count("could not be written"), 1);
+    QVERIFY2(run.output.endsWith("the run went on\n"), run.output.constData());
+}
+
+// The child of logOnAFullDiskIsToldOnce: far more log than the disk holds.
+int logOnAFullDisk(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Logger::instance()->init(QString::fromLocal8Bit(argv[2]) + QStringLiteral("/Korvane.log"),
+        LogLevel::Normal);
+    for (int i = 0; i < 2000; ++i)
+        Logger::instance()->Print(Severity::Info, QString(100, QLatin1Char('x')));
+    Console::writeLine(QStringLiteral("the run went on"));
+    return 0;
 }
 
 void TestCore::settingsRoundTrip()
@@ -238,5 +262,5 @@ void TestCore::cipherRoundTrip()
     QVERIFY(ciphers.size() > 8); // a new salt byte each time
 }
 
-KORVANE_TEST_MAIN(QCoreApplication, TestCore)
+KORVANE_TEST_MAIN_WITH_CHILD(QCoreApplication, TestCore, logOnAFullDisk)
 #include "tst_core.moc"

@@ -43,6 +43,7 @@ namespace {
 // check failed. Standard error ends with the summary a journal shows.
 int writeStoredReport(JsonReport document, const QString &path)
 {
+    tellWhenNothingIsInstalled(document.report);
     const int status = jsonReportStatus(document.report);
     QString summary = pluginSummary(document.report);
     if (document.report.error.failed()) {

@@ -10,8 +10,7 @@
 
 #include <QObject>
 
-int presentReport(const CheckReport &report, ReportFormat format, const QByteArray &document,
-    const QString &pluginNote)
+void tellWhenNothingIsInstalled(const CheckReport &report)
 {
     // "No updates" for a machine where nothing was found would be misleading:
     // most likely the check ran as another user than the installation.
@@ -19,6 +18,12 @@ int presentReport(const CheckReport &report, ReportFormat format, const QByteArr
         Utils::InfoMsg(QObject::tr("No Products"),
             QObject::tr("No installed products were found for this user."), nullptr);
     }
+}
+
+int presentReport(const CheckReport &report, ReportFormat format, const QByteArray &document,
+    const QString &pluginNote)
+{
+    tellWhenNothingIsInstalled(report);
     switch (format) {
     case ReportFormat::Json:
         Console::writeDocument(document);

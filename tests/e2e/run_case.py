@@ -20,7 +20,7 @@ import sys
 import tempfile
 import time
 import tomllib
-from datetime import datetime, timezone
+from datetime import datetime, timedelta, timezone
 from pathlib import Path
 
 E2E = Path(__file__).resolve().parent
@@ -42,8 +42,9 @@ PROXY_VARIABLES = ["http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
 HOME_KEYS = {"home", "files", "links", "dirs", "fifos", "settings"}
 CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tinyproxy", "tls",
                          "unshare", "umask", "program", "log_file", "display", "workarea",
-                         "steps", "stdout_to", "expect"}
-EXPECT_KEYS = {"stdout", "stdout_alternatives", "json", "stderr", "status", "plugin", "log",
+                         "steps", "stdout_to", "then", "expect"}
+EXPECT_KEYS = {"stdout", "stdout_alternatives", "first_line", "json", "stderr", "status",
+               "plugin", "log",
                "not_in_log", "settings", "files", "hits", "builtin", "curl"}
 
 
@@ -55,6 +56,8 @@ def load(path, keys):
     """A description, refused when it holds a key nobody reads (a misspelt check)."""
     data = tomllib.loads(path.read_text(encoding="utf-8"))
     unknown = set(data) - keys | set(data.get("expect", {})) - EXPECT_KEYS
+    for then in data.get("then", []):
+        unknown |= set(then) - EXPECT_KEYS - {"args"}
     if unknown:
         sys.exit(f"{path}: unknown keys {', '.join(sorted(unknown))}")
     return data
@@ -180,6 +183,22 @@ def start_display(host, env, area):
     return processes
 
 
+def process_tree(pid):
+    """The process and its descendants."""
+    children = Path(f"/proc/{pid}/task/{pid}/children")
+    found = [pid]
+    for child in (children.read_text().split() if children.exists() else []):
+        found += process_tree(int(child))
+    return found
+
+
+def peak_memory_mb(pid):
+    status = Path(f"/proc/{pid}/status")
+    text = status.read_text() if status.exists() else ""
+    peak = re.search(r"^VmHWM:\s+(\d+) kB", text, re.M)
+    return int(peak[1]) // 1024 if peak else 0
+
+
 def run_steps(steps, env, process, home, area):
     """Runs the steps while the program runs; returns the first failure, or None."""
     def xdo(*args):
@@ -220,6 +239,10 @@ def run_steps(steps, env, process, home, area):
             problem = None if '("korvane-desktop"' in tree else "no icon in the tray:\n" + tree
         elif word in ("file", "nofile"):
             problem = until(lambda: (home / rest).exists() == (word == "file"), step)
+        elif word == "memory":
+            peak = max(peak_memory_mb(pid) for pid in process_tree(process.pid))
+            if peak > int(rest):
+                problem = f"the program took {peak} MB"
         elif word == "sleep":
             time.sleep(float(rest))
         elif word == "exit":
@@ -231,6 +254,7 @@ def run_steps(steps, env, process, home, area):
 def run_variant(path, case, korvane, variant):
     tmp = Path(tempfile.mkdtemp(prefix="korvane-e2e-"))
     home, proxy, server, x_processes = tmp / "home", None, None, []
+    started = datetime.now(timezone.utc)
     own = path.with_suffix("")  # the case's own files, if it has any
     values = {"@HOME@": str(home), "@TMP@": str(tmp), "@CASE@": str(own),
               "@ROOT@": str(ROOT), "@HOST@": socket.gethostname(), "@USER@": USER,
@@ -241,12 +265,37 @@ def run_variant(path, case, korvane, variant):
     def subst(text):
         text = re.sub(r"@OUTPUT:([\w-]+)@", lambda name: (E2E / "outputs" / f"{name[1]}.txt")
                       .read_text(encoding="utf-8"), text)
+        text = re.sub(r"@HOURS_AGO:(-?\d+)@", lambda hours: (started - timedelta(
+            hours=int(hours[1]))).strftime("%Y-%m-%dT%H:%M:%SZ"), text)
         for key, value in values.items():
             text = text.replace(key, value)
         return text
 
     def lines(text):
         return [line for line in subst(text).split("\n") if line.strip()]
+
+    def check_output(expect, stdout, stderr, returncode):
+        failures = []
+        output = STAMP.sub("@TIME@: ", (stdout or b"").decode("utf-8", errors="replace"))
+        expected = [subst(text) for text in [expect.get("stdout", "")]
+                    + expect.get("stdout_alternatives", [])]
+        if "json" in expect:
+            failures += compare_json(subst(expect["json"]), stdout)
+        elif "first_line" in expect:
+            if output.split("\n")[0] != subst(expect["first_line"]):
+                failures.append(differs("first line", subst(expect["first_line"]), output))
+        elif output not in expected and not (expect.get("plugin") and "stdout" not in expect):
+            failures.append(differs("standard output", expected[0], output))
+        errors = STAMP.sub("@TIME@: ", stderr.decode("utf-8", errors="replace"))
+        if "stderr" in expect and subst(expect["stderr"]) != errors:
+            failures.append(differs("standard error", subst(expect["stderr"]), errors))
+        if expect.get("plugin"):
+            first = PLUGIN_LINE.fullmatch(output.split("\n")[0])
+            if not first or PLUGIN_STATES.index(first[1]) != returncode:
+                failures.append(f"not a plugin status line for exit status {returncode}")
+        if returncode != expect.get("status", 0):
+            failures.append(f"exit status {returncode}, expected {expect.get('status', 0)}")
+        return failures
 
     expect = dict(case.get("expect", {}))
     overrides = {name: expect.pop(name, {}) for name in ("builtin", "curl")}
@@ -319,22 +368,12 @@ def run_variant(path, case, korvane, variant):
             process.communicate()
             return failures + ["the program did not finish within 60 s"]
 
-        output = STAMP.sub("@TIME@: ", (stdout or b"").decode("utf-8", errors="replace"))
-        expected = [subst(text) for text in [expect.get("stdout", "")]
-                    + expect.get("stdout_alternatives", [])]
-        if "json" in expect:
-            failures += compare_json(subst(expect["json"]), stdout)
-        elif output not in expected:
-            failures.append(differs("standard output", expected[0], output))
-        errors = STAMP.sub("@TIME@: ", stderr.decode("utf-8", errors="replace"))
-        if "stderr" in expect and subst(expect["stderr"]) != errors:
-            failures.append(differs("standard error", subst(expect["stderr"]), errors))
-        if expect.get("plugin"):
-            first = PLUGIN_LINE.fullmatch(output.split("\n")[0])
-            if not first or PLUGIN_STATES.index(first[1]) != process.returncode:
-                failures.append(f"not a plugin status line for exit status {process.returncode}")
-        if process.returncode != expect.get("status", 0):
-            failures.append(f"exit status {process.returncode}, expected {expect.get('status', 0)}")
+        failures += check_output(expect, stdout, stderr, process.returncode)
+        for then in case.get("then", []):  # further runs in the same home
+            done = subprocess.run(command + [subst(arg) for arg in then["args"]], env=env,
+                                  capture_output=True, cwd=tmp, timeout=60)
+            failures += [f"then {' '.join(then['args'])}: {failure}" for failure in check_output(
+                then, done.stdout, done.stderr, done.returncode)]
 
         if has_log:
             log_text = Path(log).read_text(errors="replace") if Path(log).is_file() else ""

@@ -1,7 +1,7 @@
 """Services on 127.0.0.1 for the end-to-end cases: a canned HTTP server and a
 real tinyproxy.
 
-A route maps a path to {"status": 200, "body": "...", "file": "path",
+A route maps a path to {"status": 200, "reason": "OK", "body": "...", "file": "path",
 "headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall"}.
 "file" is read relative to the base folder; a required header that lacks its
 text gives 400; "stall" accepts the request and never answers; "endless" sends
@@ -46,7 +46,7 @@ def start_http(routes, hits_path, base=".", tls=None):
             if mode == "stall":
                 time.sleep(120)
                 return
-            self.send_response(route.get("status", 200))
+            self.send_response(route.get("status", 200), route.get("reason"))
             for name, value in route.get("headers", {}).items():
                 self.send_header(name, value)
             if mode != "endless":

@@ -22,3 +22,15 @@ inline QStringList testArguments(const QCoreApplication &app)
         TestClass test;                                                                            \
         return QTest::qExec(&test, testArguments(app));                                            \
     }
+
+// The same, where "--child-..." as the first argument runs child(argc, argv)
+// instead: a test's own program as the process it starts.
+#define KORVANE_TEST_MAIN_WITH_CHILD(Application, TestClass, child)                               \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        if (argc >= 2 && qstrncmp(argv[1], "--child-", 8) == 0)                                    \
+            return child(argc, argv);                                                              \
+        Application app(argc, argv);                                                               \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, testArguments(app));                                            \
+    }
