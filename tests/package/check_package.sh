@@ -1,47 +1,68 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder and checks it as an
-# administrator would meet it: lintian, the Depends line, the menu entry, the
-# manual page, and the installed program run through /usr/bin/korvane.
+# Builds the two Debian packages from a build folder and checks them as an
+# administrator would meet them: lintian, the Depends lines, the files of
+# each, the console program of korvane alone (no GUI library, the packaging
+# cases, a run that asks for a window), and the desktop part under Xvfb with
+# both packages.
 # Usage: check_package.sh BUILD_DIR
 set -euo pipefail
 build=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
-for tool in cpack lintian dpkg-deb desktop-file-validate groff; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (scripts/deps.sh installs it)"; exit 77; }
+for tool in cpack lintian dpkg-deb desktop-file-validate groff Xvfb; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (scripts/test.sh installs it)"; exit 77; }
 done
 work=$(mktemp -d /tmp/korvane-package.XXXXXX)
 trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
 
 cpack -G DEB -B "$work/out" --config "$build/CPackConfig.cmake" >"$work/cpack.log" ||
     { cat "$work/cpack.log"; exit 1; }
-deb=$work/out/korvane_1.0.0_amd64.deb
-lintian --fail-on error --tag-display-limit 0 "$deb"
+version=$(sed -n 's/^project(Korvane VERSION \([^ ]*\).*/\1/p' "$root/CMakeLists.txt")
+console=$work/out/korvane_${version}_amd64.deb
+desktop=$work/out/korvane-desktop_${version}_amd64.deb
+lintian --fail-on error,warning --tag-display-limit 0 "$console" "$desktop"
 
-fail() { echo "FAIL: $*"; exit 1; }
-depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libqt6widgets6 libqt6network6; do
-    [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
+field() { dpkg-deb -f "$1" "$2"; }
+[[ $(field "$console" Depends) != *libqt6gui6* && $(field "$console" Depends) != *libqt6widgets6* &&
+    $(field "$console" Depends) != *libxcb* && $(field "$console" Depends) != *libx11* ]] ||
+    fail "korvane depends on a GUI library: $(field "$console" Depends)"
+[[ $(field "$console" Suggests) == korvane-desktop && $(field "$console" Recommends) == curl ]] ||
+    fail "korvane must suggest (not recommend) korvane-desktop and recommend curl"
+[[ $(field "$desktop" Depends) == "korvane (= $version),"*libqt6widgets6* ]] ||
+    fail "korvane-desktop Depends: $(field "$desktop" Depends)"
+for relation in Replaces Breaks; do
+    [[ $(field "$desktop" $relation) == "korvane (<< 1.1.0)" ]] || fail "korvane-desktop $relation"
 done
-[[ $(dpkg-deb -f "$deb" Recommends) == *curl* ]] || fail "curl is not recommended"
 
-dpkg-deb -x "$deb" "$work/root"
-r=$work/root
-[[ -x $r/opt/korvane/korvane_alert ]] || fail "the log-on launcher is not in the package"
-for file in opt/korvane/bin/korvane opt/korvane/bin/locale/korvane_de.qm \
-    usr/share/icons/hicolor/256x256/apps/korvane.png usr/share/doc/korvane/copyright \
-    usr/share/doc/korvane/changelog.gz; do
-    [[ -f $r/$file ]] || fail "$file is not in the package"
-done
-[[ $(readlink "$r/usr/bin/korvane") == /opt/korvane/bin/korvane ]] || fail "/usr/bin/korvane"
-desktop-file-validate "$r/usr/share/applications/korvane.desktop"
-grep -qx 'Name=Korvane' "$r/usr/share/applications/korvane.desktop" || fail "menu entry name"
-warnings=$(zcat "$r/usr/share/man/man1/korvane.1.gz" | groff -man -ww -z 2>&1)
+dpkg-deb -x "$console" "$work/console"
+dpkg-deb -x "$console" "$work/both"
+dpkg-deb -x "$desktop" "$work/both"
+has() { for file in "${@:2}"; do [[ -e $1/$file ]] || fail "$file is not in ${1##*/}"; done; }
+has "$work/console" opt/korvane/bin/korvane opt/korvane/bin/locale/korvane_de.qm \
+    usr/share/bash-completion/completions/korvane usr/share/man/man1/korvane.1.gz \
+    lib/systemd/system/korvane@.service lib/systemd/system/korvane@.timer \
+    usr/share/doc/korvane/examples/monitoring/sudoers.example usr/share/doc/korvane/copyright
+[[ ! -e $work/console/opt/korvane/bin/korvane-desktop && ! -e $work/console/opt/korvane/korvane_alert ]] ||
+    fail "the desktop part is in korvane"
+has "$work/both" opt/korvane/bin/korvane-desktop opt/korvane/korvane_alert \
+    usr/share/icons/hicolor/256x256/apps/korvane.png usr/share/doc/korvane-desktop/copyright
+[[ $(readlink "$work/console/usr/bin/korvane") == /opt/korvane/bin/korvane ]] || fail "/usr/bin/korvane"
+! ldd "$work/console/opt/korvane/bin/korvane" | grep -E 'libQt6(Gui|Widgets)|libxcb|libX11' ||
+    fail "the console program loads a GUI library"
+desktop-file-validate "$work/both/usr/share/applications/korvane.desktop"
+warnings=$(zcat "$work/console/usr/share/man/man1/korvane.1.gz" | groff -t -man -ww -z 2>&1)
 [[ -z $warnings ]] || fail "manual page: $warnings"
 
-# The program, started through the link as if installed (the extracted /opt
-# mounted over /opt in a namespace of its own), passes the packaging cases: it
-# finds its translation beside itself and reports on the sample installation.
-unshare -rm sh -c 'mount --bind "$1/opt" /opt && for case in "$2"/tests/e2e/cases/packaging/*.toml; do
-    python3 "$2/tests/e2e/run_case.py" --korvane "$1/usr/bin/korvane" "$case" || exit 1
-done' sh "$r" "$root"
-echo "PASS: $(dpkg-deb -f "$deb" Package) $(dpkg-deb -f "$deb" Version)"
+# The programs, started through the link as if installed (an extracted /opt
+# mounted over /opt in a namespace of its own): korvane alone passes the
+# packaging cases and runs a window's check in console mode; with both
+# packages the report window opens and closes.
+run() { # TREE CASE...
+    unshare -rm sh -c 'tree=$1 && shift && mount --bind "$tree/opt" /opt && for case in "$@"; do
+        python3 "$0/tests/e2e/run_case.py" --korvane "$tree/usr/bin/korvane" "$case" || exit 1
+    done' "$root" "$@"
+}
+run "$work/console" "$root"/tests/e2e/cases/packaging/*.toml \
+    "$root/tests/package/cases/desktop-part-missing.toml"
+run "$work/both" "$root/tests/e2e/cases/desktop/desktop-failed-check-shows-box-then-report.toml"
+echo "PASS: korvane and korvane-desktop $version"
