@@ -1,21 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs to build, run its sample and
-# run its tests. As root it installs what is missing with apt-get; otherwise
-# it prints the one command that would and fails.
+# Installs the Debian packages the project needs: with "build", what building
+# and running the program needs; with "package", that and dpkg-dev; with
+# "test", that and what the tests need.
+# As root it installs what is missing with apt-get; otherwise it prints the one
+# command that would and fails.
+# Usage: scripts/deps.sh build|package|test
 set -euo pipefail
 
-PACKAGES=(
+BUILD=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    curl tinyproxy jq time bc python3 util-linux ansible-core
-    xvfb xauth trayer xdotool x11-utils imagemagick libxcb1-dev desktop-file-utils
+    # scripts/sample.sh names the sample properties files after the host.
+    hostname
 )
-# scripts/sample.sh names the sample properties files after the host.
-PACKAGES+=(hostname)
-# The Debian package and its checks.
-PACKAGES+=(dpkg-dev lintian desktop-file-utils groff-base)
-# scripts/fuzz.sh: clang-15 with its libFuzzer and sanitizer runtimes.
-PACKAGES+=(clang-15 libclang-common-15-dev)
+TEST=(
+    # Downloads, proxies and what the end-to-end cases measure with.
+    curl tinyproxy jq time bc python3 util-linux
+    # The desktop under Xvfb, with a tray host and a notification server.
+    xvfb xauth trayer xdotool x11-utils imagemagick desktop-file-utils
+    # The examples, the Debian packages and the systemd units.
+    ansible-core dpkg-dev lintian groff-base systemd
+    # scripts/fuzz.sh: clang-15 with its libFuzzer and sanitizer runtimes.
+    clang-15 libclang-common-15-dev
+)
+case ${1:-} in
+    build) PACKAGES=("${BUILD[@]}") ;;
+    package) PACKAGES=("${BUILD[@]}" dpkg-dev) ;;
+    test) PACKAGES=("${BUILD[@]}" "${TEST[@]}") ;;
+    *) echo "Usage: $0 build|package|test" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${PACKAGES[@]}"; do

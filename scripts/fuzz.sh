@@ -11,7 +11,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 build=$root/build-fuzz
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" test
 
 CC=clang-15 CXX=clang++-15 "$root/scripts/build.sh" "$build" -DKORVANE_FUZZ=ON \
     -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_BENCH=OFF -DKORVANE_TRANSLATIONS=OFF

@@ -11,7 +11,7 @@ if [[ "${1:-}" == "--desktop" ]]; then
     shift
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" build
 "$root/scripts/build.sh" "$root/build"
 
 home=$(mktemp -d /tmp/korvane-sample-home.XXXXXX)

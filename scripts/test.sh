@@ -6,7 +6,7 @@
 # Usage: scripts/test.sh [--quick]   (--quick: the normal build only)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" test
 
 run_suite() {
     local build=$1
