@@ -43,8 +43,8 @@ HOME_KEYS = {"home", "files", "links", "dirs", "fifos", "settings"}
 CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tinyproxy", "tls",
                          "unshare", "umask", "program", "log_file", "display", "workarea",
                          "steps", "stdout_to", "then", "expect"}
-EXPECT_KEYS = {"stdout", "stdout_alternatives", "first_line", "json", "stderr", "status",
-               "plugin", "log",
+EXPECT_KEYS = {"stdout", "stdout_alternatives", "stdout_matches", "first_line", "json", "stderr",
+               "stderr_matches", "status", "plugin", "log",
                "not_in_log", "settings", "files", "hits", "builtin", "curl"}
 
 
@@ -284,6 +284,10 @@ def run_variant(path, case, korvane, variant):
                     + expect.get("stdout_alternatives", [])]
         if "json" in expect:
             failures += compare_json(subst(expect["json"]), stdout)
+        elif "stdout_matches" in expect:
+            if not re.fullmatch(expect["stdout_matches"], output, re.S):
+                failures.append(f"standard output does not match {expect['stdout_matches']!r}:\n"
+                                + output)
         elif "first_line" in expect:
             if output.split("\n")[0] != subst(expect["first_line"]):
                 failures.append(differs("first line", subst(expect["first_line"]), output))
@@ -292,6 +296,9 @@ def run_variant(path, case, korvane, variant):
         errors = STAMP.sub("@TIME@: ", stderr.decode("utf-8", errors="replace"))
         if "stderr" in expect and subst(expect["stderr"]) != errors:
             failures.append(differs("standard error", subst(expect["stderr"]), errors))
+        if "stderr_matches" in expect and not re.fullmatch(expect["stderr_matches"], errors, re.S):
+            failures.append(f"standard error does not match {expect['stderr_matches']!r}:\n"
+                            + errors)
         if expect.get("plugin"):
             first = PLUGIN_LINE.fullmatch(output.split("\n")[0])
             if not first or PLUGIN_STATES.index(first[1]) != returncode:
