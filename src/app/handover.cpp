@@ -97,6 +97,11 @@ std::optional<int> runDesktop(char **argv, QString *reason, int startLimitMs)
     return std::nullopt;
 }
 
+bool handedOver()
+{
+    return qEnvironmentVariableIsSet(kStartedVariable);
+}
+
 void signalStarted()
 {
     bool isNumber = false;

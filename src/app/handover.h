@@ -22,8 +22,10 @@ bool desktopInstalled();
 // it is stopped); *reason then says why.
 std::optional<int> runDesktop(char **argv, QString *reason, int startLimitMs = 30000);
 
+// In the desktop program: whether the console program started it.
+bool handedOver();
 // In the desktop program: tells the console program that started it, if one
-// did, that the display is open and the check starts.
+// did, that the application object exists and the check starts.
 void signalStarted();
 
 } // namespace Handover

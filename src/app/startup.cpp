@@ -186,7 +186,8 @@ int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
         Console::setLinesToStandardError(false);
         desktop = false;
     }
-    if (desktop && !displayAnswers(&consoleReason))
+    // The console program that handed this run over has just asked.
+    if (desktop && !Handover::handedOver() && !displayAnswers(&consoleReason))
         desktop = false;
     if (desktop && !frontEnd) {
         if (const std::optional<int> status = Handover::runDesktop(argv, &consoleReason))
@@ -197,12 +198,11 @@ int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
         Common::instance()->useCurl = true;
 
     // Never deleted: it lives until the process ends.
-    if (desktop) {
+    if (desktop)
         frontEnd->createApplication(argc, argv);
-        Handover::signalStarted();
-    } else {
+    else
         new QCoreApplication(argc, argv);
-    }
+    Handover::signalStarted();
 
     if (!Utils::isNetworkAccessable()) {
         Utils::ErrorMsg(QObject::tr("Network Error"),

@@ -256,7 +256,7 @@ def run_steps(steps, env, process, home, area):
 
 def run_variant(path, case, korvane, variant):
     tmp = Path(tempfile.mkdtemp(prefix="korvane-e2e-"))
-    home, proxy, server, x_processes = tmp / "home", None, None, []
+    home, proxy, server, x_processes, fake_x = tmp / "home", None, None, [], None
     started = datetime.now(timezone.utc)
     own = path.with_suffix("")  # the case's own files, if it has any
     values = {"@HOME@": str(home), "@TMP@": str(tmp), "@CASE@": str(own),
@@ -360,7 +360,10 @@ def run_variant(path, case, korvane, variant):
             else:
                 env[name] = subst(value)
         area = case.get("workarea", [0, 0, 1024, 768])
-        if "display" in case:
+        if case.get("display") in ("silent", "refusing"):
+            fake_x, number = loopback.start_fake_x(case["display"])
+            env["DISPLAY"] = values["@DISPLAY@"] = f"127.0.0.1:{number}"
+        elif "display" in case:
             x_processes = start_display(case["display"], env, area)
         os.umask(0o022)
         mask = case.get("umask", 0o022)
@@ -425,9 +428,10 @@ def run_variant(path, case, korvane, variant):
             failures.append("standard error:\n" + stderr.decode(errors="replace"))
         return failures
     finally:
-        if server:
-            server.shutdown()
-            server.server_close()
+        for service in (server, fake_x):
+            if service:
+                service.shutdown()
+                service.server_close()
         for helper in ([proxy] if proxy else []) + x_processes[::-1]:
             helper.terminate()  # Xvfb then removes its lock and socket
             helper.wait()

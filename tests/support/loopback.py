@@ -1,5 +1,5 @@
-"""Services on 127.0.0.1 for the end-to-end cases: a canned HTTP server and a
-real tinyproxy.
+"""Services on 127.0.0.1 for the end-to-end cases: a canned HTTP server, a
+real tinyproxy, and X servers that misbehave.
 
 A route maps a path to {"status": 200, "reason": "OK", "body": "...", "file": "path",
 "headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall"}.
@@ -12,6 +12,7 @@ import http.server
 import os
 import shutil
 import socket
+import socketserver
 import ssl
 import subprocess
 import threading
@@ -69,6 +70,33 @@ def start_http(routes, hits_path, base=".", tls=None):
         server.socket = context.wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server, server.server_address[1]
+
+
+def start_fake_x(mode):
+    """An X server that is not one, on TCP display 127.0.0.1:N; returns (server, N).
+    "silent" accepts connections and never answers; "refusing" answers the first
+    connection set-up (with a failure) and closes every later connection at once,
+    as a display does that goes away between the probe and the program."""
+    answered = threading.Event()
+
+    class Handler(socketserver.BaseRequestHandler):
+        def handle(self):
+            if mode == "silent":
+                time.sleep(120)
+            elif not answered.is_set():
+                answered.set()
+                self.request.recv(12)
+                self.request.sendall(b"\0")
+
+    for number in range(50, 100):
+        try:
+            server = socketserver.ThreadingTCPServer(("127.0.0.1", 6000 + number), Handler)
+            break
+        except OSError:
+            continue
+    server.daemon_threads = True
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, number
 
 
 def free_port():
