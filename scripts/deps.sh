@@ -19,7 +19,7 @@ TEST=(
     # The desktop under Xvfb, with a tray host and a notification server.
     xvfb xauth trayer xdotool x11-utils imagemagick desktop-file-utils
     # The examples, the Debian packages and the systemd units.
-    ansible-core dpkg-dev lintian groff-base systemd
+    ansible-core dpkg-dev lintian groff-base systemd sudo
     # scripts/fuzz.sh: clang-15 with its libFuzzer and sanitizer runtimes.
     clang-15 libclang-common-15-dev
 )

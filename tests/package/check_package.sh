@@ -53,6 +53,15 @@ desktop-file-validate "$work/both/usr/share/applications/korvane.desktop"
 warnings=$(zcat "$work/console/usr/share/man/man1/korvane.1.gz" | groff -t -man -ww -z 2>&1)
 [[ -z $warnings ]] || fail "manual page: $warnings"
 
+# The monitoring example: sudo allows exactly the one command line the
+# CheckCommand runs, and nothing with wildcards.
+examples=$work/console/usr/share/doc/korvane/examples/monitoring
+allowed=$(sed -n 's/^nagios ALL=(brivex) NOPASSWD: //p' "$examples/sudoers.example")
+runs=$(sed -n 's/.*"\$korvane_user\$", \(.*\) \]$/\1/p' "$examples/korvane.conf" | tr -d '",')
+[[ -n $allowed && $allowed == "$runs" && $allowed != *'*'* ]] ||
+    fail "sudoers.example allows '$allowed', the CheckCommand runs '$runs'"
+if command -v visudo >/dev/null; then visudo -cqf "$examples/sudoers.example"; fi
+
 # The programs, started through the link as if installed (an extracted /opt
 # mounted over /opt in a namespace of its own): korvane alone passes the
 # packaging cases and runs a window's check in console mode; with both
