@@ -1,6 +1,6 @@
-// A command line (arguments separated by NUL bytes): what -l and -v make of
-// it, what -p would store, and the argument lines of the log, in which no
-// proxy password may stand.
+// A command line (arguments separated by NUL bytes): whether it can be run,
+// what -l and -v make of it, what -p would store, and the argument lines of
+// the log, in which no proxy password may stand.
 #include "app/commandline.h"
 #include "app/proxyswitches.h"
 #include "app/startup.h"
@@ -15,6 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QByteArray &argument : bytes.split('\0'))
         arguments.append(QString::fromUtf8(argument));
 
+    // A line refused names the argument at fault; one taken may still have
+    // a -v that is not a number (it keeps its own rule) but no -t that is not.
+    const QString problem = argumentProblem(arguments);
+    if (problem.isEmpty() && numberValue(arguments, QStringLiteral("T"), 1) == 0)
+        std::abort();
     const LogSwitches log = logSwitches(arguments, QStringLiteral("/tmp/Korvane.log"));
     if (log.level == 0 && switchPresentIn(arguments, QStringLiteral("L")))
         std::abort(); // -l always logs

@@ -152,7 +152,7 @@ void TestProducts::discovery_data()
     QTest::addColumn<Files>("files");
     QTest::addColumn<QStringList>("expected");
     // The common layouts of an installation are end-to-end cases
-    // (tests/e2e/cases/discovery-*); these need FIFOs or huge files.
+    // (tests/e2e/cases/installation/discovery-*); these need FIFOs or huge files.
     const QString server = QStringLiteral("Brivex for Server 10.8.1 ~/srv");
     for (const char *build : {"10.8.10", "110.8.1", "2.10.8.1", "10.8.12 110.8.1"})
         QTest::addRow("version only inside %s", build)
