@@ -166,9 +166,10 @@ int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
     const ReportFormat format = json ? ReportFormat::Json
         : plugin                     ? ReportFormat::Plugin
                                      : ReportFormat::Text;
+    const bool usage = switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))
+        || savedArguments().contains(QStringLiteral("--help"));
     QString storedPath;
-    if (argumentBySwitch(QStringLiteral("F"), &storedPath) && !switchPresent(QStringLiteral("H"))
-        && !switchPresent(QStringLiteral("?")) && !savedArguments().contains(QStringLiteral("--help")))
+    if (argumentBySwitch(QStringLiteral("F"), &storedPath) && !usage)
         return reportStored(argc, argv, storedPath, format);
 
     bool desktop = !switchPresent(QStringLiteral("C")) && !json && !plugin && Utils::hasDisplay();
@@ -225,8 +226,7 @@ int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
     if (!consoleReason.isEmpty())
         Logger::instance()->Print(Severity::Warning, consoleReason);
 
-    if (switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))
-        || savedArguments().contains(QStringLiteral("--help"))) {
+    if (usage) {
         printUsage();
         endProcess(outputStatus(ExitStatus::Success, false));
     }
