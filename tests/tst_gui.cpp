@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -69,10 +70,12 @@ void fill(SettingsDialog *dialog, bool use, const QString &host, const QString &
 }
 
 QString s_message; // the last message box, as "title|text"
+QStringList s_titles; // of every message box
 
 void recordMessage(Utils::MessageKind, const QString &title, const QString &text, QWidget *)
 {
     s_message = title + u'|' + text;
+    s_titles << title;
 }
 
 } // namespace
@@ -98,6 +101,8 @@ private slots:
     void startupEntryText();
     void startupEntryFile_data();
     void startupEntryFile();
+    void logOnBoxShowsWhatWasSaved_data();
+    void logOnBoxShowsWhatWasSaved();
     void popup_data();
     void popup();
 };
@@ -318,31 +323,59 @@ void TestGui::reportDialogStartsAfresh()
 
 void TestGui::startupEntryText_data()
 {
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("path"); // in the home
     QTest::addColumn<QString>("exec");
-    const char *rows[][3] = {{"plain", "/opt/k/korvane_alert", "/opt/k/korvane_alert"},
-        {"space", "/opt/my k/korvane_alert", "\"/opt/my k/korvane_alert\""},
-        {"dollar, backslash, percent", "/o/a$b\\c%d/k", "\"/o/a\\\\$b\\\\\\\\c%%d/k\""},
-        {"quotes and backtick", "/o/it's \"x\"`/k", "\"/o/it's \\\\\"x\\\\\"\\\\`/k\""},
-        {"percent alone", "/o/50%/k", "/o/50%%/k"}};
+    QTest::addColumn<QString>("tryExec");
+    QTest::addColumn<bool>("installed");
+    const char *rows[][4] = {
+        {"plain", "k/korvane_alert", "@HOME@/k/korvane_alert", "@HOME@/k/korvane_alert"},
+        {"space", "my k/k", "\"@HOME@/my k/k\"", "@HOME@/my k/k"},
+        {"dollar, backslash, percent", "a$b\\c%d/k", "/bin/sh \"@HOME@/a\\\\$b\\\\\\\\c%%d/k\"",
+            "@HOME@/a$b\\\\c%d/k"},
+        {"quotes and backtick", "it's \"x\"`/k", "\"@HOME@/it's \\\\\"x\\\\\"\\\\`/k\"",
+            "@HOME@/it's \"x\"`/k"},
+        {"percent, which GLib looks for doubled", "50%/k", "/bin/sh @HOME@/50%%/k",
+            "@HOME@/50%/k"}};
     for (const auto &row : rows)
-        QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
+        QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2])
+                              << QString::fromUtf8(row[3]) << true;
+    QTest::newRow("launcher removed with its package: the entry is skipped")
+        << "k/korvane_alert"
+        << "@HOME@/k/korvane_alert"
+        << "@HOME@/k/korvane_alert" << false;
 }
 
 void TestGui::startupEntryText()
 {
     QFETCH(QString, path);
     QFETCH(QString, exec);
-    const QString text = Utils::startupEntryText(path);
+    QFETCH(QString, tryExec);
+    QFETCH(bool, installed);
+    TemporaryHome home;
+    const QString launcher = home.path() + u'/' + path;
+    const QString text = Utils::startupEntryText(launcher);
     QCOMPARE(text,
-        "[Desktop Entry]\nType=Application\nExec=" + exec
+        "[Desktop Entry]\nType=Application\nExec=" + exec.replace("@HOME@", home.path())
+            + "\nTryExec=" + tryExec.replace("@HOME@", home.path())
             + "\nHidden=false\nX-GNOME-Autostart-enabled=true\nName[en_US]=Korvane\nName="
               "Korvane\nComment[en_US]=\nComment=\n\n");
-    TemporaryHome home;
+    const QString entry = home.writeFile("K.desktop", text.toUtf8());
     QProcess validate;
-    validate.start("desktop-file-validate", {home.writeFile("K.desktop", text.toUtf8())});
+    validate.start("desktop-file-validate", {entry});
     validate.waitForFinished(); // scripts/deps.sh installs it
     QCOMPARE(validate.readAll() + QByteArray::number(validate.exitCode()), QByteArray("0"));
+
+    // GLib's launcher, as GNOME and the other GLib desktops start the entry.
+    if (installed) {
+        home.writeFile(path, "#!/bin/sh\ntouch \"$0.ran\"\n");
+        QFile::setPermissions(launcher, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QProcess gio;
+    gio.start("gio", {"launch", entry});
+    QVERIFY(gio.waitForFinished()); // from libglib2.0-bin
+    QCOMPARE(gio.exitCode() == 0, installed);
+    if (installed)
+        QTRY_VERIFY(QFile::exists(launcher + ".ran"));
 }
 
 void TestGui::startupEntryFile_data()
@@ -385,6 +418,52 @@ void TestGui::startupEntryFile()
     const auto ownerOnly = TemporaryHome::ownerReadWrite() | QFileDevice::ExeOwner;
     for (const char *folder : {"/.config", "/.config/autostart"})
         QVERIFY(!written || TemporaryHome::permissionBits(home.path() + folder) == ownerOnly);
+}
+
+void TestGui::logOnBoxShowsWhatWasSaved_data()
+{
+    QTest::addColumn<bool>("before"); // ticked, with the entry in place
+    QTest::addColumn<bool>("settingsWritable");
+    QTest::addColumn<bool>("entryWritable");
+    QTest::addColumn<bool>("after");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("ticked and saved") << false << true << true << true << QStringList();
+    QTest::newRow("settings not written: the entry still starts the check")
+        << false << false << true << true << QStringList {"Settings Error"};
+    QTest::newRow("entry not written: no check at log-on, and so stored")
+        << false << true << false << false << QStringList {"Error Creating Directory"};
+    QTest::newRow("neither written") << false << false << false << false
+                                     << QStringList {"Error Creating Directory", "Settings Error"};
+    QTest::newRow("unticked: entry removed") << true << true << true << false << QStringList();
+}
+
+void TestGui::logOnBoxShowsWhatWasSaved()
+{
+    QFETCH(bool, before);
+    QFETCH(bool, settingsWritable);
+    QFETCH(bool, entryWritable);
+    QFETCH(bool, after);
+    QFETCH(QStringList, boxes);
+    TemporaryHome home;
+    Utils::setMessagePresenter(&recordMessage);
+    if (before)
+        home.writeFile(".config/autostart/Korvane.desktop", "[Desktop Entry]\n");
+    if (!entryWritable)
+        home.writeFile(".config/autostart", "a file where the folder belongs");
+    if (!settingsWritable)
+        QDir().mkpath(home.settingsFile()); // a folder where the file belongs
+    Common::instance()->checkAtLogin = before;
+    NotificationDialog dialog;
+    auto *box = child<QCheckBox>(&dialog, "updateCheck");
+    QCOMPARE(box->isChecked(), before);
+    s_titles.clear();
+    box->click();
+    QCOMPARE(s_titles, boxes);
+    QCOMPARE(box->isChecked(), after);
+    QCOMPARE(Utils::startupEntryInPlace(), after);
+    QSettings stored(home.settingsFile(), QSettings::IniFormat);
+    QCOMPARE(stored.value("Startup/checkAtLogin", "unwritten").toString(),
+        settingsWritable ? QVariant(after).toString() : "unwritten");
 }
 
 void TestGui::popup_data()

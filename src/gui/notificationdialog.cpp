@@ -124,5 +124,5 @@ void NotificationDialog::readSettings()
 
 void NotificationDialog::writeSettings()
 {
-    Utils::saveCheckAtLogin(ui->updateCheck->isChecked());
+    ui->updateCheck->setChecked(Utils::saveCheckAtLogin(ui->updateCheck->isChecked()));
 }

@@ -162,7 +162,7 @@ void NotificationPopup::readSettings()
 
 void NotificationPopup::writeSettings()
 {
-    Utils::saveCheckAtLogin(ui->updateCheck->isChecked());
+    ui->updateCheck->setChecked(Utils::saveCheckAtLogin(ui->updateCheck->isChecked()));
 }
 
 QRect NotificationPopup::cornerGeometry() const
