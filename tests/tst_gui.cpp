@@ -17,6 +17,7 @@
 #include "temporaryhome.h"
 #include "testmain.h"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -472,30 +473,44 @@ void TestGui::logOnBoxShowsWhatWasSaved()
 void TestGui::popup_data()
 {
     QTest::addColumn<int>("updates");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("failure"); // the failed check's message, or none
+    QTest::addColumn<QString>("shown"); // in the message's HTML
     const QString available
         = QStringLiteral(" update(s) are available.  Click here to review these updates.");
-    QTest::newRow("one update") << 1 << 0 << "1" + available;
-    QTest::newRow("n updates") << 12 << 0 << "12" + available;
-    QTest::newRow("no updates") << 0 << 0 << "No updates available.";
-    QTest::newRow("failed check") << 0 << 3 << "down &lt;here&gt;";
+    QTest::newRow("one update") << 1 << "" << "<p> 1" + available + " </p>";
+    QTest::newRow("n updates") << 12 << "" << "<p> 12" + available + " </p>";
+    QTest::newRow("no updates") << 0 << "" << "<p> No updates available. </p>";
+    QTest::newRow("failed check, shown as text") << 0 << "down <here>"
+                                                 << "<p> down &lt;here&gt; </p>";
+    QTest::newRow("failed check with a long address wraps")
+        << 0
+        << "An error occurred: Error transferring http://127.0.0.1:4711/korvane/"
+            + QString(300, u'x') + "/patches.json - server replied: Not Found (203)"
+        << " - server replied: Not Found (203) </p>";
 }
 
 void TestGui::popup()
 {
     QFETCH(int, updates);
-    QFETCH(int, error);
-    QFETCH(QString, message);
-    const CheckError failure {
-        error, QStringLiteral("Network Error"), QStringLiteral("down <here>")};
-    NotificationPopup popup(IconWindow::popupMessage(updates, failure), -1);
-    QCOMPARE(child<QLabel>(&popup, "mainView")->text(),
-        "<h2>Brivex for Server and Extensions</h2><p> " + message + " </p>");
+    QFETCH(QString, failure);
+    QFETCH(QString, shown);
+    const CheckError error {failure.isEmpty() ? 0 : 3, QStringLiteral("Network Error"), failure};
+    NotificationPopup popup(IconWindow::popupMessage(updates, error), -1);
+    auto *view = child<QLabel>(&popup, "mainView");
+    QVERIFY2(view->text().startsWith("<h2>Brivex for Server and Extensions</h2>")
+            && view->text().endsWith(shown),
+        qPrintable(view->text()));
     QVERIFY(child<QCheckBox>(&popup, "updateCheck")->isHidden());
     popup.show();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    QTRY_COMPARE(popup.geometry().bottomRight(), area.bottomRight() - QPoint(20, 20));
+    QTRY_VERIFY(popup.findChildren<QAbstractAnimation *>().isEmpty()); // risen
+    QCOMPARE(popup.geometry().bottomRight(), area.bottomRight() - QPoint(20, 20));
+    // All of the message shows, inside the screen, beside the whole image.
+    QVERIFY(area.contains(popup.geometry()));
+    QVERIFY(view->minimumSizeHint().width() <= view->width());
+    QVERIFY(view->heightForWidth(view->width()) <= view->height());
+    const auto *image = child<QLabel>(&popup, "leftPanel");
+    QVERIFY(image->contentsRect().width() >= image->pixmap().width());
     auto *title = child<QWidget>(&popup, "titleBar");
     const QPoint corner = popup.pos();
     QTest::mousePress(title, Qt::LeftButton, {}, QPoint(10, 5));

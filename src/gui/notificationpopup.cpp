@@ -6,6 +6,7 @@
 #include "core/logger.h"
 #include "gui/autostart.h"
 #include "gui/notificationdialog.h"
+#include "gui/reporthtml.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -87,6 +88,15 @@ void NotificationPopup::setMessage(const QString &message)
 void NotificationPopup::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // A short message keeps to one line, as the heading does; a longer one
+    // (a failed check's, with an address) wraps at about 60 characters. And
+    // however long it is, the popup stays inside the work area.
+    ui->mainView->setWordWrap(false);
+    const int oneLine = ui->mainView->sizeHint().width();
+    ui->mainView->setWordWrap(true);
+    ui->mainView->setMinimumWidth(
+        qMin(oneLine, ui->mainView->fontMetrics().averageCharWidth() * 60));
+    setMaximumSize(screenGeometry(true).size() - QSize(2 * kMargin, 2 * kMargin));
     adjustSize();
     positionWindow();
 }
@@ -128,8 +138,9 @@ void NotificationPopup::onUpdateCheckClicked(bool checked)
 
 void NotificationPopup::drawMainView()
 {
+    // A failed check's message may hold a long address: it wraps.
     ui->mainView->setText(QStringLiteral("<h2>Brivex for Server and Extensions</h2><p> %1 </p>")
-                              .arg(Console::printable(m_message).toHtmlEscaped()));
+                              .arg(wrappableHtml(m_message)));
 }
 
 void NotificationPopup::closeWindow()
