@@ -2,6 +2,7 @@
 #include "catalogue/checkreport.h"
 #include "core/checkerror.h"
 #include "core/common.h"
+#include "core/logger.h"
 #include "core/utils.h"
 #include "gui/autostart.h"
 #include "gui/iconwindow.h"
@@ -20,7 +21,9 @@
 #include <QAbstractAnimation>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -106,6 +109,7 @@ private slots:
     void logOnBoxShowsWhatWasSaved();
     void popup_data();
     void popup();
+    void popupTimeOutNeverEarly();
 };
 
 void TestGui::storedValuesShown()
@@ -520,5 +524,52 @@ void TestGui::popup()
     QTRY_VERIFY(!popup.isVisible());
 }
 
-KORVANE_TEST_MAIN(QApplication, TestGui)
+void TestGui::popupTimeOutNeverEarly()
+{
+    // A coarse timer may fire up to 5 % early: with 2 s started just after a
+    // whole second of the monotonic clock, which its rounding prefers, 20 to
+    // 100 ms early. The slide-out starts no earlier than the time-out.
+    constexpr int timeoutMs = 2000;
+    while (QDeadlineTimer::current().deadline() % 1000 / 10 != 2) { }
+    QElapsedTimer elapsed;
+    elapsed.start();
+    NotificationPopup popup(QStringLiteral("m"), timeoutMs);
+    popup.show();
+    // The slide-out runs in a loop of its own; a timer sees it start.
+    qint64 closingAt = -1;
+    QTimer watch;
+    watch.setTimerType(Qt::PreciseTimer);
+    connect(&watch, &QTimer::timeout, &popup, [&] {
+        if (closingAt < 0 && elapsed.elapsed() > timeoutMs / 2
+            && !popup.findChildren<QAbstractAnimation *>().isEmpty())
+            closingAt = elapsed.elapsed();
+    });
+    watch.start(1);
+    QTRY_VERIFY_WITH_TIMEOUT(closingAt >= 0, 2 * timeoutMs);
+    QVERIFY2(closingAt >= timeoutMs, qPrintable(QString::number(closingAt)));
+}
+
+namespace {
+
+// The tray mode as a process of its own, with short time limits, for the
+// end-to-end cases that need them: tst_gui --child-tray MS URL [-l LOG].
+int trayChild(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int limitMs = QByteArray(argv[2]).toInt();
+    if (argc > 5 && qstrcmp(argv[4], "-l") == 0)
+        Logger::instance()->init(QString::fromLocal8Bit(argv[5]), LogLevel::Verbose);
+    QCoreApplication::setOrganizationName(QStringLiteral("Zedo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+    Common::instance()->readSettings();
+    Common::instance()->updateUrl = QString::fromLocal8Bit(argv[3]);
+    BrivexConfig::instance()->init();
+    IconWindow tray({limitMs, limitMs});
+    Logger::instance()->close();
+    return 0;
+}
+
+} // namespace
+
+KORVANE_TEST_MAIN_WITH_CHILD(QApplication, TestGui, trayChild)
 #include "tst_gui.moc"

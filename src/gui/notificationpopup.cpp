@@ -27,7 +27,7 @@ QRect screenGeometry(bool available)
 
 } // namespace
 
-NotificationPopup::NotificationPopup(const QString &message, int timeout, QWidget *parent)
+NotificationPopup::NotificationPopup(const QString &message, int timeoutMs, QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::NotificationPopup>())
     , m_message(message)
@@ -69,8 +69,9 @@ NotificationPopup::NotificationPopup(const QString &message, int timeout, QWidge
     connect(ui->titleBar, &TitleLabel::pressed, this, &NotificationPopup::onTitlePressed);
     connect(ui->titleBar, &TitleLabel::moved, this, &NotificationPopup::onTitleMoved);
     connect(ui->updateCheck, &QCheckBox::clicked, this, &NotificationPopup::onUpdateCheckClicked);
-    if (timeout != -1)
-        QTimer::singleShot(timeout * 1000, this, &NotificationPopup::timerDone);
+    // Precise: a coarse timer of 15 s may fire up to 0.75 s early.
+    if (timeoutMs != -1)
+        QTimer::singleShot(timeoutMs, Qt::PreciseTimer, this, &NotificationPopup::timerDone);
 
     // The log-on choice is made in the report window; this box is never shown.
     ui->updateCheck->setChecked(false);
