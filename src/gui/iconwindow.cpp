@@ -143,8 +143,9 @@ bool IconWindow::notify(const Announcement &announcement)
                 m_trayIcon ? QString() : QStringLiteral(", no system tray"), announcement.summary,
                 announcement.body));
     QEventLoop loop;
-    // Some servers keep a notification until the user dismisses it (dunst a
-    // critical one, GNOME every one): wait no longer than asked for.
+    // Some servers keep a notification until it is dismissed, whatever
+    // time-out was asked for (GNOME's list; dunst, when set to keep critical
+    // ones): wait no longer than that time-out.
     QTimer limit;
     limit.setSingleShot(true);
     limit.setTimerType(Qt::PreciseTimer);

@@ -227,10 +227,10 @@ def start_dunst(env, tmp):
     (tmp / "dunstrc").write_text(DUNSTRC)
     processes = [bus, subprocess.Popen(["dunst", "-config", str(tmp / "dunstrc")], env=env,
                                        stderr=subprocess.DEVNULL)]
-    log = open(tmp / "notify.log", "w")
-    processes.append(subprocess.Popen(["dbus-monitor", "--session",
-                                       "interface='org.freedesktop.Notifications'"],
-                                      env=env, stdout=log, stderr=subprocess.DEVNULL))
+    with open(tmp / "notify.log", "w") as log:
+        processes.append(subprocess.Popen(["dbus-monitor", "--session",
+                                           "interface='org.freedesktop.Notifications'"],
+                                          env=env, stdout=log, stderr=subprocess.DEVNULL))
     deadline = time.time() + 10
     while time.time() < deadline and not (
             "NameLost" in (tmp / "notify.log").read_text()  # monitoring has begun
@@ -245,6 +245,8 @@ def notify_calls(text):
     calls = []
     for call in re.findall(r"member=Notify\n((?:   .*\n?)*)", text):
         top = re.findall(r"^   (\S.*)$", call, re.M)  # the arguments, one line each
+        if len(top) < 10 or not top[-1].startswith("int32 "):
+            continue  # still being written
         strings = [re.fullmatch(r'string "(.*)"', line, re.S) for line in top]
         urgency = re.search(r'string "urgency"\n\s*variant\s+byte (\d+)', call)
         calls.append({"app_name": strings[0][1], "app_icon": strings[2][1],
