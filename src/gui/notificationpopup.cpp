@@ -90,13 +90,13 @@ void NotificationPopup::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     // A short message keeps to one line, as the heading does; a longer one
-    // (a failed check's, with an address) wraps at about 60 characters. And
+    // (a failed check's, with an address) wraps at about 80 characters. And
     // however long it is, the popup stays inside the work area.
     ui->mainView->setWordWrap(false);
     const int oneLine = ui->mainView->sizeHint().width();
     ui->mainView->setWordWrap(true);
     ui->mainView->setMinimumWidth(
-        qMin(oneLine, ui->mainView->fontMetrics().averageCharWidth() * 60));
+        qMin(oneLine, ui->mainView->fontMetrics().averageCharWidth() * 80));
     setMaximumSize(screenGeometry(true).size() - QSize(2 * kMargin, 2 * kMargin));
     adjustSize();
     positionWindow();
