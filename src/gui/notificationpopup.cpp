@@ -2,7 +2,6 @@
 #include "ui_notificationpopup.h"
 
 #include "core/common.h"
-#include "core/console.h"
 #include "core/logger.h"
 #include "gui/autostart.h"
 #include "gui/notificationdialog.h"
