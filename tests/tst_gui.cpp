@@ -2,6 +2,7 @@
 #include "catalogue/checkreport.h"
 #include "core/checkerror.h"
 #include "core/common.h"
+#include "core/logger.h"
 #include "core/utils.h"
 #include "gui/autostart.h"
 #include "gui/iconwindow.h"
@@ -17,8 +18,12 @@
 #include "temporaryhome.h"
 #include "testmain.h"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -69,10 +74,12 @@ void fill(SettingsDialog *dialog, bool use, const QString &host, const QString &
 }
 
 QString s_message; // the last message box, as "title|text"
+QStringList s_titles; // of every message box
 
 void recordMessage(Utils::MessageKind, const QString &title, const QString &text, QWidget *)
 {
     s_message = title + u'|' + text;
+    s_titles << title;
 }
 
 } // namespace
@@ -98,8 +105,11 @@ private slots:
     void startupEntryText();
     void startupEntryFile_data();
     void startupEntryFile();
+    void logOnBoxShowsWhatWasSaved_data();
+    void logOnBoxShowsWhatWasSaved();
     void popup_data();
     void popup();
+    void popupTimeOutNeverEarly();
 };
 
 void TestGui::storedValuesShown()
@@ -268,13 +278,14 @@ void TestGui::report()
     QList<PatchItem> patches;
     for (const QString &p : patch) {
         const QStringList f = p.split(u'|');
-        patches << PatchItem {f.value(0), f.value(1), {}, {}, f.value(2), {}, f.value(3)};
+        patches << PatchItem {f.value(0), f.value(1), f.value(4), {}, f.value(2), {}, f.value(3)};
     }
     QList<InstalledPatchEntry> installedPatches;
     for (const QString &name : installed)
         installedPatches << InstalledPatchEntry {name, {}, {}};
+    const QString failure = error.value(0);
     const QString html = reportHtml(CheckReport::of({}, products, installedPatches, patches,
-        {error.value(0).toInt(), {}, {}}));
+        {failure.section(u' ', 0, 0).toInt(), {}, failure.section(u' ', 1)}));
     qDeleteAll(products);
     QFETCH(QStringList, want);
     QFETCH(QStringList, lack);
@@ -304,6 +315,7 @@ void TestGui::reportDialogStartsAfresh()
     const QString catalogue = home.writeFile("p.json", "{\"Product\":[]}") + (earlier ? "" : "x");
     Common::instance()->updateUrl = QUrl::fromLocalFile(catalogue).toString();
     Common::instance()->lastError = earlier;
+    s_titles.clear();
     LogRecorder log;
     NotificationDialog dialog;
     dialog.show();
@@ -313,36 +325,65 @@ void TestGui::reportDialogStartsAfresh()
     QTRY_VERIFY(view->isVisible());
     QCOMPARE(view->text().contains("<h4"), !heading.isEmpty());
     QVERIFY(view->text().contains(heading));
+    QCOMPARE(s_titles, QStringList()); // the window tells a failure, no box before it
     QCOMPARE(log.messages().filter(QStringLiteral("Connecting to update server")).size(), 1);
 }
 
 void TestGui::startupEntryText_data()
 {
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("path"); // in the home
     QTest::addColumn<QString>("exec");
-    const char *rows[][3] = {{"plain", "/opt/k/korvane_alert", "/opt/k/korvane_alert"},
-        {"space", "/opt/my k/korvane_alert", "\"/opt/my k/korvane_alert\""},
-        {"dollar, backslash, percent", "/o/a$b\\c%d/k", "\"/o/a\\\\$b\\\\\\\\c%%d/k\""},
-        {"quotes and backtick", "/o/it's \"x\"`/k", "\"/o/it's \\\\\"x\\\\\"\\\\`/k\""},
-        {"percent alone", "/o/50%/k", "/o/50%%/k"}};
+    QTest::addColumn<QString>("tryExec");
+    QTest::addColumn<bool>("installed");
+    const char *rows[][4] = {
+        {"plain", "k/korvane_alert", "@HOME@/k/korvane_alert", "@HOME@/k/korvane_alert"},
+        {"space", "my k/k", "\"@HOME@/my k/k\"", "@HOME@/my k/k"},
+        {"dollar, backslash, percent", "a$b\\c%d/k", "/bin/sh \"@HOME@/a\\\\$b\\\\\\\\c%%d/k\"",
+            "@HOME@/a$b\\\\c%d/k"},
+        {"quotes and backtick", "it's \"x\"`/k", "\"@HOME@/it's \\\\\"x\\\\\"\\\\`/k\"",
+            "@HOME@/it's \"x\"`/k"},
+        {"percent, which GLib looks for doubled", "50%/k", "/bin/sh @HOME@/50%%/k",
+            "@HOME@/50%/k"}};
     for (const auto &row : rows)
-        QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
+        QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2])
+                              << QString::fromUtf8(row[3]) << true;
+    QTest::newRow("launcher removed with its package: the entry is skipped")
+        << "k/korvane_alert"
+        << "@HOME@/k/korvane_alert"
+        << "@HOME@/k/korvane_alert" << false;
 }
 
 void TestGui::startupEntryText()
 {
     QFETCH(QString, path);
     QFETCH(QString, exec);
-    const QString text = Utils::startupEntryText(path);
+    QFETCH(QString, tryExec);
+    QFETCH(bool, installed);
+    TemporaryHome home;
+    const QString launcher = home.path() + u'/' + path;
+    const QString text = Utils::startupEntryText(launcher);
     QCOMPARE(text,
-        "[Desktop Entry]\nType=Application\nExec=" + exec
+        "[Desktop Entry]\nType=Application\nExec=" + exec.replace("@HOME@", home.path())
+            + "\nTryExec=" + tryExec.replace("@HOME@", home.path())
             + "\nHidden=false\nX-GNOME-Autostart-enabled=true\nName[en_US]=Korvane\nName="
               "Korvane\nComment[en_US]=\nComment=\n\n");
-    TemporaryHome home;
+    const QString entry = home.writeFile("K.desktop", text.toUtf8());
     QProcess validate;
-    validate.start("desktop-file-validate", {home.writeFile("K.desktop", text.toUtf8())});
+    validate.start("desktop-file-validate", {entry});
     validate.waitForFinished(); // scripts/deps.sh installs it
     QCOMPARE(validate.readAll() + QByteArray::number(validate.exitCode()), QByteArray("0"));
+
+    // GLib's launcher, as GNOME and the other GLib desktops start the entry.
+    if (installed) {
+        home.writeFile(path, "#!/bin/sh\ntouch \"$0.ran\"\n");
+        QFile::setPermissions(launcher, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QProcess gio;
+    gio.start("gio", {"launch", entry});
+    QVERIFY(gio.waitForFinished()); // from libglib2.0-bin
+    QCOMPARE(gio.exitCode() == 0, installed);
+    if (installed)
+        QTRY_VERIFY(QFile::exists(launcher + ".ran"));
 }
 
 void TestGui::startupEntryFile_data()
@@ -387,33 +428,93 @@ void TestGui::startupEntryFile()
         QVERIFY(!written || TemporaryHome::permissionBits(home.path() + folder) == ownerOnly);
 }
 
+void TestGui::logOnBoxShowsWhatWasSaved_data()
+{
+    QTest::addColumn<bool>("before"); // ticked, with the entry in place
+    QTest::addColumn<bool>("settingsWritable");
+    QTest::addColumn<bool>("entryWritable");
+    QTest::addColumn<bool>("after");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("ticked and saved") << false << true << true << true << QStringList();
+    QTest::newRow("settings not written: the entry still starts the check")
+        << false << false << true << true << QStringList {"Settings Error"};
+    QTest::newRow("entry not written: no check at log-on, and so stored")
+        << false << true << false << false << QStringList {"Error Creating Directory"};
+    QTest::newRow("neither written") << false << false << false << false
+                                     << QStringList {"Error Creating Directory", "Settings Error"};
+    QTest::newRow("unticked: entry removed") << true << true << true << false << QStringList();
+}
+
+void TestGui::logOnBoxShowsWhatWasSaved()
+{
+    QFETCH(bool, before);
+    QFETCH(bool, settingsWritable);
+    QFETCH(bool, entryWritable);
+    QFETCH(bool, after);
+    QFETCH(QStringList, boxes);
+    TemporaryHome home;
+    Utils::setMessagePresenter(&recordMessage);
+    if (before)
+        home.writeFile(".config/autostart/Korvane.desktop", "[Desktop Entry]\n");
+    if (!entryWritable)
+        home.writeFile(".config/autostart", "a file where the folder belongs");
+    if (!settingsWritable)
+        QDir().mkpath(home.settingsFile()); // a folder where the file belongs
+    Common::instance()->checkAtLogin = before;
+    NotificationDialog dialog;
+    auto *box = child<QCheckBox>(&dialog, "updateCheck");
+    QCOMPARE(box->isChecked(), before);
+    s_titles.clear();
+    box->click();
+    QCOMPARE(s_titles, boxes);
+    QCOMPARE(box->isChecked(), after);
+    QCOMPARE(Utils::startupEntryInPlace(), after);
+    QSettings stored(home.settingsFile(), QSettings::IniFormat);
+    QCOMPARE(stored.value("Startup/checkAtLogin", "unwritten").toString(),
+        settingsWritable ? QVariant(after).toString() : "unwritten");
+}
+
 void TestGui::popup_data()
 {
     QTest::addColumn<int>("updates");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("failure"); // the failed check's message, or none
+    QTest::addColumn<QString>("shown"); // in the message's HTML
     const QString available
         = QStringLiteral(" update(s) are available.  Click here to review these updates.");
-    QTest::newRow("one update") << 1 << 0 << "1" + available;
-    QTest::newRow("n updates") << 12 << 0 << "12" + available;
-    QTest::newRow("no updates") << 0 << 0 << "No updates available.";
-    QTest::newRow("failed check") << 0 << 3 << "down &lt;here&gt;";
+    QTest::newRow("one update") << 1 << "" << "<p> 1" + available + " </p>";
+    QTest::newRow("n updates") << 12 << "" << "<p> 12" + available + " </p>";
+    QTest::newRow("no updates") << 0 << "" << "<p> No updates available. </p>";
+    QTest::newRow("failed check, shown as text") << 0 << "down <here>"
+                                                 << "<p> down &lt;here&gt; </p>";
+    QTest::newRow("failed check with a long address wraps")
+        << 0
+        << "An error occurred: Error transferring http://127.0.0.1:4711/korvane/"
+            + QString(300, u'x') + "/patches.json - server replied: Not Found (203)"
+        << " - server replied: Not Found (203) </p>";
 }
 
 void TestGui::popup()
 {
     QFETCH(int, updates);
-    QFETCH(int, error);
-    QFETCH(QString, message);
-    const CheckError failure {
-        error, QStringLiteral("Network Error"), QStringLiteral("down <here>")};
-    NotificationPopup popup(IconWindow::popupMessage(updates, failure), -1);
-    QCOMPARE(child<QLabel>(&popup, "mainView")->text(),
-        "<h2>Brivex for Server and Extensions</h2><p> " + message + " </p>");
+    QFETCH(QString, failure);
+    QFETCH(QString, shown);
+    const CheckError error {failure.isEmpty() ? 0 : 3, QStringLiteral("Network Error"), failure};
+    NotificationPopup popup(IconWindow::popupMessage(updates, error), -1);
+    auto *view = child<QLabel>(&popup, "mainView");
+    QVERIFY2(view->text().startsWith("<h2>Brivex for Server and Extensions</h2>")
+            && view->text().endsWith(shown),
+        qPrintable(view->text()));
     QVERIFY(child<QCheckBox>(&popup, "updateCheck")->isHidden());
     popup.show();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    QTRY_COMPARE(popup.geometry().bottomRight(), area.bottomRight() - QPoint(20, 20));
+    QTRY_VERIFY(popup.findChildren<QAbstractAnimation *>().isEmpty()); // risen
+    QCOMPARE(popup.geometry().bottomRight(), area.bottomRight() - QPoint(20, 20));
+    // All of the message shows, inside the screen, beside the whole image.
+    QVERIFY(area.contains(popup.geometry()));
+    QVERIFY(view->minimumSizeHint().width() <= view->width());
+    QVERIFY(view->heightForWidth(view->width()) <= view->height());
+    const auto *image = child<QLabel>(&popup, "leftPanel");
+    QVERIFY(image->contentsRect().width() >= image->pixmap().width());
     auto *title = child<QWidget>(&popup, "titleBar");
     const QPoint corner = popup.pos();
     QTest::mousePress(title, Qt::LeftButton, {}, QPoint(10, 5));
@@ -423,5 +524,52 @@ void TestGui::popup()
     QTRY_VERIFY(!popup.isVisible());
 }
 
-KORVANE_TEST_MAIN(QApplication, TestGui)
+void TestGui::popupTimeOutNeverEarly()
+{
+    // A coarse timer may fire up to 5 % early: with 2 s started just after a
+    // whole second of the monotonic clock, which its rounding prefers, 20 to
+    // 100 ms early. The slide-out starts no earlier than the time-out.
+    constexpr int timeoutMs = 2000;
+    while (QDeadlineTimer::current().deadline() % 1000 / 10 != 2) { }
+    QElapsedTimer elapsed;
+    elapsed.start();
+    NotificationPopup popup(QStringLiteral("m"), timeoutMs);
+    popup.show();
+    // The slide-out runs in a loop of its own; a timer sees it start.
+    qint64 closingAt = -1;
+    QTimer watch;
+    watch.setTimerType(Qt::PreciseTimer);
+    connect(&watch, &QTimer::timeout, &popup, [&] {
+        if (closingAt < 0 && elapsed.elapsed() > timeoutMs / 2
+            && !popup.findChildren<QAbstractAnimation *>().isEmpty())
+            closingAt = elapsed.elapsed();
+    });
+    watch.start(1);
+    QTRY_VERIFY_WITH_TIMEOUT(closingAt >= 0, 2 * timeoutMs);
+    QVERIFY2(closingAt >= timeoutMs, qPrintable(QString::number(closingAt)));
+}
+
+namespace {
+
+// The tray mode as a process of its own, with short time limits, for the
+// end-to-end cases that need them: tst_gui --child-tray MS URL [-l LOG].
+int trayChild(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int limitMs = QByteArray(argv[2]).toInt();
+    if (argc > 5 && qstrcmp(argv[4], "-l") == 0)
+        Logger::instance()->init(QString::fromLocal8Bit(argv[5]), LogLevel::Verbose);
+    QCoreApplication::setOrganizationName(QStringLiteral("Zedo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+    Common::instance()->readSettings();
+    Common::instance()->updateUrl = QString::fromLocal8Bit(argv[3]);
+    BrivexConfig::instance()->init();
+    IconWindow tray({limitMs, limitMs});
+    Logger::instance()->close();
+    return 0;
+}
+
+} // namespace
+
+KORVANE_TEST_MAIN_WITH_CHILD(QApplication, TestGui, trayChild)
 #include "tst_gui.moc"

@@ -40,6 +40,10 @@
 <context>
     <name>NotificationDialog</name>
     <message>
+        <source>Security update</source>
+        <translation>Sicherheitsupdate</translation>
+    </message>
+    <message>
         <location filename="../../src/gui/notificationdialog.ui" line="132"/>
         <source>Connecting to Zedo update server...</source>
         <translation>Verbindung zum Zedo-Update-Server...</translation>
@@ -818,6 +822,25 @@
         <location filename="../../src/catalogue/curldownload.cpp" line="53"/>
         <source>curl stopped unexpectedly</source>
         <translation>curl wurde unerwartet beendet</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>Updates Available</source>
+        <translation>Updates verfügbar</translation>
+    </message>
+    <message>
+        <source>%1 update(s) are available.</source>
+        <translation>%1 Update(s) verfügbar.</translation>
+    </message>
+    <message>
+        <source>%1 update(s) are available (%2 security).</source>
+        <translation>%1 Update(s) verfügbar, davon %2 Sicherheitsupdate(s).</translation>
+    </message>
+    <message>
+        <source>Review updates</source>
+        <translation>Updates ansehen</translation>
     </message>
 </context>
 </TS>

@@ -63,24 +63,46 @@ QString connectWithin(int descriptor, const sockaddr *address, socklen_t length,
     return error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error));
 }
 
+// A connected local socket, or -1 with *reason set.
+int connectToLocal(
+    const QString &socketPath, bool abstract, const QDeadlineTimer &deadline, QString *reason)
+{
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un name {};
+    name.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(socketPath);
+    std::memcpy(name.sun_path + (abstract ? 1 : 0), path.constData(),
+        std::min(size_t(path.size()), sizeof name.sun_path - 2));
+    const auto length
+        = socklen_t(offsetof(sockaddr_un, sun_path) + (abstract ? 1 : 0) + path.size());
+    *reason = connectWithin(descriptor, reinterpret_cast<sockaddr *>(&name), length, deadline);
+    if (reason->isEmpty())
+        return descriptor;
+    ::close(descriptor);
+    return -1;
+}
+
+// Whether the peer sends anything within the deadline, after the request.
+QString answerWithin(const Socket &socket, const void *request, size_t size,
+    const QDeadlineTimer &deadline, const QString &silence)
+{
+    char reply = 0;
+    if (::send(socket.get(), request, size, MSG_NOSIGNAL) != qsizetype(size))
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (!waitFor(socket.get(), POLLIN, deadline) || ::recv(socket.get(), &reply, 1, 0) != 1)
+        return silence;
+    return QString();
+}
+
 // A connected socket to the display, or -1 with *reason set.
 int connectToDisplay(const X11Address &address, const QDeadlineTimer &deadline, QString *reason)
 {
     if (address.host.isEmpty()) {
         // Servers listen on the abstract name and on the file; try both.
         for (const bool abstract : {true, false}) {
-            const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_un name {};
-            name.sun_family = AF_UNIX;
-            const QByteArray path = QFile::encodeName(address.socketPath);
-            std::memcpy(name.sun_path + (abstract ? 1 : 0), path.constData(),
-                std::min(size_t(path.size()), sizeof name.sun_path - 2));
-            const auto length
-                = socklen_t(offsetof(sockaddr_un, sun_path) + (abstract ? 1 : 0) + path.size());
-            *reason = connectWithin(descriptor, reinterpret_cast<sockaddr *>(&name), length, deadline);
-            if (reason->isEmpty())
+            const int descriptor = connectToLocal(address.socketPath, abstract, deadline, reason);
+            if (descriptor >= 0)
                 return descriptor;
-            ::close(descriptor);
         }
         return -1;
     }
@@ -127,14 +149,56 @@ X11Address x11Address(const QString &display)
     return address;
 }
 
+QString waylandSocketPath(const QString &waylandDisplay, const QString &runtimeDir)
+{
+    const QString name = waylandDisplay.isEmpty() ? QStringLiteral("wayland-0") : waylandDisplay;
+    if (name.startsWith(QLatin1Char('/')))
+        return name;
+    return runtimeDir.isEmpty() ? QString() : runtimeDir + QLatin1Char('/') + name;
+}
+
+namespace {
+
+// The Wayland counterpart of the X11 question: a compositor that accepts a
+// connection but never answers would hang the desktop part just the same.
+bool waylandAnswers(QString *reason, int timeoutMs)
+{
+    const QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    const QString path = waylandSocketPath(display, qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    QString problem;
+    const QDeadlineTimer deadline(timeoutMs);
+    if (path.isEmpty()) {
+        problem = QStringLiteral("XDG_RUNTIME_DIR is not set");
+    } else if (const Socket socket(connectToLocal(path, false, deadline, &problem));
+               socket.get() >= 0) {
+        // wl_display.sync (object 1, opcode 0, message size 12) with the new
+        // callback object 2, in the machine's byte order: the compositor
+        // answers with the callback's done event.
+        static const quint32 sync[3] = {1, 12u << 16, 2};
+        problem = answerWithin(socket, sync, sizeof sync, deadline,
+            QStringLiteral("the compositor does not answer within %1 s").arg(timeoutMs / 1000.0));
+    }
+    if (problem.isEmpty())
+        return true;
+    *reason = QStringLiteral("Cannot open the Wayland display \"%1\" (%2); running in console "
+                             "mode.")
+                  .arg(display, problem);
+    return false;
+}
+
+} // namespace
+
 bool displayAnswers(QString *reason, int timeoutMs)
 {
-    // Only the X11 platform connects to DISPLAY; another platform chosen
-    // through the environment (offscreen, for one) is left to Qt.
+    // Without an X display the desktop part runs on Wayland
+    // (gui/desktopmode.cpp); a platform chosen through the environment is
+    // Qt's choice, and only X11 and Wayland are asked here.
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (platform.startsWith(QLatin1String("wayland")) || (platform.isEmpty() && display.isEmpty()))
+        return waylandAnswers(reason, timeoutMs);
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
         return true;
-    const QString display = qEnvironmentVariable("DISPLAY");
     const X11Address address = x11Address(display);
     QString problem;
     const QDeadlineTimer deadline(timeoutMs);
@@ -144,11 +208,8 @@ bool displayAnswers(QString *reason, int timeoutMs)
         // The connection set-up of the X11 protocol 11.0, little-endian, no
         // authorisation: 'l', unused, major 11, minor 0, two empty lengths, unused.
         static const char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-        char reply = 0;
-        if (::send(socket.get(), setup, sizeof setup, MSG_NOSIGNAL) != qsizetype(sizeof setup))
-            problem = QString::fromLocal8Bit(std::strerror(errno));
-        else if (!waitFor(socket.get(), POLLIN, deadline) || ::recv(socket.get(), &reply, 1, 0) != 1)
-            problem = QStringLiteral("the X server does not answer within %1 s").arg(timeoutMs / 1000.0);
+        problem = answerWithin(socket, setup, sizeof setup, deadline,
+            QStringLiteral("the X server does not answer within %1 s").arg(timeoutMs / 1000.0));
     }
     if (problem.isEmpty())
         return true;

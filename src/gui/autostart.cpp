@@ -46,8 +46,13 @@ QString Utils::desktopExecArgument(const QString &path)
     }
     argument.replace(QLatin1Char('%'), QStringLiteral("%%")); // not a field code
     // The key's value is itself an escaped string, read before the quoting.
+    return desktopStringValue(argument);
+}
+
+QString Utils::desktopStringValue(const QString &text)
+{
     QString value;
-    for (const QChar c : argument) {
+    for (const QChar c : text) {
         if (c == u'\\')
             value += QStringLiteral("\\\\");
         else if (c == u'\n')
@@ -64,10 +69,18 @@ QString Utils::desktopExecArgument(const QString &path)
 
 QString Utils::startupEntryText(const QString &launcherPath)
 {
+    // GLib (GNOME and the other GLib desktops) skips an entry whose program
+    // it cannot find as written, "%%" and all; as the argument of sh, "%%"
+    // is read as "%".
+    const QString exec = launcherPath.contains(QLatin1Char('%'))
+        ? QStringLiteral("/bin/sh ") + desktopExecArgument(launcherPath)
+        : desktopExecArgument(launcherPath);
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Exec=")
-        + desktopExecArgument(launcherPath)
+        + exec
+        // Without the launcher (its package removed) the desktop skips the entry.
+        + QStringLiteral("\nTryExec=") + desktopStringValue(launcherPath)
         + QStringLiteral("\n"
                          "Hidden=false\n"
                          "X-GNOME-Autostart-enabled=true\n"
@@ -128,14 +141,25 @@ void Utils::removeStartupLaunchEntry()
     QFile::remove(path);
 }
 
-void Utils::saveCheckAtLogin(bool checked)
+bool Utils::startupEntryInPlace()
 {
-    Common *store = Common::instance();
-    store->checkAtLogin = checked;
-    if (!store->saveSettings())
-        store->showWriteError();
+    const QString directory = entryDirectory();
+    return !directory.isEmpty()
+        && QFile::exists(directory + QDir::separator() + desktopStartupFile);
+}
+
+bool Utils::saveCheckAtLogin(bool checked)
+{
     if (checked)
         createStartupLaunchEntry();
     else
         removeStartupLaunchEntry();
+    // The entry decides what the next log-on does, so the choice stored and
+    // shown is whether it is there, not what was asked for.
+    const bool inPlace = startupEntryInPlace();
+    Common *store = Common::instance();
+    store->checkAtLogin = inPlace;
+    if (!store->saveSettings())
+        store->showWriteError();
+    return inPlace;
 }

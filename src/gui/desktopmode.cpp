@@ -11,6 +11,12 @@
 
 void createDesktopApplication(int &argc, char **argv)
 {
+    // Without an X display the desktop part was started for a Wayland one
+    // (app/displayprobe.h); Qt would try X11 first and abort. A platform
+    // chosen by the user stays.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
+        && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "wayland");
     new QApplication(argc, argv); // never deleted
     installMessageBoxes();
 }

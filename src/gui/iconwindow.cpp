@@ -4,24 +4,24 @@
 #include "core/checkerror.h"
 #include "core/common.h"
 #include "core/logger.h"
+#include "gui/desktopnotifier.h"
+#include "gui/messageboxes.h"
 #include "gui/notificationdialog.h"
 #include "gui/notificationpopup.h"
 #include "gui/proxyprompt.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QTimer>
 
-namespace {
-
-constexpr int kPopupTimeoutSeconds = 15;
-
-} // namespace
-
-IconWindow::IconWindow(QWidget *parent)
+IconWindow::IconWindow(const TrayLimits &limits, const QDBusConnection &bus, QWidget *parent)
     : QDialog(parent)
+    , m_limits(limits)
+    , m_bus(bus)
 {
     // Never shown, but the report window opens centred on it.
     setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
@@ -33,10 +33,6 @@ IconWindow::IconWindow(QWidget *parent)
         m_trayIcon->setContextMenu(m_trayMenu.get());
         connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this, &IconWindow::iconActivated);
         m_trayIcon->setVisible(true);
-    } else {
-        // Common (GNOME Shell has no tray): the announcement still comes.
-        Logger::instance()->Print(Severity::Warning,
-            QStringLiteral("No system tray available.  The popup is shown without the tray icon."));
     }
     checkForUpdates();
 }
@@ -76,19 +72,13 @@ void IconWindow::showNotificationDialog()
 void IconWindow::showNotificationPopup()
 {
     // A check of its own, to count; it may fail where the first one did not.
-    Common *store = Common::instance();
-    store->clearCheckError();
+    Common::instance()->clearCheckError();
     const BrivexUpdate update(desktopDownloadSettings());
-    const CheckError &error = update.error();
-    if (error.failed()) {
-        // The popup shows the message; no box on top of it.
-        Logger::instance()->Print(Severity::Error, error.message);
-        store->lastError = error.code;
-    }
-    const QString message = popupMessage(int(update.patchList().size()), error);
-    Logger::instance()->Print(Severity::Info, QStringLiteral("Announcing: %1").arg(message));
-    NotificationPopup popup(message, kPopupTimeoutSeconds, this);
-    popup.exec();
+    noteCheckFailure(update.error());
+    const QList<PatchItem> &patches = update.patchList();
+    const auto security = std::count_if(patches.begin(), patches.end(),
+        [](const PatchItem &patch) { return patch.isSecurityPatch(); });
+    announce(int(patches.size()), int(security), update.error());
 }
 
 void IconWindow::showSettings() { }
@@ -114,8 +104,70 @@ void IconWindow::checkForUpdates()
 {
     Common::instance()->clearCheckError();
     const BrivexUpdate update(desktopDownloadSettings());
-    reportCheckError(update.error());
-    if (!update.patchList().isEmpty())
+    noteCheckFailure(update.error()); // the announcement shows it
+    if (update.error().failed()) {
+        announce(0, 0, update.error());
+    } else if (!update.patchList().isEmpty()) {
         showNotificationPopup();
+    }
     close(); // hides the icon: the tray mode ends here
+}
+
+void IconWindow::announce(int updates, int securityUpdates, const CheckError &error)
+{
+    // The popup needs a tray to sit beside on X11; on Wayland no client may
+    // place a window in a corner at all.
+    const bool wayland = QGuiApplication::platformName() == QLatin1String("wayland");
+    if (!m_trayIcon || wayland) {
+        if (notify(DesktopNotifier::announcementFor(updates, securityUpdates, error)))
+            return;
+    }
+    if (!m_trayIcon) {
+        Logger::instance()->Print(Severity::Warning,
+            QStringLiteral("No system tray available.  The popup is shown without the tray icon."));
+    }
+    const QString message = popupMessage(updates, error);
+    Logger::instance()->Print(Severity::Info, QStringLiteral("Announcing: %1").arg(message));
+    NotificationPopup popup(message, m_limits.popupMs, this);
+    popup.exec();
+}
+
+bool IconWindow::notify(const Announcement &announcement)
+{
+    DesktopNotifier notifier(m_bus);
+    if (!notifier.serverPresent() || !notifier.show(announcement, m_limits.notificationMs))
+        return false;
+    Logger::instance()->Print(Severity::Info,
+        QStringLiteral("Announcing by a desktop notification (%1%2): %3: %4")
+            .arg(QGuiApplication::platformName(),
+                m_trayIcon ? QString() : QStringLiteral(", no system tray"), announcement.summary,
+                announcement.body));
+    QEventLoop loop;
+    // Some servers keep a notification until it is dismissed, whatever
+    // time-out was asked for (GNOME's list; dunst, when set to keep critical
+    // ones): wait no longer than that time-out.
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);
+    connect(&limit, &QTimer::timeout, &loop, [&notifier, &loop] {
+        Logger::instance()->Print(
+            Severity::Debug, QStringLiteral("The notification was not closed in time.  Closing."));
+        notifier.close();
+        loop.quit();
+    });
+    connect(&notifier, &DesktopNotifier::closed, &loop, &QEventLoop::quit);
+    connect(
+        &notifier, &DesktopNotifier::reviewRequested, &loop,
+        [this, &notifier, &limit, &loop] {
+            limit.stop();
+            // Servers close the notification after its action (dunst at
+            // once): the window is open then, and ends the tray mode itself.
+            disconnect(&notifier, &DesktopNotifier::closed, &loop, nullptr);
+            showNotificationDialog();
+            loop.quit();
+        },
+        Qt::SingleShotConnection);
+    limit.start(m_limits.notificationMs);
+    loop.exec();
+    return true;
 }

@@ -1,6 +1,9 @@
 #include "gui/messageboxes.h"
 
+#include "core/checkerror.h"
+#include "core/common.h"
 #include "core/console.h"
+#include "core/logger.h"
 #include "core/utils.h"
 
 #include <QMessageBox>
@@ -24,4 +27,12 @@ void showBox(Utils::MessageKind kind, const QString &title, const QString &text,
 void installMessageBoxes()
 {
     Utils::setMessagePresenter(&showBox);
+}
+
+void noteCheckFailure(const CheckError &error)
+{
+    if (!error.failed())
+        return;
+    Logger::instance()->Print(Severity::Error, error.message);
+    Common::instance()->lastError = error.code;
 }

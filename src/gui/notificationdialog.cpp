@@ -5,6 +5,7 @@
 #include "core/checkerror.h"
 #include "core/common.h"
 #include "gui/autostart.h"
+#include "gui/messageboxes.h"
 #include "gui/proxyprompt.h"
 #include "gui/reporthtml.h"
 #include "gui/settingsdialog.h"
@@ -97,7 +98,7 @@ void NotificationDialog::getPatchList()
     Common::instance()->clearCheckError();
     const DownloadSettings settings = desktopDownloadSettings();
     const BrivexUpdate update(settings);
-    reportCheckError(update.error());
+    noteCheckFailure(update.error()); // the window shows it
     // The check's own failure, not a settings file that could not be
     // written: that was told where it happened, and the updates stay.
     m_report = CheckReport::of(settings.url, update);
@@ -124,5 +125,5 @@ void NotificationDialog::readSettings()
 
 void NotificationDialog::writeSettings()
 {
-    Utils::saveCheckAtLogin(ui->updateCheck->isChecked());
+    ui->updateCheck->setChecked(Utils::saveCheckAtLogin(ui->updateCheck->isChecked()));
 }

@@ -2,10 +2,10 @@
 #include "ui_notificationpopup.h"
 
 #include "core/common.h"
-#include "core/console.h"
 #include "core/logger.h"
 #include "gui/autostart.h"
 #include "gui/notificationdialog.h"
+#include "gui/reporthtml.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -26,7 +26,7 @@ QRect screenGeometry(bool available)
 
 } // namespace
 
-NotificationPopup::NotificationPopup(const QString &message, int timeout, QWidget *parent)
+NotificationPopup::NotificationPopup(const QString &message, int timeoutMs, QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::NotificationPopup>())
     , m_message(message)
@@ -68,8 +68,9 @@ NotificationPopup::NotificationPopup(const QString &message, int timeout, QWidge
     connect(ui->titleBar, &TitleLabel::pressed, this, &NotificationPopup::onTitlePressed);
     connect(ui->titleBar, &TitleLabel::moved, this, &NotificationPopup::onTitleMoved);
     connect(ui->updateCheck, &QCheckBox::clicked, this, &NotificationPopup::onUpdateCheckClicked);
-    if (timeout != -1)
-        QTimer::singleShot(timeout * 1000, this, &NotificationPopup::timerDone);
+    // Precise: a coarse timer of 15 s may fire up to 0.75 s early.
+    if (timeoutMs != -1)
+        QTimer::singleShot(timeoutMs, Qt::PreciseTimer, this, &NotificationPopup::timerDone);
 
     // The log-on choice is made in the report window; this box is never shown.
     ui->updateCheck->setChecked(false);
@@ -87,6 +88,15 @@ void NotificationPopup::setMessage(const QString &message)
 void NotificationPopup::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // A short message keeps to one line, as the heading does; a longer one
+    // (a failed check's, with an address) wraps at about 80 characters. And
+    // however long it is, the popup stays inside the work area.
+    ui->mainView->setWordWrap(false);
+    const int oneLine = ui->mainView->sizeHint().width();
+    ui->mainView->setWordWrap(true);
+    ui->mainView->setMinimumWidth(
+        qMin(oneLine, ui->mainView->fontMetrics().averageCharWidth() * 80));
+    setMaximumSize(screenGeometry(true).size() - QSize(2 * kMargin, 2 * kMargin));
     adjustSize();
     positionWindow();
 }
@@ -128,8 +138,9 @@ void NotificationPopup::onUpdateCheckClicked(bool checked)
 
 void NotificationPopup::drawMainView()
 {
+    // A failed check's message may hold a long address: it wraps.
     ui->mainView->setText(QStringLiteral("<h2>Brivex for Server and Extensions</h2><p> %1 </p>")
-                              .arg(Console::printable(m_message).toHtmlEscaped()));
+                              .arg(wrappableHtml(m_message)));
 }
 
 void NotificationPopup::closeWindow()
@@ -162,7 +173,7 @@ void NotificationPopup::readSettings()
 
 void NotificationPopup::writeSettings()
 {
-    Utils::saveCheckAtLogin(ui->updateCheck->isChecked());
+    ui->updateCheck->setChecked(Utils::saveCheckAtLogin(ui->updateCheck->isChecked()));
 }
 
 QRect NotificationPopup::cornerGeometry() const

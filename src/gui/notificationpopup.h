@@ -23,8 +23,8 @@ class NotificationPopup : public QDialog
     Q_OBJECT
 
 public:
-    // timeout in seconds; -1 for none.
-    NotificationPopup(const QString &message, int timeout, QWidget *parent = nullptr);
+    // timeoutMs: -1 for none.
+    NotificationPopup(const QString &message, int timeoutMs, QWidget *parent = nullptr);
     ~NotificationPopup() override;
 
     void setMessage(const QString &message);

@@ -27,10 +27,16 @@ QString patchEntry(const PatchItem &patch)
     // Double quotes, which toHtmlEscaped escapes, so the address cannot leave
     // its attribute.
     QString html = isWebLink(patch.url)
-        ? QStringLiteral("<li><a href=\"%1\">%2</a><br>").arg(patch.url.toHtmlEscaped(), name)
+        ? QStringLiteral("<li><a href=\"%1\">%2</a>").arg(patch.url.toHtmlEscaped(), name)
         : patch.url.isEmpty()
-        ? QStringLiteral("<li>%1<br>").arg(name)
-        : QStringLiteral("<li>%1 (%2)<br>").arg(name, shown(patch.url));
+        ? QStringLiteral("<li>%1").arg(name)
+        : QStringLiteral("<li>%1 (%2)").arg(name, shown(patch.url));
+    // Said in words, not by colour alone.
+    if (patch.isSecurityPatch())
+        html += QStringLiteral(" <span style='background-color: #c22; color: white'>&nbsp;%1&nbsp;"
+                               "</span>")
+                    .arg(QCoreApplication::translate("NotificationDialog", "Security update"));
+    html += QStringLiteral("<br>");
     html += QCoreApplication::translate("NotificationDialog", "Products")
         + QStringLiteral(": %1<br>").arg(shown(patch.products));
     html += QCoreApplication::translate("NotificationDialog", "Release Date")
@@ -48,6 +54,23 @@ bool isWebLink(const QString &url)
         && !parsed.host().isEmpty();
 }
 
+QString wrappableHtml(const QString &text)
+{
+    // A label breaks lines only between words; an address is one long word.
+    constexpr int kLongestPiece = 24;
+    QString html;
+    int piece = 0;
+    for (const QChar c : Console::printable(text)) {
+        html += QString(c).toHtmlEscaped();
+        piece = c.isSpace() ? 0 : piece + 1;
+        if (piece >= kLongestPiece || (piece > 1 && (c == u'/' || c == u'?' || c == u'&'))) {
+            html += QChar(0x200B); // zero width space: a place to break
+            piece = 0;
+        }
+    }
+    return html;
+}
+
 QString reportHtml(const CheckReport &report)
 {
     QString html = QStringLiteral("<h3 style='color: #222'>")
@@ -62,6 +85,9 @@ QString reportHtml(const CheckReport &report)
     if (report.error.failed()) {
         html += QStringLiteral("<h4 style='color: #c22'>")
             + Common::errorString(report.error.code).toHtmlEscaped() + QStringLiteral("</h4>");
+        // The details, which a message box showed before the window.
+        if (!report.error.message.isEmpty())
+            html += QStringLiteral("<p>%1</p>").arg(wrappableHtml(report.error.message));
     } else {
         for (const CheckReport::Product &product : report.products) {
             html += QStringLiteral("<h3 style='color: #222'>")

@@ -10,5 +10,10 @@ struct CheckReport;
 // https addresses become links.
 QString reportHtml(const CheckReport &report);
 
+// Text shown as text in rich text, with a place to break at least every few
+// characters of a long word, so that an address in it wraps rather than
+// widening its label.
+QString wrappableHtml(const QString &text);
+
 // An absolute http or https address with a host.
 bool isWebLink(const QString &url);

@@ -13,6 +13,7 @@ import os
 import pwd
 import re
 import shutil
+import signal
 import socket
 import stat
 import subprocess
@@ -44,8 +45,17 @@ CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tiny
                          "unshare", "umask", "program", "log_file", "display", "workarea",
                          "steps", "stdout_to", "then", "expect"}
 EXPECT_KEYS = {"stdout", "stdout_alternatives", "stdout_matches", "first_line", "json", "stderr",
-               "stderr_matches", "status", "plugin", "log",
-               "not_in_log", "settings", "files", "hits", "builtin", "curl"}
+               "stderr_matches", "status", "plugin", "log", "not_in_log", "settings", "files",
+               "hits", "notifications", "builtin", "curl"}
+# The notification server of display "dunst": it honours the time-out a client
+# asks for, but keeps a critical notification until it is dismissed, as some
+# servers keep every one.
+DUNSTRC = """[global]
+    markup = full
+[critical-stays]
+    msg_urgency = critical
+    override_dbus_timeout = 0
+"""
 
 
 class Skip(Exception):
@@ -159,9 +169,12 @@ def differs(what, expected, got):
     return f"{what} differs:\n" + "\n".join(diff)
 
 
-def start_display(host, env, area):
-    """Xvfb on a display number it chooses itself, and trayer when asked."""
-    tools = ["Xvfb", "xdotool", "xwininfo", "xprop"] + ["trayer"] * (host == "trayer")
+def start_display(host, env, area, tmp):
+    """Xvfb on a display number it chooses itself, and trayer or a session bus with dunst
+    when asked."""
+    bus = ["dbus-run-session", "dbus-monitor", "dunst", "dunstctl"]
+    tools = ["Xvfb", "xdotool", "xwininfo", "xprop"] + {
+        "trayer": ["trayer"], "dunst": bus, "wayland": bus + ["weston"]}.get(host, [])
     if not all(map(shutil.which, tools)):
         raise Skip(f"one of {' '.join(tools)} is missing (scripts/deps.sh installs them)")
     read, write = os.pipe()
@@ -180,7 +193,69 @@ def start_display(host, env, area):
         subprocess.run(["xdotool", "search", "--sync", "--classname", "^panel$"], env=env,
                        capture_output=True, timeout=10)
         time.sleep(0.5)  # it takes the tray selection after showing its panel
+    if host in ("dunst", "wayland"):
+        processes += start_dunst(env, tmp)
+    if host == "wayland":
+        processes.append(start_weston(env, tmp))
     return processes
+
+
+def start_weston(env, tmp):
+    """A headless Weston, and the environment of a Wayland session (Xwayland's DISPLAY is
+    the Xvfb)."""
+    runtime = tmp / "runtime"
+    runtime.mkdir(mode=0o700)
+    env.update(XDG_RUNTIME_DIR=str(runtime), WAYLAND_DISPLAY="wayland-korvane",
+               XDG_SESSION_TYPE="wayland")
+    weston = subprocess.Popen(["weston", "--backend=headless-backend.so", "--idle-time=0",
+                               "--socket=wayland-korvane"], env=env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.time() + 10
+    while time.time() < deadline and not (runtime / "wayland-korvane").exists():
+        time.sleep(0.1)
+    return weston
+
+
+def start_dunst(env, tmp):
+    """A session bus of its own with dunst as the notification server, and dbus-monitor
+    recording the calls to it in notify.log."""
+    bus = subprocess.Popen(["dbus-run-session", "--", "sh", "-c",
+                            'echo "$DBUS_SESSION_BUS_ADDRESS"; exec sleep 300'], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                           start_new_session=True)  # its group: the bus goes with it
+    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+    (tmp / "dunstrc").write_text(DUNSTRC)
+    processes = [bus, subprocess.Popen(["dunst", "-config", str(tmp / "dunstrc")], env=env,
+                                       stderr=subprocess.DEVNULL)]
+    with open(tmp / "notify.log", "w") as log:
+        processes.append(subprocess.Popen(["dbus-monitor", "--session",
+                                           "interface='org.freedesktop.Notifications'"],
+                                          env=env, stdout=log, stderr=subprocess.DEVNULL))
+    deadline = time.time() + 10
+    while time.time() < deadline and not (
+            "NameLost" in (tmp / "notify.log").read_text()  # monitoring has begun
+            and subprocess.run(["dunstctl", "is-paused"], env=env,
+                               capture_output=True).returncode == 0):
+        time.sleep(0.1)
+    return processes
+
+
+def notify_calls(text):
+    """The Notify calls in dbus-monitor's record, as dicts of their arguments."""
+    calls = []
+    for call in re.findall(r"member=Notify\n((?:   .*\n?)*)", text):
+        top = re.findall(r"^   (\S.*)$", call, re.M)  # the arguments, one line each
+        if len(top) < 10 or not top[-1].startswith("int32 "):
+            continue  # still being written
+        strings = [re.fullmatch(r'string "(.*)"', line, re.S) for line in top]
+        urgency = re.search(r'string "urgency"\n\s*variant\s+byte (\d+)', call)
+        calls.append({"app_name": strings[0][1], "app_icon": strings[2][1],
+                      "summary": strings[3][1], "body": strings[4][1],
+                      "actions": re.findall(r'^      string "(.*)"$',
+                                            call.split("   array [", 2)[1], re.M),
+                      "urgency": int(urgency[1]) if urgency else None,
+                      "expire_timeout": int(top[-1].split()[1])})
+    return calls
 
 
 def process_tree(pid):
@@ -199,7 +274,7 @@ def peak_memory_mb(pid):
     return int(peak[1]) // 1024 if peak else 0
 
 
-def run_steps(steps, env, process, home, area):
+def run_steps(steps, env, process, tmp, area):
     """Runs the steps while the program runs; returns the first failure, or None."""
     def xdo(*args):
         return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True).stdout
@@ -214,10 +289,15 @@ def run_steps(steps, env, process, home, area):
     def search(title):
         return xdo("search", "--onlyvisible", "--name", f"^{re.escape(title)}$").split()
 
+    def notified():
+        log = tmp / "notify.log"
+        return notify_calls(log.read_text()) if log.exists() else []
+
+    home = tmp / "home"
     window = None
     for step in steps:
         word, _, rest = step.partition(" ")
-        if word in ("click", "corner"):
+        if word in ("click", "corner", "inside"):
             shell = dict(pair.split("=") for pair in xdo("getwindowgeometry", "--shell",
                                                            window).split())
             x, y, w, h = (int(shell[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
@@ -232,6 +312,9 @@ def run_steps(steps, env, process, home, area):
             inset = (area[0] + area[2] - x - w, area[1] + area[3] - y - h)
             if inset != (int(rest),) * 2:
                 problem = f"window {x},{y} {w}x{h} is {inset} inside the work area's corner"
+        elif word == "inside":
+            if x < area[0] or y < area[1] or x + w > area[0] + area[2] or y + h > area[1] + area[3]:
+                problem = f"window {x},{y} {w}x{h} is not inside the work area {area}"
         elif word == "tray":
             panel = xdo("search", "--classname", "^panel$").split()[:1]
             tree = subprocess.run(["xwininfo", "-tree", "-id", *panel], env=env,
@@ -239,6 +322,10 @@ def run_steps(steps, env, process, home, area):
             problem = None if '("korvane-desktop"' in tree else "no icon in the tray:\n" + tree
         elif word in ("file", "nofile"):
             problem = until(lambda: (home / rest).exists() == (word == "file"), step)
+        elif word == "notified":
+            problem = until(lambda: len(notified()) >= int(rest), step)
+        elif word == "dunstctl":
+            subprocess.run(["dunstctl", *rest.split()], env=env, capture_output=True)
         elif word == "memory":
             peak = max(peak_memory_mb(pid) for pid in process_tree(process.pid))
             if peak > int(rest):
@@ -364,7 +451,7 @@ def run_variant(path, case, korvane, variant):
             fake_x, number = loopback.start_fake_x(case["display"])
             env["DISPLAY"] = values["@DISPLAY@"] = f"127.0.0.1:{number}"
         elif "display" in case:
-            x_processes = start_display(case["display"], env, area)
+            x_processes = start_display(case["display"], env, area, tmp)
         os.umask(0o022)
         mask = case.get("umask", 0o022)
         stdout_to = open(case["stdout_to"], "wb") if "stdout_to" in case else subprocess.PIPE
@@ -372,7 +459,7 @@ def run_variant(path, case, korvane, variant):
                                    stderr=subprocess.PIPE, cwd=tmp,
                                    preexec_fn=lambda: os.umask(mask))
         steps = [subst(step) for step in case.get("steps", [])]
-        failures = list(filter(None, [x_processes and run_steps(steps, env, process, home,
+        failures = list(filter(None, [x_processes and run_steps(steps, env, process, tmp,
                                                                  area)]))
         try:
             stdout, stderr = process.communicate(timeout=60)
@@ -420,6 +507,14 @@ def run_variant(path, case, korvane, variant):
                 failures.append(f"{file} has mode {file.stat().st_mode & 0o777:o}, "
                                 f"expected {mode}")
 
+        if "notifications" in expect:
+            calls = notify_calls((tmp / "notify.log").read_text())
+            expected = json.loads(subst(json.dumps(expect["notifications"])))
+            got = [{key: call[key] for key in wanted if key in call}
+                   for call, wanted in zip(calls, expected)] + calls[len(expected):]
+            if got != expected:
+                failures.append(f"notifications differ:\n  expected {expected}\n  got {calls}")
+
         hits_log = tmp / "hits.log"
         requests = hits_log.read_text().count(CATALOGUE) if hits_log.exists() else 0
         if "hits" in expect and requests != expect["hits"]:
@@ -433,7 +528,10 @@ def run_variant(path, case, korvane, variant):
                 service.shutdown()
                 service.server_close()
         for helper in ([proxy] if proxy else []) + x_processes[::-1]:
-            helper.terminate()  # Xvfb then removes its lock and socket
+            if helper.args[0] == "dbus-run-session":
+                os.killpg(helper.pid, signal.SIGTERM)  # its group: the bus and its child
+            else:
+                helper.terminate()  # Xvfb then removes its lock and socket
             helper.wait()
         shutil.rmtree(tmp, ignore_errors=True)
 
