@@ -16,8 +16,10 @@ BUILD=(
 TEST=(
     # Downloads, proxies and what the end-to-end cases measure with.
     curl tinyproxy jq time bc python3 util-linux
-    # The desktop under Xvfb, with a tray host and a notification server.
+    # The desktop under Xvfb, with a tray host; a notification server on a bus
+    # of its own; a Wayland compositor; GLib's launcher.
     xvfb xauth trayer xdotool x11-utils imagemagick desktop-file-utils
+    dunst dbus-daemon dbus-bin weston qt6-wayland libglib2.0-bin
     # The examples, the Debian packages and the systemd units.
     ansible-core dpkg-dev lintian groff-base systemd sudo
     # scripts/fuzz.sh: clang-15 with its libFuzzer and sanitizer runtimes.

@@ -37,7 +37,9 @@ bool Utils::hasDisplay()
     static int checked = -1;
     static bool hasDisplay = false;
     if (checked == -1) {
-        hasDisplay = !QString::fromLocal8Bit(qgetenv("DISPLAY")).isEmpty();
+        // A Wayland session without X has only WAYLAND_DISPLAY.
+        hasDisplay = !QString::fromLocal8Bit(qgetenv("DISPLAY")).isEmpty()
+            || !QString::fromLocal8Bit(qgetenv("WAYLAND_DISPLAY")).isEmpty();
         checked = 1;
     }
     return hasDisplay;

@@ -10,6 +10,7 @@ class QWidget;
 // declared beside their definitions in the folders that hold them.
 namespace Utils {
 
+// DISPLAY or WAYLAND_DISPLAY names a display; read once per process.
 bool hasDisplay();
 // The application object is a desktop one (a QApplication).
 bool isGuiApp();

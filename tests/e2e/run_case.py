@@ -438,7 +438,7 @@ def run_variant(path, case, korvane, variant):
             args += ["-l", log]
 
         env = {name: value for name, value in os.environ.items()
-               if name not in PROXY_VARIABLES + ["XDG_CONFIG_HOME", "LANGUAGE"]
+               if name not in PROXY_VARIABLES + ["XDG_CONFIG_HOME", "LANGUAGE", "WAYLAND_DISPLAY"]
                and not name.startswith("LC_")}
         env.update(HOME=str(home), DISPLAY="", LANG="C.UTF-8", TMPDIR=str(tmp))
         for name, value in case.get("env", {}).items():

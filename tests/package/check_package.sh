@@ -28,7 +28,7 @@ field() { dpkg-deb -f "$1" "$2"; }
     fail "korvane depends on a GUI library: $(field "$console" Depends)"
 [[ $(field "$console" Suggests) == korvane-desktop && $(field "$console" Recommends) == curl ]] ||
     fail "korvane must suggest (not recommend) korvane-desktop and recommend curl"
-[[ $(field "$desktop" Depends) == "korvane (= $version),"*libqt6widgets6* ]] ||
+[[ $(field "$desktop" Depends) == "korvane (= $version), qt6-wayland,"*libqt6widgets6* ]] ||
     fail "korvane-desktop Depends: $(field "$desktop" Depends)"
 for relation in Replaces Breaks; do
     [[ $(field "$desktop" $relation) == "korvane (<< 1.1.0)" ]] || fail "korvane-desktop $relation"
@@ -73,5 +73,5 @@ run() { # TREE CASE...
 }
 run "$work/console" "$root"/tests/e2e/cases/packaging/*.toml \
     "$root/tests/package/cases/desktop-part-missing.toml"
-run "$work/both" "$root/tests/e2e/cases/desktop/desktop-failed-check-shows-box-then-report.toml"
+run "$work/both" "$root/tests/e2e/cases/desktop/desktop-failed-check-shown-in-the-window.toml"
 echo "PASS: korvane and korvane-desktop $version"
