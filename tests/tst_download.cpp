@@ -7,21 +7,142 @@
 #include "testmain.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
+#include <atomic>
+#include <csignal>
 #include <memory>
+#include <thread>
 
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const char *const kProxyVariables[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
     "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"};
+
+// Answers each connection, one at a time, with canned bytes on a thread of its
+// own, so that it goes on while the code under test holds the test's thread
+// (curl is waited for without an event loop).
+class RawServer
+{
+public:
+    enum class End {
+        Close, // a FIN after the response
+        Reset, // an RST instead
+        Hold, // the connection stays open, silent
+        Endless, // the filler is sent again and again
+    };
+
+    explicit RawServer(QByteArray response = {}, End end = End::Close, QByteArray filler = {})
+        : m_response(std::move(response))
+        , m_end(end)
+        , m_filler(std::move(filler))
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_listener, reinterpret_cast<sockaddr *>(&address), length) != 0
+            || ::listen(m_listener, 8) != 0
+            || ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            qFatal("no loopback port to listen on");
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~RawServer()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_listener);
+    }
+    Q_DISABLE_COPY(RawServer)
+
+    quint16 port() const { return m_port; }
+    QString url(const char *path = "/c") const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QLatin1String(path));
+    }
+
+private:
+    // Waits for the socket to be ready, watching for the end of the test.
+    bool ready(int socket, short events)
+    {
+        pollfd wanted {socket, events, 0};
+        while (!m_stop) {
+            if (::poll(&wanted, 1, 20) > 0)
+                return true;
+        }
+        return false;
+    }
+    void serve()
+    {
+        while (ready(m_listener, POLLIN)) {
+            const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0)
+                answer(client);
+        }
+    }
+    void answer(int client)
+    {
+        QByteArray request;
+        char piece[4096];
+        while (!request.contains("\r\n\r\n") && ready(client, POLLIN)) {
+            const ssize_t got = ::recv(client, piece, sizeof piece, 0);
+            if (got <= 0)
+                break;
+            request.append(piece, got);
+        }
+        bool open = send(client, m_response);
+        while (open && m_end == End::Endless)
+            open = send(client, m_filler);
+        if (m_end == End::Hold) {
+            while (ready(client, POLLIN) && ::recv(client, piece, sizeof piece, 0) > 0) { }
+        } else {
+            ::usleep(20000); // the client has read the body before the end comes
+            if (m_end == End::Reset) {
+                const linger now {1, 0};
+                ::setsockopt(client, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+            }
+        }
+        ::close(client);
+    }
+    bool send(int client, const QByteArray &bytes)
+    {
+        for (qsizetype sent = 0; sent < bytes.size();) {
+            if (!ready(client, POLLOUT))
+                return false;
+            const ssize_t put = ::send(client, bytes.constData() + sent,
+                size_t(bytes.size() - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (put < 0 && errno != EAGAIN)
+                return false;
+            sent += std::max<ssize_t>(put, 0);
+        }
+        return true;
+    }
+
+    const QByteArray m_response;
+    const End m_end;
+    const QByteArray m_filler;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop {false};
+    std::thread m_thread;
+};
+
+QByteArray withBody(const QByteArray &statusLine, const QByteArray &body = "{\"Product\":[]}")
+{
+    return statusLine + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+        + body;
+}
 
 } // namespace
 
@@ -35,44 +156,19 @@ private slots:
     void proxyUrl();
     void brokenBodyIsNeverACatalogue_data();
     void brokenBodyIsNeverACatalogue();
+    void failureMessages_data();
+    void failureMessages();
+    void curlMissing();
     void endsWithoutWaitingForHostLookup();
-
-private:
-    QTcpServer m_canned; // answers with m_response, then closes or resets
-    QByteArray m_response;
-    bool m_reset = false;
 };
 
 void TestDownload::initTestCase()
 {
     for (const char *name : kProxyVariables)
         qunsetenv(name); // the tests decide which proxy is used
-    QVERIFY(m_canned.listen(QHostAddress::LocalHost));
-    connect(&m_canned, &QTcpServer::newConnection, this, [this] {
-        QTcpSocket *socket = m_canned.nextPendingConnection();
-        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-            socket->readAll();
-            socket->write(m_response);
-            socket->waitForBytesWritten(1000);
-            QThread::msleep(20); // the client has read the body before the end comes
-            if (m_reset) { // an RST instead of a FIN
-                const struct linger now
-                {
-                    1, 0
-                };
-                setsockopt(
-                    int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
-                socket->abort();
-            } else {
-                socket->disconnectFromHost();
-            }
-            socket->deleteLater();
-        });
-    });
+    if (QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty())
+        QFAIL("curl is missing: scripts/deps.sh installs it");
 }
-
-
-
 
 void TestDownload::proxyUrl_data()
 {
@@ -156,16 +252,128 @@ void TestDownload::brokenBodyIsNeverACatalogue()
     QFETCH(bool, reset);
     QFETCH(int, runs);
     QFETCH(QString, title);
-    m_response = response;
-    m_reset = reset;
+    const RawServer server(response, reset ? RawServer::End::Reset : RawServer::End::Close);
     DownloadSettings cut;
-    cut.url = QStringLiteral("http://127.0.0.1:%1/c").arg(m_canned.serverPort());
+    cut.url = server.url();
     cut.timeoutMs = 5000;
     for (int run = 0; run < runs; ++run) {
         const CheckError error = BrivexUpdate(cut).error();
         QVERIFY2(error.failed(), qPrintable(QString::number(run)));
         QVERIFY(title.isEmpty() || error.title == title);
     }
+}
+
+void TestDownload::failureMessages_data()
+{
+    // Each row is run with both clients unless it names one; an empty
+    // message: the catalogue was received.
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<QString>("url"); // @URL@: the server's
+    QTest::addColumn<QString>("proxy"); // "host:port", through which to go
+    QTest::addColumn<bool>("curl");
+    QTest::addColumn<QString>("message"); // @URL@ as shown: no password
+    const QString answered
+        = QStringLiteral("An error occurred: The server answered %1 for @URL@ (%2)");
+    const QString refused = QStringLiteral(
+        "An error occurred: The proxy %1 refused the connection. Check the proxy settings with "
+        "korvane -s, or remove them with korvane -k. (%2)");
+    const QString notFound = QStringLiteral(
+        "An error occurred: The proxy %1 could not be found. Check the proxy settings with "
+        "korvane -s, or remove them with korvane -k. (%2)");
+    const QString interim = QStringLiteral(
+        "An error occurred: The server sent an interim reply (%1) that the built-in client "
+        "cannot pass over; curl can: run korvane with -r (399)");
+    const QString schemes = QStringLiteral(
+        "An error occurred: The catalogue address %1; use http://, https:// or file:// (301)");
+    const QByteArray notFound404 = withBody("HTTP/1.1 404 Not Found", "gone");
+    const struct
+    {
+        const char *row;
+        QByteArray response;
+        QString url, proxy, builtin, curl; // the messages; nullptr: the row is not run
+    } rows[] = {
+        {"404 Not Found", notFound404, "@URL@", "", answered.arg("404 Not Found", "203"),
+            answered.arg("404 Not Found", "22")},
+        {"password left out of the address", notFound404, "http://reader:S3cr3t@@HOST@/c", "",
+            answered.arg("404 Not Found", "203").replace("@URL@", "http://reader@@HOST@/c"),
+            answered.arg("404 Not Found", "22").replace("@URL@", "http://reader@@HOST@/c")},
+        {"500, markup in the reason kept as text", withBody("HTTP/1.1 500 <img src=\"/dev/zero\">"),
+            "@URL@", "", answered.arg("500 <img src=\"/dev/zero\">", "401"),
+            answered.arg("500 <img src=\"/dev/zero\">", "22")},
+        {"control characters in the reason", withBody("HTTP/1.1 503 \x1b[2Jgone\x07 away"), "@URL@",
+            "", answered.arg(QStringLiteral("503 \uFFFD[2Jgone\uFFFD away"), "403"),
+            answered.arg(QStringLiteral("503 \uFFFD[2Jgone\uFFFD away"), "22")},
+        {"a long reason cut", withBody("HTTP/1.1 404 " + QByteArray(300, 'x')), "@URL@", "",
+            answered.arg("404 " + QString(79, u'x') + QChar(0x2026), "203"),
+            answered.arg("404 " + QString(79, u'x') + QChar(0x2026), "22")},
+        {"no reason", withBody("HTTP/1.1 410"), "@URL@", "", answered.arg("410", "207"),
+            answered.arg("410", "22")},
+        {"300 without a place to go", withBody("HTTP/1.1 300 Multiple Choices"), "@URL@", "",
+            answered.arg("300 Multiple Choices", "299"),
+            answered.arg("300 Multiple Choices", "299")},
+        {"103 Early Hints before the catalogue",
+            "HTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n" + withBody("HTTP/1.1 200 OK"), "@URL@",
+            "", interim.arg("103 Early Hints"), ""},
+        {"102 Processing before the catalogue",
+            "HTTP/1.1 102 Processing\r\n\r\n" + withBody("HTTP/1.1 200 OK"), "@URL@", "",
+            interim.arg("102 Processing"), ""},
+        {"100 Continue before the catalogue",
+            "HTTP/1.1 100 Continue\r\n\r\n" + withBody("HTTP/1.1 200 OK"), "@URL@", "", "", ""},
+        {"proxy refuses", "", "@URL@", "127.0.0.1:1", refused.arg("127.0.0.1:1", "1"),
+            refused.arg("127.0.0.1:1", "7")},
+        {"proxy not found", "", "@URL@", "proxy.invalid:3128",
+            notFound.arg("proxy.invalid:3128", "3"), notFound.arg("proxy.invalid:3128", "5")},
+        {"no scheme", "", "@HOST@/c", "", schemes.arg("@HOST@/c has no scheme"),
+            schemes.arg("@HOST@/c has no scheme")},
+        {"a path", "", "/tmp/patches.json", "", schemes.arg("/tmp/patches.json has no scheme"),
+            schemes.arg("/tmp/patches.json has no scheme")},
+        {"another scheme", "", "ftp://@HOST@/c", "",
+            schemes.arg("ftp://@HOST@/c has the scheme ftp:, which cannot be fetched"),
+            schemes.arg("ftp://@HOST@/c has the scheme ftp:, which cannot be fetched")},
+    };
+    for (const auto &r : rows) {
+        QTest::addRow("built-in, %s", r.row)
+            << r.response << r.url << r.proxy << false << r.builtin;
+        QTest::addRow("curl, %s", r.row) << r.response << r.url << r.proxy << true << r.curl;
+    }
+}
+
+void TestDownload::failureMessages()
+{
+    QFETCH(QByteArray, response);
+    QFETCH(QString, url);
+    QFETCH(QString, proxy);
+    QFETCH(bool, curl);
+    QFETCH(QString, message);
+    const RawServer server(response);
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(server.port());
+    DownloadSettings settings;
+    settings.url = QString(url).replace("@URL@", server.url()).replace("@HOST@", host);
+    settings.useCurl = curl;
+    settings.timeoutMs = settings.curlTimeoutMs = 5000;
+    if (!proxy.isEmpty()) {
+        settings.useProxy = true;
+        settings.proxy = Utils::networkProxyFromURL(proxy);
+    }
+    const UpdateRequest request(settings);
+    QCOMPARE(
+        request.error().message, message.replace("@URL@", server.url()).replace("@HOST@", host));
+    QCOMPARE(request.body().isEmpty(), !message.isEmpty());
+}
+
+void TestDownload::curlMissing()
+{
+    QTemporaryDir empty;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(empty.path()));
+    DownloadSettings settings;
+    settings.url = QStringLiteral("http://127.0.0.1:1/c");
+    settings.useCurl = true;
+    const UpdateRequest request(settings);
+    qputenv("PATH", path);
+    QCOMPARE(request.error().message,
+        "An error occurred: curl is not installed: install the curl package, or leave out -r to "
+        "use the built-in client (-1)");
 }
 
 void TestDownload::endsWithoutWaitingForHostLookup()

@@ -73,6 +73,12 @@ UpdateRequest::UpdateRequest(const DownloadSettings &settings)
         log(Severity::Info, QStringLiteral("Detected SuSE Linux."));
 
     const QUrl url(m_settings.url);
+    const QString scheme = url.scheme();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")
+        && scheme != QLatin1String("file")) {
+        m_result = DownloadResult::unsupportedScheme(m_settings.url);
+        return;
+    }
     if (url.isLocalFile()) {
         // Reading a FIFO or a device would never end.
         const QFileInfo file(url.toLocalFile());
@@ -93,7 +99,8 @@ UpdateRequest::UpdateRequest(const DownloadSettings &settings)
         return;
     }
 
-    log(Severity::Info, QStringLiteral("Connecting to update server (%1)").arg(Utils::urlForLog(m_settings.url)));
+    log(Severity::Info,
+        QStringLiteral("Connecting to update server (%1)").arg(Utils::urlForLog(m_settings.url)));
     m_manager = std::make_unique<QNetworkAccessManager>();
     connect(m_manager.get(), &QNetworkAccessManager::sslErrors, this, &UpdateRequest::sslErrors,
         Qt::UniqueConnection);
@@ -118,6 +125,23 @@ void UpdateRequest::checkProxy()
         m_settings.askForProxyHost(m_settings);
     if (const std::optional<QNetworkProxy> proxy = m_settings.usableProxy())
         m_manager->setProxy(*proxy);
+}
+
+DownloadResult UpdateRequest::replyFailure(const QNetworkReply &reply) const
+{
+    // Through a proxy, Qt words a proxy it cannot reach as the catalogue's
+    // host.
+    const QNetworkProxy proxy = m_manager->proxy();
+    const bool throughProxy = proxy.type() == QNetworkProxy::HttpProxy;
+    const QNetworkReply::NetworkError code = reply.error();
+    if (throughProxy
+        && (code == QNetworkReply::HostNotFoundError || code == QNetworkReply::ProxyNotFoundError))
+        return DownloadResult::proxyNotFound(proxy, code);
+    if (throughProxy
+        && (code == QNetworkReply::ConnectionRefusedError
+            || code == QNetworkReply::ProxyConnectionRefusedError))
+        return DownloadResult::proxyRefused(proxy, code);
+    return DownloadResult::networkError(replyError(reply), code);
 }
 
 QNetworkReply *UpdateRequest::get(const QUrl &url)
@@ -187,16 +211,23 @@ DownloadResult UpdateRequest::download()
     }
     deadline.stop();
 
-    if (reply->error() != QNetworkReply::NoError)
-        return DownloadResult::networkError(replyError(*reply), reply->error());
     const int status = statusCode(*reply); // 0 for file: and data: addresses
     if (redirected && RedirectTarget::isFollowed(status)) {
         return DownloadResult::networkError(
             tr("The update server redirected the request more than once."),
             QNetworkReply::TooManyRedirectsError);
     }
-    if (status != 0 && (status < 200 || status > 299))
-        return DownloadResult::unexpectedStatus(status);
+    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    // Qt passes over 100 Continue only, and ends the reply at any other 1xx.
+    if (status > 100 && status < 200)
+        return DownloadResult::interimReply(status, reason);
+    if (status != 0 && (status < 200 || status > 299)) {
+        const QNetworkReply::NetworkError code = reply->error();
+        return DownloadResult::httpError(status, reason, reply->url(),
+            code != QNetworkReply::NoError ? code : QNetworkReply::UnknownContentError);
+    }
+    if (reply->error() != QNetworkReply::NoError)
+        return replyFailure(*reply);
 
     m_body += reply->readAll();
     // A connection that ends early can leave the reply without an error; only a

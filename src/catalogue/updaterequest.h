@@ -41,6 +41,8 @@ private:
     QNetworkReply *get(const QUrl &url);
     DownloadResult download();
     DownloadResult readLocalFile(const std::shared_ptr<QFile> &file);
+    // A reply that failed without an HTTP status.
+    DownloadResult replyFailure(const QNetworkReply &reply) const;
 
     DownloadSettings m_settings;
     std::unique_ptr<QNetworkAccessManager> m_manager;
