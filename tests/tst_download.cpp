@@ -1,4 +1,5 @@
 #include "catalogue/brivexupdate.h"
+#include "catalogue/curldownload.h"
 #include "catalogue/networkutils.h"
 #include "catalogue/proxyurl.h"
 #include "catalogue/updaterequest.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -144,6 +146,36 @@ QByteArray withBody(const QByteArray &statusLine, const QByteArray &body = "{\"P
         + body;
 }
 
+// The processes whose parent is pid, by the name the kernel gives them.
+QList<pid_t> childrenOf(qint64 pid, const QByteArray &name)
+{
+    QList<pid_t> found;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid ..."
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1) == name
+            && fields.value(1).toLongLong() == pid)
+            found.append(pid_t(entry.toInt()));
+    }
+    return found;
+}
+
+// Ended: gone, or a zombie that nobody has reaped yet.
+bool ended(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
+
 } // namespace
 
 class TestDownload : public QObject
@@ -159,6 +191,10 @@ private slots:
     void failureMessages_data();
     void failureMessages();
     void curlMissing();
+    void endsSoonAfterDeadline_data();
+    void endsSoonAfterDeadline();
+    void curlEndsWithTheProgram_data();
+    void curlEndsWithTheProgram();
     void endsWithoutWaitingForHostLookup();
 };
 
@@ -376,6 +412,79 @@ void TestDownload::curlMissing()
         "use the built-in client (-1)");
 }
 
+void TestDownload::endsSoonAfterDeadline_data()
+{
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<QByteArray>("filler"); // sent without end; empty: then silence
+    QTest::addColumn<bool>("curl");
+    const QByteArray headers = "HTTP/1.1 200 OK\r\nContent-Length: 100000000\r\n\r\n";
+    const struct
+    {
+        const char *row;
+        QByteArray response, filler;
+    } rows[] = {
+        {"endless header line", "HTTP/1.1 200 OK\r\nX-Long: ", QByteArray(64 * 1024, 'a')},
+        {"endless headers", "HTTP/1.1 200 OK\r\n", "X-More: a\r\n"},
+        {"silent after the headers", headers, ""},
+        {"endless body", "HTTP/1.1 200 OK\r\n\r\n", QByteArray(64 * 1024, ' ')},
+        {"nothing at all", "", ""},
+    };
+    for (const auto &r : rows) {
+        QTest::addRow("built-in, %s", r.row) << r.response << r.filler << false;
+        QTest::addRow("curl, %s", r.row) << r.response << r.filler << true;
+    }
+}
+
+void TestDownload::endsSoonAfterDeadline()
+{
+    QFETCH(QByteArray, response);
+    QFETCH(QByteArray, filler);
+    QFETCH(bool, curl);
+    const RawServer server(
+        response, filler.isEmpty() ? RawServer::End::Hold : RawServer::End::Endless, filler);
+    DownloadSettings settings;
+    settings.url = server.url();
+    settings.useCurl = curl;
+    settings.timeoutMs = settings.curlTimeoutMs = 300;
+    QElapsedTimer clock;
+    clock.start();
+    // curl may give up on endless headers before the deadline.
+    QVERIFY(UpdateRequest(settings).error().failed());
+    QVERIFY2(clock.elapsed() < 300 + 2000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestDownload::curlEndsWithTheProgram_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("limitMs"); // the child's time limit for curl
+    QTest::newRow("program ended with SIGTERM") << int(SIGTERM) << 60000;
+    QTest::newRow("program ended with SIGKILL") << int(SIGKILL) << 60000;
+    // A program that no longer runs cannot end curl: curl ends at its own limit.
+    QTest::newRow("program stopped with SIGSTOP") << int(SIGSTOP) << 300;
+}
+
+void TestDownload::curlEndsWithTheProgram()
+{
+    QFETCH(int, signal);
+    QFETCH(int, limitMs);
+    const RawServer silent({}, RawServer::End::Hold);
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+        {"--curl-download", silent.url(), QString::number(limitMs)});
+    QVERIFY(child.waitForStarted());
+    const pid_t program = pid_t(child.processId()); // never 0: kill(0) is the whole group
+    QVERIFY(program > 0);
+    QList<pid_t> curl;
+    QTRY_VERIFY_WITH_TIMEOUT(!(curl = childrenOf(program, "curl")).isEmpty(), 5000);
+    ::kill(program, signal);
+    const bool curlEnded = QTest::qWaitFor([&] { return ended(curl.first()); }, 3000);
+    if (!curlEnded)
+        ::kill(curl.first(), SIGKILL); // a failed run leaves nothing behind
+    ::kill(program, SIGKILL);
+    child.waitForFinished();
+    QVERIFY(curlEnded);
+}
+
 void TestDownload::endsWithoutWaitingForHostLookup()
 {
     // The update server's name cannot be looked up: /etc/hosts is a FIFO that
@@ -410,10 +519,24 @@ int hangingLookup(int argc, char *argv[])
     endProcess(0);
 }
 
+// The child of curlEndsWithTheProgram: one download with curl from a server
+// that never answers.
+int curlDownload(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    DownloadSettings settings;
+    settings.url = QString::fromLocal8Bit(argv[2]);
+    settings.curlTimeoutMs = QByteArray(argv[3]).toInt();
+    CurlDownload::run(settings);
+    endProcess(0);
+}
+
 int main(int argc, char *argv[])
 {
     if (argc == 2 && qstrcmp(argv[1], "--hanging-lookup") == 0)
         return hangingLookup(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--curl-download") == 0)
+        return curlDownload(argc, argv);
     QCoreApplication app(argc, argv);
     TestDownload test;
     return QTest::qExec(&test, testArguments(app));

@@ -10,6 +10,10 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +66,14 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings)
     QProcess curl;
     curl.setProgram(QStringLiteral("curl"));
     curl.setArguments(command.arguments);
+    // curl ends with the thread that starts it, however that ends; if it has
+    // already ended, at once.
+    const pid_t parent = ::getpid();
+    curl.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     curl.start(QIODevice::ReadWrite);
     if (!curl.waitForStarted(static_cast<int>(deadline.remainingTime()))) {
         if (curl.error() == QProcess::FailedToStart)

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -51,6 +52,13 @@ QString replyError(const QNetworkReply &reply)
     if (!url.password().isEmpty())
         text.replace(url.toString(), url.toString(QUrl::RemovePassword));
     return text;
+}
+
+std::vector<QNetworkAccessManager *> *abandonedManagers()
+{
+    // Never freed, and so never waited for: reachable, not leaked.
+    static auto *managers = new std::vector<QNetworkAccessManager *>;
+    return managers;
 }
 
 // Waits until the reply has finished or the shared deadline timer has fired.
@@ -205,6 +213,11 @@ DownloadResult UpdateRequest::download()
         return DownloadResult::tooLarge(m_settings.maxBytes);
     if (!deadline.isActive()) {
         reply->abort();
+        // Qt's network thread can be held by a reply that it cannot abort (an
+        // endless header line), and the manager's destructor waits 5 s for it
+        // before leaving it running. It is left at once instead; it ends with
+        // the process.
+        abandonedManagers()->push_back(m_manager.release());
         return DownloadResult::failure(tr("Network Timeout"),
             tr("A network timeout occurred.  Please make sure you are "
                "connected to the internet."));
