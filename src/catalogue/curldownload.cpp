@@ -110,8 +110,7 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings)
 
     const bool exited = curl.exitStatus() == QProcess::NormalExit;
     const int exitCode = exited ? curl.exitCode() : -1;
-    log(Severity::Info,
-        QStringLiteral("curl exit status = %1").arg(static_cast<int>(curl.exitStatus())));
+    log(Severity::Info, QStringLiteral("curl exit code = %1").arg(exitCode));
     const CurlCommand::Report report = CurlCommand::report(standardError);
     // Any other failure (a redirect not followed, too many of them) is told
     // better by curl's own line.
