@@ -10,6 +10,8 @@ PACKAGES=(
     curl tinyproxy jq time bc python3 util-linux ansible-core
     xvfb xauth trayer xdotool x11-utils imagemagick libxcb1-dev desktop-file-utils
 )
+# The catalogue is read with Boost.JSON (conflicts with libboost1.74-dev).
+PACKAGES+=(libboost-json1.81-dev)
 # scripts/sample.sh names the sample properties files after the host.
 PACKAGES+=(hostname)
 # The Debian package and its checks.

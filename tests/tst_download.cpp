@@ -140,6 +140,8 @@ private:
     std::thread m_thread;
 };
 
+void ignore(QByteArrayView) { }
+
 QByteArray withBody(const QByteArray &statusLine, const QByteArray &body = "{\"Product\":[]}")
 {
     return statusLine + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
@@ -391,10 +393,12 @@ void TestDownload::failureMessages()
         settings.useProxy = true;
         settings.proxy = Utils::networkProxyFromURL(proxy);
     }
-    const UpdateRequest request(settings);
+    QByteArray body;
+    const UpdateRequest request(settings, [&body](QByteArrayView piece) { body += piece; });
     QCOMPARE(
         request.error().message, message.replace("@URL@", server.url()).replace("@HOST@", host));
-    QCOMPARE(request.body().isEmpty(), !message.isEmpty());
+    // What the sink got counts only after a transfer that ended whole.
+    QVERIFY(!message.isEmpty() || body == "{\"Product\":[]}");
 }
 
 void TestDownload::curlMissing()
@@ -405,7 +409,7 @@ void TestDownload::curlMissing()
     DownloadSettings settings;
     settings.url = QStringLiteral("http://127.0.0.1:1/c");
     settings.useCurl = true;
-    const UpdateRequest request(settings);
+    const UpdateRequest request(settings, ignore);
     qputenv("PATH", path);
     QCOMPARE(request.error().message,
         "An error occurred: curl is not installed: install the curl package, or leave out -r to "
@@ -449,7 +453,7 @@ void TestDownload::endsSoonAfterDeadline()
     QElapsedTimer clock;
     clock.start();
     // curl may give up on endless headers before the deadline.
-    QVERIFY(UpdateRequest(settings).error().failed());
+    QVERIFY(UpdateRequest(settings, ignore).error().failed());
     QVERIFY2(clock.elapsed() < 300 + 2000, qPrintable(QString::number(clock.elapsed())));
 }
 
@@ -514,7 +518,7 @@ int hangingLookup(int argc, char *argv[])
     DownloadSettings settings;
     settings.url = QStringLiteral("http://update.invalid/korvane/patches.json");
     settings.timeoutMs = 300;
-    const UpdateRequest request(settings);
+    const UpdateRequest request(settings, ignore);
     std::printf("%s\n", qPrintable(request.error().title));
     endProcess(0);
 }
@@ -527,7 +531,7 @@ int curlDownload(int argc, char *argv[])
     DownloadSettings settings;
     settings.url = QString::fromLocal8Bit(argv[2]);
     settings.curlTimeoutMs = QByteArray(argv[3]).toInt();
-    CurlDownload::run(settings);
+    CurlDownload::run(settings, ignore);
     endProcess(0);
 }
 

@@ -1,6 +1,5 @@
 #include "catalogue/curldownload.h"
 
-#include "catalogue/cataloguetext.h"
 #include "catalogue/curlcommand.h"
 #include "core/logger.h"
 
@@ -55,7 +54,7 @@ DownloadResult timedOut(const DownloadSettings &settings)
 
 } // namespace
 
-DownloadResult CurlDownload::run(const DownloadSettings &settings)
+DownloadResult CurlDownload::run(const DownloadSettings &settings, const CatalogueSink &sink)
 {
     log(Severity::Info, QStringLiteral("Using curl to retrieve JSON patch list."));
     const std::optional<QNetworkProxy> proxy = settings.usableProxy();
@@ -84,17 +83,20 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings)
     curl.write(command.config);
     curl.closeWriteChannel();
 
-    // The output is read as it comes, so that an endless body is stopped at
-    // the limit rather than held in memory.
-    QByteArray body;
+    // The output is passed on as it comes, and an endless body is stopped at
+    // the limit.
+    qint64 received = 0;
     QByteArray standardError;
     for (;;) {
-        body += curl.readAllStandardOutput();
+        const QByteArray piece = curl.readAllStandardOutput();
+        received += piece.size();
         keepTail(&standardError, curl.readAllStandardError());
-        if (body.size() > settings.maxBytes) {
+        if (received > settings.maxBytes) {
             stop(curl);
             return DownloadResult::tooLarge(settings.maxBytes);
         }
+        if (!piece.isEmpty())
+            sink(piece);
         if (curl.state() == QProcess::NotRunning)
             break;
         if (deadline.hasExpired()) {
@@ -134,7 +136,6 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings)
         return DownloadResult::networkError(reason, exitCode);
     }
 
-    CatalogueBody text(CatalogueText::fromReceived(std::move(body)));
-    log(Severity::Info, QStringLiteral("%1 bytes of JSON recieved.").arg(text.size()));
-    return DownloadResult::received(std::move(text));
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON recieved.").arg(received));
+    return {};
 }

@@ -35,15 +35,6 @@ QString proxySettingsHint()
 
 } // namespace
 
-DownloadResult DownloadResult::received(CatalogueBody body)
-{
-    if (body.isEmpty())
-        return emptyCatalogue();
-    DownloadResult result;
-    result.body = std::move(body);
-    return result;
-}
-
 DownloadResult DownloadResult::failure(const QString &title, const QString &message)
 {
     DownloadResult result;

@@ -1,21 +1,25 @@
 #pragma once
 
-#include "catalogue/cataloguebody.h"
 #include "core/checkerror.h"
 
+#include <QByteArrayView>
 #include <QString>
+
+#include <functional>
 
 class QNetworkProxy;
 class QUrl;
 
-// What a catalogue download gives back: the catalogue text, or why there is none.
+// Takes the body of the catalogue's response piece by piece, as it arrives.
+// Whether the pieces are the catalogue is known only when the transfer has
+// ended whole.
+using CatalogueSink = std::function<void(QByteArrayView piece)>;
+
+// How a catalogue download ended: whole, or why not.
 struct DownloadResult
 {
-    CatalogueBody body; // UTF-8, byte-order mark dropped, cut at the first NUL byte
     CheckError error; // code 3 (network) or 5 (catalogue) when the download failed
 
-    // The text received; an empty one is a catalogue error.
-    static DownloadResult received(CatalogueBody body);
     static DownloadResult failure(const QString &title, const QString &message);
     // "An error occurred: <reason> (<code>)" under the title "Network Error".
     static DownloadResult networkError(const QString &reason, int code);
@@ -34,7 +38,7 @@ struct DownloadResult
     static DownloadResult unsupportedScheme(const QString &url);
     // -r without a curl program to run.
     static DownloadResult curlMissing();
-    // Catalogue errors: nothing in the body, or more than the limit.
+    // Catalogue errors: nothing in the text, or more than the limit.
     static DownloadResult emptyCatalogue();
     static DownloadResult tooLarge(qint64 limit);
 

@@ -1,6 +1,5 @@
 #include "catalogue/updaterequest.h"
 
-#include "catalogue/cataloguetext.h"
 #include "catalogue/curldownload.h"
 #include "catalogue/networkutils.h"
 #include "catalogue/redirecttarget.h"
@@ -22,6 +21,9 @@
 #include <vector>
 
 namespace {
+
+// The most read at once; Qt holds back at most four times as much.
+constexpr qint64 kPiece = 256 * 1024;
 
 void log(Severity::Severity severity, const QString &text)
 {
@@ -74,8 +76,10 @@ void waitForReply(QNetworkReply *reply, QTimer *deadline)
 
 } // namespace
 
-UpdateRequest::UpdateRequest(const DownloadSettings &settings)
+UpdateRequest::UpdateRequest(const DownloadSettings &settings, CatalogueSink sink)
     : m_settings(settings)
+    , m_sink(sink ? std::move(sink) : [](QByteArrayView) {})
+    , m_piece(kPiece, Qt::Uninitialized)
 {
     if (QFileInfo::exists(QStringLiteral("/etc/SuSE-release")))
         log(Severity::Info, QStringLiteral("Detected SuSE Linux."));
@@ -103,7 +107,7 @@ UpdateRequest::UpdateRequest(const DownloadSettings &settings)
     }
 
     if (m_settings.useCurl) {
-        m_result = CurlDownload::run(m_settings);
+        m_result = CurlDownload::run(m_settings, m_sink);
         return;
     }
 
@@ -154,27 +158,34 @@ DownloadResult UpdateRequest::replyFailure(const QNetworkReply &reply) const
 
 QNetworkReply *UpdateRequest::get(const QUrl &url)
 {
-    m_body.clear();
+    m_received = 0;
     m_tooLarge = false;
     QNetworkReply *reply = m_manager->get(catalogueRequest(url));
-    // Read as it comes, so that an endless body is stopped at the limit.
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
-        // Room for the announced length, so that a large body is not copied
-        // as it grows.
-        const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (m_body.isEmpty() && length > 0 && length <= m_settings.maxBytes)
-            m_body.reserve(length);
-        // Read straight behind what came before.
-        const qsizetype before = m_body.size();
-        m_body.resize(before + reply->bytesAvailable());
-        const qint64 got = reply->read(m_body.data() + before, m_body.size() - before);
-        m_body.resize(before + std::max<qint64>(got, 0));
-        if (m_body.size() > m_settings.maxBytes) {
+    // Qt reads on only while the body is taken, so that it never holds much.
+    reply->setReadBufferSize(4 * kPiece);
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { pass(reply); });
+    return reply;
+}
+
+void UpdateRequest::pass(QNetworkReply *reply)
+{
+    // The body of an error or a redirect is read, and measured, but is no
+    // catalogue.
+    const int status = statusCode(*reply);
+    const bool catalogue = status == 0 || (status >= 200 && status <= 299);
+    while (!m_tooLarge && reply->bytesAvailable() > 0) {
+        const qint64 got = reply->read(m_piece.data(), m_piece.size());
+        if (got <= 0)
+            return;
+        m_received += got;
+        // An endless body is stopped at the limit.
+        if (m_received > m_settings.maxBytes) {
             m_tooLarge = true;
             reply->abort();
+        } else if (catalogue) {
+            m_sink(QByteArrayView(m_piece.constData(), got));
         }
-    });
-    return reply;
+    }
 }
 
 DownloadResult UpdateRequest::download()
@@ -186,8 +197,8 @@ DownloadResult UpdateRequest::download()
 
     const QUrl requested(m_settings.url);
     if (requested.isLocalFile()) {
-        auto file = std::make_shared<QFile>(requested.toLocalFile());
-        if (file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        QFile file(requested.toLocalFile());
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return readLocalFile(file);
         // Otherwise the built-in client tells why it cannot be read.
     }
@@ -242,32 +253,40 @@ DownloadResult UpdateRequest::download()
     if (reply->error() != QNetworkReply::NoError)
         return replyFailure(*reply);
 
-    m_body += reply->readAll();
+    pass(reply.get());
+    if (m_tooLarge)
+        return DownloadResult::tooLarge(m_settings.maxBytes);
     // A connection that ends early can leave the reply without an error; only a
     // body of the announced length is whole. (A chunked body cut short does not
     // read as JSON.)
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() != m_body.size()) {
+    if (length.isValid() && length.toLongLong() != m_received) {
         return DownloadResult::networkError(tr("The connection ended after %1 of %2 bytes.")
-                                                .arg(m_body.size())
+                                                .arg(m_received)
                                                 .arg(length.toLongLong()),
             QNetworkReply::RemoteHostClosedError);
     }
-    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_body.size()));
-    return DownloadResult::received(CatalogueBody(CatalogueText::fromReceived(std::move(m_body))));
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_received));
+    return {};
 }
 
-// A local catalogue is read where it is used, so here it is only measured.
-DownloadResult UpdateRequest::readLocalFile(const std::shared_ptr<QFile> &file)
+DownloadResult UpdateRequest::readLocalFile(QFile &file)
 {
-    const CatalogueText::Extent extent = CatalogueText::measure(*file, m_settings.maxBytes);
-    if (extent.received > m_settings.maxBytes)
-        return DownloadResult::tooLarge(m_settings.maxBytes);
-    if (extent.readError) {
-        return DownloadResult::networkError(
-            tr("Read error reading from %1: %2").arg(file->fileName(), file->errorString()),
-            QNetworkReply::ProtocolFailure);
+    for (;;) {
+        const qint64 got = file.read(m_piece.data(), m_piece.size());
+        if (got < 0) {
+            return DownloadResult::networkError(
+                tr("Read error reading from %1: %2").arg(file.fileName(), file.errorString()),
+                QNetworkReply::ProtocolFailure);
+        }
+        if (got == 0)
+            break;
+        m_received += got;
+        // The file may have grown since it was measured.
+        if (m_received > m_settings.maxBytes)
+            return DownloadResult::tooLarge(m_settings.maxBytes);
+        m_sink(QByteArrayView(m_piece.constData(), got));
     }
-    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(extent.received));
-    return DownloadResult::received(CatalogueBody(file, extent.offset, extent.size));
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_received));
+    return {};
 }
