@@ -48,10 +48,13 @@ int memberIndex(const std::array<std::string_view, N> &names, std::string_view n
     return -1;
 }
 
-// A number as the catalogue's texts show it: "10", "10.1", "1.5e+30".
+// A number as the catalogue's texts show it: "10", "10.1", "1.5e+30"; one
+// outside the range of a double as written.
 std::string numberText(const std::string &json)
 {
-    return QVariant(QByteArray::fromStdString(json).toDouble()).toString().toStdString();
+    bool ok = false;
+    const double value = QByteArray::fromStdString(json).toDouble(&ok);
+    return ok ? QVariant(value).toString().toStdString() : json;
 }
 
 // Texts kept packed, each its length and then its bytes.
