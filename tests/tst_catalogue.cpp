@@ -3,7 +3,6 @@
 #include "logrecorder.h"
 #include "products/brivexproductbase.h"
 #include "testmain.h"
-#include "trickledevice.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -107,16 +106,14 @@ QList<PatchItem> nestedScan(const QList<PatchList> &groups, const Installation &
     return result;
 }
 
-// The reading of a text handed out in pieces of at most `step` bytes, so
-// that pieces end at every place of a token.
-CatalogueReader::Result readInPieces(const QByteArray &text, qint64 step,
+// The reading of a text handed over in pieces of `step` bytes, so that the
+// pieces end at every place of a token.
+CatalogueReader::Result readInPieces(const QByteArray &text, qsizetype step,
     std::optional<QStringList> versions = std::nullopt, CatalogueReader::PatchFilter keep = {})
 {
-    TrickleDevice device(text, step);
     CatalogueReader reader(std::move(versions), std::move(keep));
-    char piece[64];
-    for (qint64 got; (got = device.read(piece, sizeof piece)) > 0;)
-        reader.write(QByteArrayView(piece, got));
+    for (qsizetype at = 0; at < text.size(); at += step)
+        reader.write(QByteArrayView(text).sliced(at, std::min(step, text.size() - at)));
     return reader.finish();
 }
 
@@ -192,8 +189,9 @@ void TestCatalogue::readingRules_data()
     QTest::newRow("numbers as the shortest text that reads back")
         << catalogueWith(R"({"Name":7,"Platform":"All"},{"Name":1.5E3,"Platform":"All"},)"
                          R"({"Name":12345678901234567890,"Platform":"All"},)"
-                         R"({"Name":0.1000000000000000055511151231257827,"Platform":"All"})")
-        << all << QStringList {"10.8.1: 7, 1500, 12345678901234567000, 0.1"};
+                         R"({"Name":0.1000000000000000055511151231257827,"Platform":"All"},)"
+                         R"({"Name":-1E400,"Platform":"All"})")
+        << all << QStringList {"10.8.1: 7, 1500, 12345678901234567000, 0.1, -1E400"};
     QTest::newRow("SecurityPatch: a boolean as text, other fields not")
         << catalogueWith(R"({"Name":"a","Platform":"All","SecurityPatch":true},)"
                          R"({"Name":false,"Platform":"All","SecurityPatch":"No"},)"
@@ -238,10 +236,10 @@ void TestCatalogue::readingRules_data()
         << all << QStringList {};
     QTest::newRow("white space around")
         << QByteArray(" \t\r\n{\"Product\":[]}\n\n ") << all << QStringList {};
-    QTest::newRow("nothing") << QByteArray() << all << QStringList {"empty"};
-    QTest::newRow("only a byte-order mark")
-        << QByteArray("\xEF\xBB\xBF") << all << QStringList {"empty"};
-    QTest::newRow("NUL first") << QByteArray("\0{}", 3) << all << QStringList {"empty"};
+    for (const auto &[row, text] : {std::pair("nothing", QByteArray()),
+             std::pair("only a byte-order mark", QByteArray("\xEF\xBB\xBF")),
+             std::pair("NUL first", QByteArray("\0{}", 3))})
+        QTest::newRow(row) << text << all << QStringList {"empty"};
     // The library parses the exponent and gives up on one this long.
     QTest::newRow("an exponent too long, passed over")
         << QByteArray(R"({"x":1e99999999999,"Product":[]})") << all
@@ -253,9 +251,6 @@ void TestCatalogue::readingRules_data()
         {"unterminated string at offset 25", R"({"Product":[{"version":"1)"},
         {"unterminated array at offset 12", R"({"Product":[)"},
         {"illegal value at offset 25", catalogueWith("", "1.")},
-        {"illegal value at offset 13", R"({"Product":[-]})"},
-        {"illegal value at offset 25", catalogueWith("", "\"a\tb\"")},
-        {"illegal value at offset 25", catalogueWith("", R"("\x")")},
         {"invalid escape sequence at offset 25", catalogueWith("", R"("\udc00")")},
         {"illegal value at offset 2", " \n"},
         {"garbage at the end of the document at offset 15", R"({"Product":[]} x)"},
@@ -287,7 +282,7 @@ void TestCatalogue::readingRules()
         = versions.isEmpty() ? std::nullopt : std::optional(versions);
     QCOMPARE(outcome(CatalogueReader::read(json, wanted, keep)), expected);
     // The same in pieces that end at every place of a token.
-    for (const qint64 step : {1, 2, 3, 5, 64})
+    for (const qsizetype step : {1, 2, 3, 5, 64})
         QCOMPARE(outcome(readInPieces(json, step, wanted, keep)), expected);
 }
 
@@ -329,7 +324,7 @@ void TestCatalogue::logged()
 {
     QFETCH(QByteArray, json);
     QFETCH(QStringList, log);
-    for (const qint64 step : {1, 4096}) {
+    for (const qsizetype step : {1, 4096}) {
         const LogRecorder recorder(LogLevel::Verbose);
         readInPieces(json, step, QStringList {"1"});
         QCOMPARE(recorder.messages(), log);
