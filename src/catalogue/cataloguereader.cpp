@@ -512,7 +512,7 @@ struct CatalogueReader::Private
     // Bytes of the text proper: after a byte-order mark, before a NUL byte.
     void feed(QByteArrayView bytes)
     {
-        if (ended || !error.isEmpty())
+        if (ended || !error.isEmpty() || bytes.isEmpty())
             return;
         if (const void *nul = std::memchr(bytes.data(), 0, size_t(bytes.size()))) {
             bytes.truncate(static_cast<const char *>(nul) - bytes.data());
