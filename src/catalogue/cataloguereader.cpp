@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -564,9 +565,14 @@ struct CatalogueReader::Private
             return;
         json::error_code code;
         const std::size_t used = parser.write_some(true, bytes.data(), size_t(bytes.size()), code);
-        if (code)
-            fail(code, parsed + qint64(used));
-        else if (qsizetype(used) < bytes.size())
+        if (code) {
+            // The parser may stop in a word or an escape, or just after it,
+            // depending on how much text follows; its start is the same.
+            qsizetype start = qsizetype(used);
+            while (start > 0 && std::isalnum(uchar(bytes[start - 1])))
+                --start;
+            fail(code, parsed + start);
+        } else if (qsizetype(used) < bytes.size())
             error = QStringLiteral("garbage at the end of the document at offset %1")
                         .arg(parsed + qint64(used));
         parsed += bytes.size();
