@@ -1,13 +1,11 @@
 // Catalogue bytes, as a server sends them, to the patches offered to a fixed
 // installation: a Server and a Portal of 10.8.1, a DataStore of 10.7.1, two
-// patches recorded as installed. The quick reading, in pieces of 1 to 64
-// bytes (the first byte says), must give what the full reading gives.
+// patches recorded as installed. The reading is fed in pieces of 1 to 64
+// bytes (the first byte says) and must give what it gives for the whole text
+// at once; a refusal says why; an installed patch is never offered.
 #include "catalogue/applicability.h"
-#include "catalogue/catalogueparser.h"
 #include "catalogue/cataloguereader.h"
-#include "catalogue/cataloguetext.h"
 #include "products/brivexproductbase.h"
-#include "trickledevice.h"
 
 #include <cstdlib>
 #include <memory>
@@ -30,24 +28,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         products.append(product.get());
     const QList<InstalledPatchEntry> installed {
         {"Server Fix 1", "S-1", "dummy"}, {"", "SP-1", "dummy"}};
-
-    const QByteArray body = CatalogueText::fromReceived(
-        QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
-    CatalogueParser::Result catalogue = CatalogueParser::parse(body);
-    if (!catalogue.ok && catalogue.error.isEmpty())
-        std::abort(); // a refusal always says why
     const QStringList versions {"10.8.1", "10.7.1"};
     const auto keep = [&products](const QString &version, const PatchItem &item) {
         return Applicability::productVersionInstalled(products, item, version);
     };
-    TrickleDevice text(body, size > 0 ? 1 + data[0] % 64 : 1);
-    const auto quick = CatalogueReader::readInstalled(text, body.size(), versions, keep);
-    catalogue.groups.removeIf(
-        [&](const PatchList &group) { return !versions.contains(group.version); });
-    for (PatchList &group : catalogue.groups)
-        group.patches.removeIf([&](const PatchItem &item) { return !keep(group.version, item); });
-    if (quick && (!catalogue.ok || quick->groups != catalogue.groups))
-        std::abort(); // the quick reading differs
+
+    const QByteArrayView text(data, qsizetype(size));
+    const qsizetype step = size > 0 ? 1 + data[0] % 64 : 1;
+    CatalogueReader reader(versions, keep);
+    for (qsizetype at = 0; at < text.size(); at += step)
+        reader.write(text.sliced(at, std::min(step, text.size() - at)));
+    const CatalogueReader::Result catalogue = reader.finish();
+    if (!catalogue.ok && catalogue.error.isEmpty())
+        std::abort(); // a refusal always says why
+    const CatalogueReader::Result whole = CatalogueReader::read(text, versions, keep);
+    if (whole.ok != catalogue.ok || whole.error != catalogue.error
+        || whole.groups != catalogue.groups)
+        std::abort(); // where the pieces end changed the reading
     const QList<PatchItem> offered
         = Applicability::applicablePatches(catalogue.groups, versions, products, installed);
     for (const PatchItem &item : offered) {

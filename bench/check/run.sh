@@ -19,26 +19,8 @@ out=$root/bench/out/check
 before=${BEFORE:+$BEFORE/bin/korvane}
 [[ -z $before || -x $before ]] || { echo "$before is missing" >&2; exit 1; }
 
-# measure <label> <command...>: median wall seconds and max peak RSS (MB) over $runs runs
-measure() {
-    local label=$1
-    shift
-    local times=() peak=0 stats
-    stats=$(mktemp)
-    for ((i = 0; i < runs; i++)); do
-        local start end rss
-        start=$(date +%s.%N)
-        /usr/bin/time -f "%M" -o "$stats" "$@" >/dev/null 2>&1
-        end=$(date +%s.%N)
-        times+=("$(echo "$end - $start" | bc -l)")
-        rss=$(($(tail -n 1 "$stats") / 1024))
-        ((rss > peak)) && peak=$rss
-    done
-    rm -f "$stats"
-    local median
-    median=$(printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-    printf "%s %.3f %d\n" "$label" "$median" "$peak"
-}
+# shellcheck source=bench/check/measure.sh
+source "$root/bench/check/measure.sh"
 
 printf '%-9s %-10s %12s %10s %12s %12s %10s' patches size "korvane s" "us/patch" "korvane MB" "jq s" "jq MB"
 [[ -n $before ]] && printf ' %10s %10s' "before s" "before MB"
@@ -47,19 +29,20 @@ for count in "${counts[@]}"; do
     dir=$out/$count
     rm -rf "$dir"
     python3 "$root/bench/check/generate.py" "$dir" "$count" 10000
+    sync # the catalogue written back first: writing it back slowed what was timed first
     size=$(du -b "$dir/patches.json" | awk '{printf "%.1fMiB", $1 / 1048576}')
     HOME=$dir/home XDG_CONFIG_HOME= DISPLAY= "$korvane" -c -l "$dir/check.log" -u "file://$dir/patches.json" >/dev/null
     offered=$(grep -c 'Adding available patch' "$dir/check.log" || true)
     selected=$(jq --slurpfile inst "$dir/installed.json" -f "$root/bench/check/select.jq" "$dir/patches.json")
-    read -r _ k_time k_mem < <(measure korvane env HOME="$dir/home" XDG_CONFIG_HOME= DISPLAY= \
+    read -r _ k_time k_mem _ < <(measure korvane env HOME="$dir/home" XDG_CONFIG_HOME= DISPLAY= \
         "$korvane" -c -u "file://$dir/patches.json")
-    read -r _ j_time j_mem < <(measure jq jq --slurpfile inst "$dir/installed.json" \
+    read -r _ j_time j_mem _ < <(measure jq jq --slurpfile inst "$dir/installed.json" \
         -f "$root/bench/check/select.jq" "$dir/patches.json")
     per=$(echo "$k_time * 1000000 / $count" | bc -l)
     printf '%-9s %-10s %12.3f %10.1f %12d %12.3f %10d' \
         "$count" "$size" "$k_time" "$per" "$k_mem" "$j_time" "$j_mem"
     if [[ -n $before ]]; then
-        read -r _ b_time b_mem < <(measure before env HOME="$dir/home" XDG_CONFIG_HOME= DISPLAY= \
+        read -r _ b_time b_mem _ < <(measure before env HOME="$dir/home" XDG_CONFIG_HOME= DISPLAY= \
             "$before" -c -u "file://$dir/patches.json")
         printf ' %10.3f %10d' "$b_time" "$b_mem"
     fi

@@ -7,10 +7,6 @@
 #include <QList>
 #include <QObject>
 
-#include <memory>
-
-class UpdateRequest;
-
 // One update check: constructing it downloads and reads the catalogue;
 // patchList() then gives the patches still to be applied on this machine.
 // When the catalogue could not be fetched or read, error() says why and
@@ -29,9 +25,6 @@ public:
     const CheckError &error() const { return m_error; }
 
 private:
-    void readPatchInfo();
-
-    std::unique_ptr<UpdateRequest> m_request;
     QList<PatchList> m_patchLists;
     CheckError m_error;
 };

@@ -1,184 +1,700 @@
 #include "catalogue/cataloguereader.h"
 
-#include "catalogue/jsonreader.h"
+#include "core/logger.h"
 
-#include <QJsonValue>
-#include <QSet>
+#include <boost/json/basic_parser_impl.hpp>
+
+#include <QVariant>
+
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace json = boost::json;
 
 namespace {
 
-using Reader = JSONHelper::Reader;
+// Deeper nesting is refused, as the catalogue always was.
+constexpr std::size_t kMaxDepth = 1024;
+const QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
+constexpr qsizetype kLongestCarry = 64 * 1024;
+constexpr qint64 kLongestEscape = 12;
 
-struct Counts
-{
-    qsizetype groups = 0;
-    qsizetype usableGroups = 0;
-    qsizetype skippedGroups = 0;
-    qsizetype skippedPatches = 0;
-};
+// What an open container is to the catalogue.
+enum class Role : quint8 { Other, Top, Products, Group, Patches, Patch };
 
-// A member's value as the full reading takes it (CatalogueParser::textOf).
-QString fieldText(Reader &json, bool booleanAsText = false)
+// The members read: "Product" at the top, "version" and "patches" in a group,
+// the fields in a patch (in the order of kFields).
+constexpr std::array<std::string_view, 1> kTopMembers {"Product"};
+constexpr std::array<std::string_view, 2> kGroupMembers {"version", "patches"};
+constexpr std::array<std::string_view, 7> kPatchMembers {
+    "Name", "Products", "SecurityPatch", "Platform", "url", "QFE_ID", "ReleaseDate"};
+QString PatchItem::*const kFields[]
+    = {&PatchItem::name, &PatchItem::products, &PatchItem::securityPatch, &PatchItem::platform,
+        &PatchItem::url, &PatchItem::qfeId, &PatchItem::releaseDate};
+enum { kProduct = 0, kVersion = 0, kPatches = 1, kSecurityPatch = 2, kPlatform = 3 };
+
+enum class Scalar { Text, Number, Bool, Null };
+
+template<std::size_t N>
+int memberIndex(const std::array<std::string_view, N> &names, std::string_view name)
 {
-    switch (json.peek()) {
-    case Reader::Kind::String:
-        return json.text();
-    case Reader::Kind::Number:
-        return CatalogueParser::textOf(JSONHelper::parse(json.number()));
-    case Reader::Kind::True:
-    case Reader::Kind::False: {
-        const bool value = json.peek() == Reader::Kind::True;
-        json.skip();
-        return CatalogueParser::textOf(QJsonValue(value), booleanAsText);
+    for (std::size_t i = 0; i < N; ++i) {
+        if (names[i] == name)
+            return int(i);
     }
-    default:
-        json.skip();
-        return QString();
-    }
+    return -1;
 }
 
-bool readPatch(Reader &json, PatchItem *item)
+// A number as the catalogue's texts show it: "10", "10.1", "1.5e+30"; one
+// outside the range of a double as written.
+std::string numberText(const std::string &json)
 {
-    json.enterObject();
-    QByteArrayView name;
-    while (json.nextMember(&name)) {
-        if (name == "Name")
-            item->name = fieldText(json);
-        else if (name == "Products")
-            item->products = fieldText(json);
-        else if (name == "SecurityPatch")
-            item->securityPatch = fieldText(json, true);
-        else if (name == "Platform")
-            item->platform = fieldText(json);
-        else if (name == "url")
-            item->url = fieldText(json);
-        else if (name == "QFE_ID")
-            item->qfeId = fieldText(json);
-        else if (name == "ReleaseDate")
-            item->releaseDate = fieldText(json);
-        else
-            json.skip();
-    }
-    return !json.failed();
+    bool ok = false;
+    const double value = QByteArray::fromStdString(json).toDouble(&ok);
+    return ok ? QVariant(value).toString().toStdString() : json;
 }
 
-// The Linux patches of a wanted group that `keep` accepts (all when the
-// version is not known yet); the others only checked. Only the patches kept
-// stay in memory.
-bool readPatches(Reader &json, bool wanted, const std::function<bool(const PatchItem &)> &keep,
-    QList<PatchItem> *patches, qsizetype *nonObjects)
+// Texts kept packed, each its length and then its bytes.
+void appendSized(std::string *packed, const std::string &text)
 {
-    json.enterArray();
-    while (json.nextElement()) {
-        if (json.peek() != Reader::Kind::Object) {
-            ++*nonObjects;
-            json.skip();
-        } else if (!wanted) {
-            json.skip();
-        } else {
-            PatchItem item;
-            if (readPatch(json, &item) && CatalogueParser::isLinuxPlatform(item.platform)
-                && (!keep || keep(item)))
-                patches->append(std::move(item));
-        }
-        if (json.failed())
-            return false;
-    }
-    return !json.failed();
+    const std::size_t length = text.size();
+    packed->append(reinterpret_cast<const char *>(&length), sizeof length);
+    packed->append(text);
 }
 
-// One entry of "Product"; false when the catalogue needs the full reading.
-bool readGroup(Reader &json, const QSet<QString> &versions,
-    const CatalogueReader::PatchFilter &keep, Counts *counts, QList<PatchList> *groups)
+QByteArrayView takeSized(const std::string &packed, std::size_t *at)
 {
-    ++counts->groups;
-    if (json.peek() != Reader::Kind::Object) {
-        ++counts->skippedGroups;
-        return json.skip();
-    }
-    json.enterObject();
-    PatchList group;
-    bool seenVersion = false;
-    bool hasVersion = false;
-    bool seenPatches = false;
-    bool keptAll = false; // the patches came before the version
-    bool hasPatches = false;
-    qsizetype nonObjects = 0;
-    QByteArrayView name;
-    while (json.nextMember(&name)) {
-        if (name == "version") {
-            if (std::exchange(seenVersion, true))
-                return false; // the last one counts: left to the full reading
-            const Reader::Kind kind = json.peek();
-            hasVersion = kind == Reader::Kind::String || kind == Reader::Kind::Number;
-            group.version = fieldText(json);
-        } else if (name == "patches") {
-            if (std::exchange(seenPatches, true))
-                return false;
-            hasPatches = json.peek() == Reader::Kind::Array;
-            // A group whose version comes later is read as if it were wanted.
-            const bool wanted = !seenVersion || (hasVersion && versions.contains(group.version));
-            keptAll = !seenVersion || !keep;
-            const auto keepHere
-                = [&](const PatchItem &item) { return keptAll || keep(group.version, item); };
-            if (hasPatches ? !readPatches(json, wanted, keepHere, &group.patches, &nonObjects)
-                           : !json.skip())
-                return false;
-        } else if (!json.skip()) {
-            return false;
+    std::size_t length = 0;
+    std::memcpy(&length, packed.data() + *at, sizeof length);
+    const QByteArrayView text(packed.data() + *at + sizeof length, qsizetype(length));
+    *at += sizeof length + length;
+    return text;
+}
+
+QString fromUtf8(const std::string &text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// Bytes up to a sequence that the next piece may complete.
+qsizetype completeUtf8(QByteArrayView bytes)
+{
+    for (qsizetype back = 1; back <= std::min<qsizetype>(3, bytes.size()); ++back) {
+        const uchar c = uchar(bytes[bytes.size() - back]);
+        if (c < 0x80)
+            break;
+        if (c >= 0xC0) {
+            const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            return length > back ? bytes.size() - back : bytes.size();
         }
     }
-    if (json.failed())
-        return false;
-    if (!hasVersion || !hasPatches) {
-        ++counts->skippedGroups;
-        return true;
-    }
-    ++counts->usableGroups;
-    counts->skippedPatches += nonObjects;
-    if (!versions.contains(group.version))
-        return true;
-    if (keptAll && keep)
-        group.patches.removeIf([&](const PatchItem &item) { return !keep(group.version, item); });
-    groups->append(std::move(group));
-    return true;
+    return bytes.size();
 }
 
 } // namespace
 
-namespace CatalogueReader {
-
-std::optional<CatalogueParser::Result> readInstalled(
-    QIODevice &text, qint64 size, const QStringList &versions, const PatchFilter &keep)
+// Follows the parser's events and keeps what the catalogue is made of; every
+// value it does not read is only checked by the parser, never held.
+class CatalogueReader::Handler
 {
-    const QSet<QString> wanted(versions.cbegin(), versions.cend());
-    Reader json(text, size);
-    CatalogueParser::Result result;
-    Counts counts;
-    bool seenProduct = false;
-    QByteArrayView name;
-    if (!json.enterObject())
-        return std::nullopt;
-    while (json.nextMember(&name)) {
-        if (name != "Product") {
-            if (!json.skip())
-                return std::nullopt;
-            continue;
+public:
+    static constexpr std::size_t max_object_size = std::size_t(-1);
+    static constexpr std::size_t max_array_size = std::size_t(-1);
+    static constexpr std::size_t max_key_size = std::size_t(-1);
+    static constexpr std::size_t max_string_size = std::size_t(-1);
+
+    Handler(std::optional<QStringList> versions, PatchFilter keep, bool logPatches)
+        : m_versions(std::move(versions))
+        , m_keep(std::move(keep))
+        , m_logPatches(logPatches)
+    { }
+
+    bool on_document_begin(json::error_code &) { return true; }
+    bool on_document_end(json::error_code &) { return true; }
+    bool on_object_begin(json::error_code &) { return open(true); }
+    bool on_object_end(std::size_t, json::error_code &) { return close(); }
+    bool on_array_begin(json::error_code &) { return open(false); }
+    bool on_array_end(std::size_t, json::error_code &) { return close(); }
+    bool on_key_part(json::string_view part, std::size_t, json::error_code &)
+    {
+        m_inText = true;
+        // No member read has a longer name.
+        if (m_key.size() <= 16)
+            m_key.append(part.data(), part.size());
+        return true;
+    }
+    bool on_key(json::string_view part, std::size_t, json::error_code &)
+    {
+        // Most names come in one part.
+        if (!m_key.empty() && m_key.size() <= 16)
+            m_key.append(part.data(), part.size());
+        const std::string_view name
+            = m_key.empty() ? std::string_view(part.data(), part.size()) : m_key;
+        const Role role = parent();
+        m_member = role == Role::Top ? memberIndex(kTopMembers, name)
+            : role == Role::Group    ? memberIndex(kGroupMembers, name)
+            : role == Role::Patch    ? memberIndex(kPatchMembers, name)
+                                     : -1;
+        m_key.clear();
+        m_inText = false;
+        return true;
+    }
+    bool on_string_part(json::string_view part, std::size_t, json::error_code &)
+    {
+        appendText(part);
+        return true;
+    }
+    bool on_string(json::string_view part, std::size_t, json::error_code &)
+    {
+        appendText(part);
+        return endScalar(Scalar::Text);
+    }
+    bool on_number_part(json::string_view part, json::error_code &)
+    {
+        appendText(part);
+        return true;
+    }
+    bool on_int64(std::int64_t, json::string_view part, json::error_code &) { return number(part); }
+    bool on_uint64(std::uint64_t, json::string_view part, json::error_code &)
+    {
+        return number(part);
+    }
+    bool on_double(double, json::string_view part, json::error_code &) { return number(part); }
+    bool on_bool(bool value, json::error_code &)
+    {
+        startText();
+        if (m_target)
+            *m_target = value ? "true" : "false";
+        return endScalar(Scalar::Bool);
+    }
+    bool on_null(json::error_code &)
+    {
+        startText();
+        return endScalar(Scalar::Null);
+    }
+    bool on_comment_part(json::string_view, json::error_code &) { return true; }
+    bool on_comment(json::string_view, json::error_code &) { return true; }
+
+    // Why the text ended too early, as the program has always worded it.
+    QString incompleteText() const
+    {
+        if (m_inText)
+            return QStringLiteral("unterminated string");
+        if (m_stack.empty())
+            return QStringLiteral("illegal value");
+        return m_openObjects.back() ? QStringLiteral("unterminated object")
+                                    : QStringLiteral("unterminated array");
+    }
+
+    Result result()
+    {
+        Result result;
+        if (!m_rootObject || !m_product.list) {
+            result.error = QStringLiteral("no \"Product\" list");
+            return result;
         }
-        // Not a list, or a second one: the full reading says which counts.
-        if (std::exchange(seenProduct, true) || !json.enterArray())
-            return std::nullopt;
-        while (json.nextElement()) {
-            if (!readGroup(json, wanted, keep, &counts, &result.groups))
-                return std::nullopt;
+        Logger *log = Logger::instance();
+        for (std::size_t at = 0; at < m_names.size();) {
+            log->Print(Severity::Debug,
+                QStringLiteral("Adding patch to master list: %1")
+                    .arg(QString::fromUtf8(takeSized(m_names, &at))));
+        }
+        warnSkipped(m_product.skippedGroups, m_product.groups, m_product.skippedPatches);
+        // Entries of which not one can be read are a broken catalogue, not an
+        // empty one.
+        if (m_product.groups > 0 && m_product.usable == 0) {
+            result.error = QStringLiteral("no release group with a version and a patch list");
+            return result;
+        }
+        result.ok = true;
+        result.groups = std::move(m_product.kept);
+        return result;
+    }
+
+private:
+    struct ProductList
+    {
+        bool list = false;
+        qsizetype groups = 0;
+        qsizetype usable = 0;
+        qsizetype skippedGroups = 0;
+        qsizetype skippedPatches = 0;
+        QList<PatchList> kept;
+    };
+    struct Group
+    {
+        QString version;
+        bool hasVersion = false;
+        bool hasPatches = false;
+        qsizetype nonObjects = 0;
+        bool defer = false; // the patches are set aside
+        QList<PatchItem> patches;
+        std::string deferred; // each field as in appendSized()
+        std::size_t names = 0; // where its patches' names start in m_names
+    };
+
+    static void warnSkipped(qsizetype skippedGroups, qsizetype groups, qsizetype skippedPatches)
+    {
+        Logger *log = Logger::instance();
+        if (skippedGroups > 0) {
+            log->Print(Severity::Warning,
+                QStringLiteral("Skipped %1 of %2 release groups of the patch catalogue that have "
+                               "no version text or no patch list.")
+                    .arg(skippedGroups)
+                    .arg(groups));
+        }
+        if (skippedPatches > 0) {
+            log->Print(Severity::Warning,
+                QStringLiteral(
+                    "Skipped %1 patch entries of the patch catalogue that are not objects.")
+                    .arg(skippedPatches));
         }
     }
-    // A catalogue that cannot be read is worded by the full reading.
-    if (!json.atEnd() || !seenProduct || (counts.groups > 0 && counts.usableGroups == 0))
-        return std::nullopt;
-    CatalogueParser::warnSkipped(counts.skippedGroups, counts.groups, counts.skippedPatches);
-    result.ok = true;
-    return result;
+
+    Role parent() const { return m_stack.empty() ? Role::Other : m_stack.back(); }
+
+    // A value of the catalogue's own begins: what it is to its container.
+    bool open(bool object)
+    {
+        Role role = Role::Other;
+        switch (m_stack.empty() ? Role::Top : parent()) {
+        case Role::Top:
+            if (m_stack.empty()) {
+                m_rootObject = object;
+                role = object ? Role::Top : Role::Other;
+            } else if (m_member == kProduct) {
+                m_product = ProductList();
+                m_product.list = !object;
+                m_names.clear();
+                role = object ? Role::Other : Role::Products;
+            }
+            break;
+        case Role::Products:
+            ++m_product.groups;
+            if (object) {
+                m_group = Group();
+                m_group.names = m_names.size();
+                role = Role::Group;
+            } else {
+                ++m_product.skippedGroups;
+            }
+            break;
+        case Role::Group:
+            if (m_member == kVersion) {
+                m_group.hasVersion = false;
+            } else if (m_member == kPatches) {
+                resetPatches(!object);
+                role = object ? Role::Other : Role::Patches;
+            }
+            break;
+        case Role::Patches:
+            if (object) {
+                for (std::string &field : m_fields)
+                    field.clear();
+                role = Role::Patch;
+            } else {
+                ++m_group.nonObjects;
+            }
+            break;
+        case Role::Patch:
+            if (m_member >= 0)
+                m_fields[m_member].clear();
+            break;
+        case Role::Other:
+            break;
+        }
+        m_stack.push_back(role);
+        m_openObjects.push_back(object);
+        m_member = -1;
+        return true;
+    }
+
+    bool close()
+    {
+        const Role role = m_stack.back();
+        m_stack.pop_back();
+        m_openObjects.pop_back();
+        if (role == Role::Patch)
+            endPatch();
+        else if (role == Role::Group)
+            endGroup();
+        return true;
+    }
+
+    // Only a value the catalogue reads is collected.
+    void startText()
+    {
+        if (m_inText)
+            return;
+        m_inText = true;
+        const Role role = parent();
+        m_target = role == Role::Group && m_member == kVersion ? &m_text
+            : role == Role::Patch && m_member >= 0             ? &m_fields[m_member]
+                                                               : nullptr;
+        if (m_target)
+            m_target->clear();
+    }
+    void appendText(json::string_view part)
+    {
+        startText();
+        if (m_target)
+            m_target->append(part.data(), qsizetype(part.size()));
+    }
+    bool number(json::string_view part)
+    {
+        appendText(part);
+        if (m_target)
+            *m_target = numberText(*m_target);
+        return endScalar(Scalar::Number);
+    }
+
+    bool endScalar(Scalar kind)
+    {
+        m_inText = false;
+        const bool text = kind == Scalar::Text || kind == Scalar::Number;
+        if (m_stack.empty()) {
+            m_rootObject = false;
+            return true;
+        }
+        switch (parent()) {
+        case Role::Top:
+            if (m_member == kProduct) {
+                m_product = ProductList();
+                m_names.clear();
+            }
+            break;
+        case Role::Products:
+            ++m_product.groups;
+            ++m_product.skippedGroups;
+            break;
+        case Role::Group:
+            if (m_member == kVersion) {
+                m_group.hasVersion = text;
+                m_group.version = text ? fromUtf8(m_text) : QString();
+            } else if (m_member == kPatches) {
+                resetPatches(false);
+            }
+            break;
+        case Role::Patches:
+            ++m_group.nonObjects;
+            break;
+        case Role::Patch:
+            // The one field where a boolean means something.
+            if (m_member >= 0 && !text && !(kind == Scalar::Bool && m_member == kSecurityPatch))
+                m_fields[m_member].clear();
+            break;
+        case Role::Other:
+            break;
+        }
+        return true;
+    }
+
+    bool wantedVersion(const QString &version) const
+    {
+        return !m_versions || m_versions->contains(version);
+    }
+
+    // Of a repeated "patches", the last counts.
+    void resetPatches(bool list)
+    {
+        m_group.hasPatches = list;
+        m_group.nonObjects = 0;
+        m_group.patches.clear();
+        m_group.deferred.clear();
+        m_names.resize(m_group.names);
+        // The patches of a version not kept are only set aside, unread, in
+        // case a later "version" names one that is.
+        m_group.defer = m_group.hasVersion && !wantedVersion(m_group.version);
+    }
+
+    PatchItem item(const std::array<QByteArrayView, kPatchMembers.size()> &fields) const
+    {
+        PatchItem item;
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            item.*kFields[i] = QString::fromUtf8(fields[i]);
+        return item;
+    }
+
+    void endPatch()
+    {
+        if (m_group.defer && !m_logPatches) {
+            for (const std::string &field : m_fields)
+                appendSized(&m_group.deferred, field);
+            return;
+        }
+        if (!isLinuxPlatform(fromUtf8(m_fields[kPlatform])))
+            return;
+        if (m_logPatches)
+            appendSized(&m_names, m_fields[0]);
+        if (m_group.defer) {
+            for (const std::string &field : m_fields)
+                appendSized(&m_group.deferred, field);
+            return;
+        }
+        std::array<QByteArrayView, kPatchMembers.size()> fields;
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            fields[i] = QByteArrayView(m_fields[i].data(), qsizetype(m_fields[i].size()));
+        PatchItem patch = item(fields);
+        // The group's version may still change: a patch is kept while some
+        // wanted version would keep it.
+        bool kept = !m_keep || !m_versions;
+        for (qsizetype i = 0; !kept && i < m_versions->size(); ++i)
+            kept = m_keep(m_versions->at(i), patch);
+        if (kept)
+            m_group.patches.append(std::move(patch));
+    }
+
+    void endGroup()
+    {
+        if (!m_group.hasVersion || !m_group.hasPatches) {
+            ++m_product.skippedGroups;
+            m_names.resize(m_group.names);
+            return;
+        }
+        ++m_product.usable;
+        m_product.skippedPatches += m_group.nonObjects;
+        if (!wantedVersion(m_group.version))
+            return;
+        // Set aside under a version given again after the patches.
+        for (std::size_t at = 0; at < m_group.deferred.size();) {
+            std::array<QByteArrayView, kPatchMembers.size()> fields;
+            for (QByteArrayView &field : fields)
+                field = takeSized(m_group.deferred, &at);
+            if (isLinuxPlatform(QString::fromUtf8(fields[kPlatform])))
+                m_group.patches.append(item(fields));
+        }
+        if (m_keep) {
+            m_group.patches.removeIf(
+                [this](const PatchItem &item) { return !m_keep(m_group.version, item); });
+        }
+        m_product.kept.append({m_group.version, std::move(m_group.patches)});
+    }
+
+    const std::optional<QStringList> m_versions;
+    const PatchFilter m_keep;
+    const bool m_logPatches;
+
+    std::vector<Role> m_stack;
+    std::vector<bool> m_openObjects;
+    int m_member = -1; // of the object read, by its role
+    std::string m_key; // a name that came in parts
+    bool m_inText = false; // inside a string, a key or a number
+    std::string *m_target = nullptr; // where the value read is collected, if anywhere
+    std::string m_text; // a version
+    bool m_rootObject = false;
+    ProductList m_product;
+    Group m_group;
+    std::array<std::string, kPatchMembers.size()> m_fields; // of the patch read, as UTF-8
+    // The Linux patches of the usable groups, for the verbose log: each a
+    // length, then the name as UTF-8.
+    std::string m_names;
+};
+
+struct CatalogueReader::Private
+{
+    static json::parse_options options()
+    {
+        json::parse_options options;
+        options.max_depth = kMaxDepth;
+        // Replaced here, with one warning, rather than refused.
+        options.allow_invalid_utf8 = true;
+        return options;
+    }
+
+    Private(std::optional<QStringList> versions, PatchFilter keep)
+        : parser(options(), std::move(versions), std::move(keep),
+            Logger::instance()->isEnabled(Severity::Debug))
+    { }
+
+    // Bytes of the text proper: after a byte-order mark, before a NUL byte.
+    void feed(QByteArrayView bytes)
+    {
+        if (ended || !error.isEmpty() || bytes.isEmpty())
+            return;
+        if (const void *nul = std::memchr(bytes.data(), 0, size_t(bytes.size()))) {
+            bytes.truncate(static_cast<const char *>(nul) - bytes.data());
+            ended = true;
+        }
+        checkUtf8(bytes);
+        const qint64 start = size;
+        size += bytes.size();
+        // The parser's pieces end only after a byte that ends no token halfway,
+        // and an escape (up to "\uD834\uDD1E") is read in one piece: where an
+        // error is found then does not depend on where the transfer's pieces
+        // end.
+        const auto isCut
+            = [](char c) { return c != 0 && std::strchr(",:[]{}\" \t\n\r", c) != nullptr; };
+        qsizetype first = 0;
+        for (; first < bytes.size(); ++first) {
+            if (bytes[first] == '\\')
+                backslash = start + first;
+            else if (isCut(bytes[first]) && start + first - backslash >= kLongestEscape)
+                break;
+        }
+        if (first == bytes.size()) {
+            carry.append(bytes);
+            // Only in a token this long is an error found at another place.
+            if (carry.size() > kLongestCarry) {
+                parse(carry);
+                carry.clear();
+            }
+            return;
+        }
+        qsizetype floor = first;
+        if (const void *found = memrchr(bytes.data() + first, '\\', size_t(bytes.size() - first))) {
+            floor = static_cast<const char *>(found) - bytes.data() + kLongestEscape;
+            backslash = start + floor - kLongestEscape;
+        }
+        qsizetype last = bytes.size() - 1;
+        while (last > first && !(last >= floor && isCut(bytes[last])))
+            --last;
+        carry.append(bytes.first(first + 1));
+        parse(carry);
+        carry.clear();
+        parse(bytes.sliced(first + 1, last - first));
+        carry.append(bytes.sliced(last + 1));
+    }
+
+    void parse(QByteArrayView bytes)
+    {
+        if (!error.isEmpty() || bytes.isEmpty())
+            return;
+        json::error_code code;
+        const std::size_t used = parser.write_some(true, bytes.data(), size_t(bytes.size()), code);
+        if (code) {
+            // The parser may stop in a word or an escape, or just after it,
+            // depending on how much text follows; its start is the same.
+            qsizetype start = qsizetype(used);
+            while (start > 0 && std::isalnum(uchar(bytes[start - 1])))
+                --start;
+            fail(code, parsed + start);
+        } else if (qsizetype(used) < bytes.size())
+            error = QStringLiteral("garbage at the end of the document at offset %1")
+                        .arg(parsed + qint64(used));
+        parsed += bytes.size();
+    }
+
+    void fail(const json::error_code &code, qint64 offset)
+    {
+        QString what;
+        if (code == json::error::incomplete)
+            what = parser.handler().incompleteText();
+        else if (code == json::error::too_deep)
+            what = QStringLiteral("too deeply nested document");
+        else if (code == json::error::exponent_overflow)
+            what = QStringLiteral("illegal number");
+        else if (code == json::error::illegal_leading_surrogate
+            || code == json::error::illegal_trailing_surrogate
+            || code == json::error::expected_hex_digit
+            || code == json::error::expected_utf16_escape)
+            what = QStringLiteral("invalid escape sequence");
+        else
+            what = QStringLiteral("illegal value");
+        error = QStringLiteral("%1 at offset %2").arg(what).arg(offset);
+    }
+
+    // Only whether the whole text is UTF-8 is kept; a sequence may be split
+    // between two pieces.
+    void checkUtf8(QByteArrayView bytes)
+    {
+        if (!validUtf8)
+            return;
+        if (!utf8Tail.isEmpty()) {
+            const uchar lead = uchar(utf8Tail.front());
+            const qsizetype missing = (lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2) - utf8Tail.size();
+            const qsizetype take = std::min(missing, bytes.size());
+            utf8Tail.append(bytes.first(take));
+            bytes = bytes.sliced(take);
+            if (take < missing)
+                return;
+            validUtf8 = QByteArrayView(utf8Tail).isValidUtf8();
+            utf8Tail.clear();
+        }
+        const qsizetype complete = completeUtf8(bytes);
+        validUtf8 = validUtf8 && bytes.first(complete).isValidUtf8();
+        utf8Tail = bytes.sliced(complete).toByteArray();
+    }
+
+    json::basic_parser<Handler> parser;
+    QByteArray head; // the first bytes, while they may be a byte-order mark
+    bool headRead = false;
+    bool ended = false; // at a NUL byte
+    qint64 size = 0; // of the text proper
+    QByteArray carry; // the end of the last piece, after its last cut
+    qint64 backslash = -kLongestEscape; // where the last one was
+    qint64 parsed = 0; // given to the parser
+    QString error; // the text is not JSON
+    bool validUtf8 = true;
+    QByteArray utf8Tail; // a sequence the next piece completes
+};
+
+CatalogueReader::CatalogueReader(std::optional<QStringList> versions, PatchFilter keep)
+    : d(std::make_unique<Private>(std::move(versions), std::move(keep)))
+{ }
+
+CatalogueReader::~CatalogueReader() = default;
+
+void CatalogueReader::write(QByteArrayView piece)
+{
+    if (!d->headRead) {
+        const qsizetype take = std::min(piece.size(), kByteOrderMark.size() - d->head.size());
+        d->head.append(piece.first(take));
+        piece = piece.sliced(take);
+        if (d->head.size() < kByteOrderMark.size() && kByteOrderMark.startsWith(d->head))
+            return;
+        d->headRead = true;
+        if (d->head != kByteOrderMark)
+            d->feed(d->head);
+    }
+    d->feed(piece);
 }
 
-} // namespace CatalogueReader
+CatalogueReader::Result CatalogueReader::finish()
+{
+    if (!d->headRead) {
+        d->headRead = true;
+        d->feed(d->head);
+    }
+    Result result;
+    if (d->size == 0) {
+        result.empty = true;
+        result.error = QStringLiteral("empty");
+        return result;
+    }
+    d->parse(d->carry);
+    if (d->error.isEmpty() && !d->parser.done()) {
+        json::error_code code;
+        d->parser.write_some(false, nullptr, 0, code);
+        if (code)
+            d->fail(code, d->size);
+    }
+    if (!d->validUtf8 || !d->utf8Tail.isEmpty()) {
+        // A typo of the vendor's must not hide every patch.
+        Logger::instance()->Print(Severity::Warning,
+            QStringLiteral("The patch catalogue is not valid UTF-8; the invalid bytes are read "
+                           "as U+FFFD."));
+    }
+    if (!d->error.isEmpty()) {
+        result.error = d->error;
+        return result;
+    }
+    return d->parser.handler().result();
+}
+
+CatalogueReader::Result CatalogueReader::read(
+    QByteArrayView text, std::optional<QStringList> versions, PatchFilter keep)
+{
+    CatalogueReader reader(std::move(versions), std::move(keep));
+    reader.write(text);
+    return reader.finish();
+}
+
+bool CatalogueReader::isLinuxPlatform(const QString &platform)
+{
+    return platform.contains(QLatin1String("Linux"), Qt::CaseInsensitive)
+        || platform.contains(QLatin1String("all"), Qt::CaseInsensitive);
+}

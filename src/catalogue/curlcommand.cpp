@@ -2,19 +2,24 @@
 
 #include <QUrl>
 
-CurlCommand CurlCommand::forDownload(const QString &url, const std::optional<QNetworkProxy> &proxy)
+CurlCommand CurlCommand::forDownload(
+    const QString &url, const std::optional<QNetworkProxy> &proxy, int maxTimeMs)
 {
     CurlCommand command;
     // -q (first): no ~/.curlrc may change the request. -sS: no progress meter,
     // but errors on standard error. --fail: an error page is a failure, not a
-    // catalogue. At most one redirect, and only to http(s). The HTTP status
-    // follows on standard error, since only a 2xx body is the catalogue.
+    // catalogue. At most one redirect, and only to http(s). The headers, and
+    // after them the HTTP status and the last address, go to standard error,
+    // since only a 2xx body is the catalogue and a failure names its reason.
     command.arguments = {QStringLiteral("-q"), QStringLiteral("-sS"), QStringLiteral("-L"),
         QStringLiteral("--max-redirs"), QStringLiteral("1"), QStringLiteral("--fail"),
         QStringLiteral("--proto-redir"), QStringLiteral("=http,https"),
+        QStringLiteral("--max-time"), QString::number(maxTimeMs / 1000.0),
+        QStringLiteral("--dump-header"), QStringLiteral("/dev/stderr"),
         QStringLiteral("--write-out"),
-        QStringLiteral("%{stderr}") + QLatin1String(kStatusLabel)
-            + QStringLiteral("%{http_code}\n"),
+        QStringLiteral("%{stderr}\n") + QLatin1String(kStatusLabel)
+            + QStringLiteral("%{http_code}\n") + QLatin1String(kUrlLabel)
+            + QStringLiteral("%{url_effective}\n"),
         QStringLiteral("--config"), QStringLiteral("-")};
     // The URL goes with the configuration on standard input too: a password in
     // it must not show in the process list.
@@ -63,27 +68,34 @@ QByteArray CurlCommand::quoted(const QByteArray &value)
     return out;
 }
 
-QString CurlCommand::errorLine(const QByteArray &standardError)
+CurlCommand::Report CurlCommand::report(const QByteArray &standardError)
 {
-    // curl's own line ("curl: (60) SSL certificate problem: ..."); explanations
-    // may follow it. Without one, the last line that is not the status.
-    QByteArray last;
+    // The server writes the headers and curl the rest, after them: what curl
+    // wrote is taken from the last lines, and a status line only where a
+    // header block starts.
+    Report report;
+    QByteArray curlError; // the last "curl: (N) ...", else the first other "curl: ..."
+    int headerStatus = 0;
+    QByteArray headerReason;
+    bool blockStart = true;
     for (const QByteArray &line : standardError.split('\n')) {
         const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith("curl: ("))
-            return QString::fromLocal8Bit(trimmed);
-        if (!trimmed.isEmpty() && !trimmed.startsWith(kStatusLabel))
-            last = trimmed;
+        if (blockStart && trimmed.startsWith("HTTP/")) {
+            const QList<QByteArray> parts = line.chopped(line.endsWith('\r') ? 1 : 0).split(' ');
+            headerStatus = parts.value(1).toInt();
+            headerReason = parts.mid(2).join(' ');
+        } else if (trimmed.startsWith(kStatusLabel)) {
+            report.status = trimmed.mid(qstrlen(kStatusLabel)).toInt();
+        } else if (trimmed.startsWith(kUrlLabel)) {
+            report.url = QString::fromUtf8(trimmed.mid(qstrlen(kUrlLabel)));
+        } else if (trimmed.startsWith("curl: (")
+            || (trimmed.startsWith("curl: ") && !curlError.startsWith("curl: "))) {
+            curlError = trimmed;
+        }
+        blockStart = trimmed.isEmpty();
     }
-    return QString::fromLocal8Bit(last);
-}
-
-int CurlCommand::httpStatus(const QByteArray &standardError)
-{
-    const qsizetype at = standardError.lastIndexOf(kStatusLabel);
-    if (at < 0)
-        return 0;
-    const qsizetype start = at + qstrlen(kStatusLabel);
-    const qsizetype end = standardError.indexOf('\n', start);
-    return standardError.mid(start, end < 0 ? -1 : end - start).toInt();
+    report.errorLine = QString::fromLocal8Bit(curlError);
+    if (report.status != 0 && report.status == headerStatus)
+        report.reason = QString::fromUtf8(headerReason);
+    return report;
 }

@@ -15,15 +15,24 @@ struct CurlCommand
     QStringList arguments;
     QByteArray config; // written to curl's standard input
 
-    static CurlCommand forDownload(const QString &url, const std::optional<QNetworkProxy> &proxy);
+    // curl gives up after maxTimeMs.
+    static CurlCommand forDownload(
+        const QString &url, const std::optional<QNetworkProxy> &proxy, int maxTimeMs);
 
     // A value in double quotes for curl's configuration syntax.
     static QByteArray quoted(const QByteArray &value);
-    // The error line curl wrote on its standard error.
-    static QString errorLine(const QByteArray &standardError);
-    // The HTTP status curl reported on its standard error; 0 when there was
-    // no HTTP response (a file: address, a failed connection).
-    static int httpStatus(const QByteArray &standardError);
+
+    // What curl wrote on its standard error: the response headers (of every
+    // hop), its error line, then the status and the address it ended at.
+    struct Report
+    {
+        QString errorLine; // "curl: (22) ..."; without one, the last other line
+        int status = 0; // 0 when there was no HTTP response (file:, no connection)
+        QString reason; // the server's reason phrase for that status: untrusted
+        QString url; // where the last request went
+    };
+    static Report report(const QByteArray &standardError);
 
     static constexpr const char *kStatusLabel = "HTTP status: ";
+    static constexpr const char *kUrlLabel = "Last URL: ";
 };

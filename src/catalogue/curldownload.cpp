@@ -1,14 +1,32 @@
 #include "catalogue/curldownload.h"
 
-#include "catalogue/cataloguetext.h"
 #include "catalogue/curlcommand.h"
 #include "core/logger.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QNetworkReply>
 #include <QProcess>
+#include <QUrl>
+
+#include <csignal>
+
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
+
+// What curl wrote on standard error that is kept: its own lines come last.
+constexpr qsizetype kErrorTail = 64 * 1024;
+constexpr int kHttpError = 22; // CURLE_HTTP_RETURNED_ERROR, for --fail
+constexpr int kTimedOut = 28; // CURLE_OPERATION_TIMEDOUT
+constexpr int kProxyNotFound = 5; // CURLE_COULDNT_RESOLVE_PROXY
+constexpr int kNoConnection = 7; // CURLE_COULDNT_CONNECT: to the proxy when there is one
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("UpdateRequest", text);
+}
 
 void log(Severity::Severity severity, const QString &text)
 {
@@ -21,68 +39,103 @@ void stop(QProcess &curl)
     curl.waitForFinished();
 }
 
+void keepTail(QByteArray *kept, const QByteArray &more)
+{
+    kept->append(more);
+    if (kept->size() > kErrorTail)
+        kept->remove(0, kept->size() - kErrorTail);
+}
+
+DownloadResult timedOut(const DownloadSettings &settings)
+{
+    return DownloadResult::timeout(
+        tr("curl did not finish within %1 seconds").arg((settings.curlTimeoutMs + 999) / 1000), -1);
+}
+
 } // namespace
 
-DownloadResult CurlDownload::run(const DownloadSettings &settings)
+DownloadResult CurlDownload::run(const DownloadSettings &settings, const CatalogueSink &sink)
 {
     log(Severity::Info, QStringLiteral("Using curl to retrieve JSON patch list."));
-    const CurlCommand command = CurlCommand::forDownload(settings.url, settings.usableProxy());
+    const std::optional<QNetworkProxy> proxy = settings.usableProxy();
+    const CurlCommand command
+        = CurlCommand::forDownload(settings.url, proxy, settings.curlTimeoutMs);
 
     const QDeadlineTimer deadline(settings.curlTimeoutMs, Qt::PreciseTimer);
     QProcess curl;
     curl.setProgram(QStringLiteral("curl"));
     curl.setArguments(command.arguments);
+    // curl ends with the thread that starts it, however that ends; if it has
+    // already ended, at once.
+    const pid_t parent = ::getpid();
+    curl.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     curl.start(QIODevice::ReadWrite);
     if (!curl.waitForStarted(static_cast<int>(deadline.remainingTime()))) {
+        if (curl.error() == QProcess::FailedToStart)
+            return DownloadResult::curlMissing();
         return DownloadResult::networkError(
-            QCoreApplication::translate("UpdateRequest", "curl could not be started"), -1);
+            tr("curl could not be started: %1").arg(curl.errorString()), -1);
     }
     curl.write(command.config);
     curl.closeWriteChannel();
 
-    // The output is read as it comes, so that an endless body is stopped at
-    // the limit rather than held in memory.
-    QByteArray body;
+    // The output is passed on as it comes, and an endless body is stopped at
+    // the limit.
+    qint64 received = 0;
+    QByteArray standardError;
     for (;;) {
-        body += curl.readAllStandardOutput();
-        if (body.size() > settings.maxBytes) {
+        const QByteArray piece = curl.readAllStandardOutput();
+        received += piece.size();
+        keepTail(&standardError, curl.readAllStandardError());
+        if (received > settings.maxBytes) {
             stop(curl);
             return DownloadResult::tooLarge(settings.maxBytes);
         }
+        if (!piece.isEmpty())
+            sink(piece);
         if (curl.state() == QProcess::NotRunning)
             break;
         if (deadline.hasExpired()) {
             stop(curl);
-            return DownloadResult::timeout(QCoreApplication::translate("UpdateRequest",
-                                               "curl did not finish within %1 seconds")
-                                               .arg((settings.curlTimeoutMs + 999) / 1000),
-                -1);
+            return timedOut(settings);
         }
         // Returns false at once when curl closed its output but runs on.
         const int wait = static_cast<int>(deadline.remainingTime());
         if (!curl.waitForReadyRead(wait) && curl.state() != QProcess::NotRunning)
             curl.waitForFinished(static_cast<int>(deadline.remainingTime()));
     }
+    keepTail(&standardError, curl.readAllStandardError());
 
-    log(Severity::Info,
-        QStringLiteral("curl exit status = %1").arg(static_cast<int>(curl.exitStatus())));
-    const QByteArray standardError = curl.readAllStandardError();
-    if (curl.exitStatus() != QProcess::NormalExit || curl.exitCode() != 0) {
-        QString reason = CurlCommand::errorLine(standardError);
-        if (reason.isEmpty()) {
-            reason = curl.exitStatus() == QProcess::NormalExit
-                ? QCoreApplication::translate(
-                    "UpdateRequest", "curl failed without an error message")
-                : QCoreApplication::translate("UpdateRequest", "curl stopped unexpectedly");
-        }
-        return DownloadResult::networkError(
-            reason, curl.exitStatus() == QProcess::NormalExit ? curl.exitCode() : -1);
+    const bool exited = curl.exitStatus() == QProcess::NormalExit;
+    const int exitCode = exited ? curl.exitCode() : -1;
+    log(Severity::Info, QStringLiteral("curl exit code = %1").arg(exitCode));
+    const CurlCommand::Report report = CurlCommand::report(standardError);
+    // Any other failure (a redirect not followed, too many of them) is told
+    // better by curl's own line.
+    const bool answered = exitCode == 0 || exitCode == kHttpError;
+    if (answered && report.status != 0 && (report.status < 200 || report.status > 299)) {
+        return DownloadResult::httpError(report.status, report.reason, QUrl(report.url),
+            exitCode != 0 ? exitCode : int(QNetworkReply::UnknownContentError));
     }
-    const int status = CurlCommand::httpStatus(standardError);
-    if (status != 0 && (status < 200 || status > 299))
-        return DownloadResult::unexpectedStatus(status);
+    if (exitCode == kTimedOut)
+        return timedOut(settings);
+    if (exitCode == kProxyNotFound && proxy)
+        return DownloadResult::proxyNotFound(*proxy, exitCode);
+    if (exitCode == kNoConnection && proxy)
+        return DownloadResult::proxyRefused(*proxy, exitCode);
+    if (exitCode != 0) {
+        QString reason = report.errorLine;
+        if (reason.isEmpty()) {
+            reason = exited ? tr("curl failed without an error message")
+                            : tr("curl stopped unexpectedly");
+        }
+        return DownloadResult::networkError(reason, exitCode);
+    }
 
-    CatalogueBody text(CatalogueText::fromReceived(std::move(body)));
-    log(Severity::Info, QStringLiteral("%1 bytes of JSON recieved.").arg(text.size()));
-    return DownloadResult::received(std::move(text));
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON recieved.").arg(received));
+    return {};
 }

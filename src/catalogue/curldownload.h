@@ -4,9 +4,10 @@
 #include "catalogue/downloadsettings.h"
 
 // Fetches the catalogue with the curl program (see CurlCommand), within the
-// settings' curl time limit. Blocks without processing events.
+// settings' curl time limit, handing the body to the sink as curl writes it.
+// Blocks without processing events.
 namespace CurlDownload {
 
-DownloadResult run(const DownloadSettings &settings);
+DownloadResult run(const DownloadSettings &settings, const CatalogueSink &sink);
 
 } // namespace CurlDownload

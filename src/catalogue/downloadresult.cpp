@@ -1,9 +1,12 @@
 #include "catalogue/downloadresult.h"
 
+#include "catalogue/networkutils.h"
 #include "core/common.h"
 
 #include <QCoreApplication>
+#include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QUrl>
 
 namespace {
 
@@ -19,16 +22,18 @@ DownloadResult catalogueError(const QString &message)
     return result;
 }
 
-} // namespace
-
-DownloadResult DownloadResult::received(CatalogueBody body)
+QString statusText(int status, const QString &reason)
 {
-    if (body.isEmpty())
-        return emptyCatalogue();
-    DownloadResult result;
-    result.body = std::move(body);
-    return result;
+    const QString plain = DownloadResult::plainReason(reason);
+    return plain.isEmpty() ? QString::number(status) : QString::number(status) + u' ' + plain;
 }
+
+QString proxySettingsHint()
+{
+    return tr("Check the proxy settings with korvane -s, or remove them with korvane -k.");
+}
+
+} // namespace
 
 DownloadResult DownloadResult::failure(const QString &title, const QString &message)
 {
@@ -49,11 +54,71 @@ DownloadResult DownloadResult::timeout(const QString &reason, int code)
     return result;
 }
 
-DownloadResult DownloadResult::unexpectedStatus(int status)
+DownloadResult DownloadResult::httpError(
+    int status, const QString &reason, const QUrl &url, int code)
+{
+    return networkError(tr("The server answered %1 for %2")
+                            .arg(statusText(status, reason), url.toString(QUrl::RemovePassword)),
+        code);
+}
+
+DownloadResult DownloadResult::interimReply(int status, const QString &reason)
+{
+    return networkError(tr("The server sent an interim reply (%1) that the built-in client cannot "
+                           "pass over; curl can: run korvane with -r")
+                            .arg(statusText(status, reason)),
+        QNetworkReply::ProtocolFailure);
+}
+
+DownloadResult DownloadResult::proxyNotFound(const QNetworkProxy &proxy, int code)
+{
+    return networkError(tr("The proxy %1:%2 could not be found. %3")
+                            .arg(proxy.hostName())
+                            .arg(proxy.port())
+                            .arg(proxySettingsHint()),
+        code);
+}
+
+DownloadResult DownloadResult::proxyRefused(const QNetworkProxy &proxy, int code)
+{
+    return networkError(tr("The proxy %1:%2 refused the connection. %3")
+                            .arg(proxy.hostName())
+                            .arg(proxy.port())
+                            .arg(proxySettingsHint()),
+        code);
+}
+
+DownloadResult DownloadResult::unsupportedScheme(const QString &url)
+{
+    const QUrl parsed(url);
+    const QString shown = Utils::urlForLog(url);
+    const QString what = parsed.scheme().isEmpty()
+        ? tr("The catalogue address %1 has no scheme").arg(shown)
+        : tr("The catalogue address %1 has the scheme %2:, which cannot be fetched")
+              .arg(shown, parsed.scheme());
+    return networkError(
+        what + tr("; use http://, https:// or file://"), QNetworkReply::ProtocolUnknownError);
+}
+
+DownloadResult DownloadResult::curlMissing()
 {
     return networkError(
-        tr("The update server answered with HTTP status %1 instead of the catalogue.").arg(status),
-        QNetworkReply::UnknownContentError);
+        tr("curl is not installed: install the curl package, or leave out -r to use the "
+           "built-in client"),
+        -1);
+}
+
+QString DownloadResult::plainReason(const QString &reason)
+{
+    constexpr qsizetype kLongest = 80;
+    QString plain = reason.trimmed();
+    for (QChar &c : plain) {
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    }
+    if (plain.size() > kLongest)
+        plain = plain.left(kLongest - 1) + QChar(0x2026);
+    return plain;
 }
 
 DownloadResult DownloadResult::emptyCatalogue()

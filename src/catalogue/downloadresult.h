@@ -1,26 +1,48 @@
 #pragma once
 
-#include "catalogue/cataloguebody.h"
 #include "core/checkerror.h"
 
+#include <QByteArrayView>
 #include <QString>
 
-// What a catalogue download gives back: the catalogue text, or why there is none.
+#include <functional>
+
+class QNetworkProxy;
+class QUrl;
+
+// Takes the body of the catalogue's response piece by piece, as it arrives.
+// Whether the pieces are the catalogue is known only when the transfer has
+// ended whole.
+using CatalogueSink = std::function<void(QByteArrayView piece)>;
+
+// How a catalogue download ended: whole, or why not.
 struct DownloadResult
 {
-    CatalogueBody body; // UTF-8, byte-order mark dropped, cut at the first NUL byte
     CheckError error; // code 3 (network) or 5 (catalogue) when the download failed
 
-    // The text received; an empty one is a catalogue error.
-    static DownloadResult received(CatalogueBody body);
     static DownloadResult failure(const QString &title, const QString &message);
     // "An error occurred: <reason> (<code>)" under the title "Network Error".
     static DownloadResult networkError(const QString &reason, int code);
     // The same under the title "Network Timeout".
     static DownloadResult timeout(const QString &reason, int code);
-    // A response other than 2xx, which is never the catalogue.
-    static DownloadResult unexpectedStatus(int status);
-    // Catalogue errors: nothing in the body, or more than the limit.
+    // A final response other than 2xx, which is never the catalogue, named by
+    // its status, the server's reason phrase and the address (password left
+    // out). The reason is untrusted text (see plainReason).
+    static DownloadResult httpError(int status, const QString &reason, const QUrl &url, int code);
+    // A 1xx other than 100, at which the built-in client ends the reply.
+    static DownloadResult interimReply(int status, const QString &reason);
+    // The proxy's name could not be looked up, or it refused the connection.
+    static DownloadResult proxyNotFound(const QNetworkProxy &proxy, int code);
+    static DownloadResult proxyRefused(const QNetworkProxy &proxy, int code);
+    // An address whose scheme neither client is asked to fetch.
+    static DownloadResult unsupportedScheme(const QString &url);
+    // -r without a curl program to run.
+    static DownloadResult curlMissing();
+    // Catalogue errors: nothing in the text, or more than the limit.
     static DownloadResult emptyCatalogue();
     static DownloadResult tooLarge(qint64 limit);
+
+    // A reason phrase as the message may hold it: plain text without control
+    // characters (each becomes U+FFFD), at most 80 characters.
+    static QString plainReason(const QString &reason);
 };

@@ -1,39 +1,13 @@
 #include "catalogue/jsonhelper.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 #include <QJsonValue>
 #include <QLocale>
 
 #include <cmath>
-#include <string_view>
 
 namespace {
-
-// QJsonDocument lets some texts through that are not JSON: numbers such as "1."
-// or ".5", unknown escapes and raw control characters in strings. Finds the first.
-QJsonParseError laxSyntax(const QByteArray &bytes)
-{
-    const qsizetype size = bytes.size();
-    const auto digitAt
-        = [&](qsizetype i) { return i >= 0 && i < size && bytes[i] >= '0' && bytes[i] <= '9'; };
-    for (qsizetype i = 0; i < size; ++i) {
-        if (bytes[i] == '"') {
-            while (++i < size && bytes[i] != '"') {
-                if (uchar(bytes[i]) < 0x20)
-                    return {int(i), QJsonParseError::IllegalValue};
-                if (bytes[i] == '\\' && ++i < size
-                    && std::string_view("\"\\/bfnrtu").find(bytes[i]) == std::string_view::npos)
-                    return {int(i), QJsonParseError::IllegalEscapeSequence};
-            }
-        } else if (bytes[i] == '.' && !(digitAt(i - 1) && digitAt(i + 1))) {
-            return {int(i), QJsonParseError::IllegalNumber};
-        }
-    }
-    return {};
-}
 
 // Laid out as ECMAScript's Number::toString does, from the shortest digits that
 // read back as the same double, so that the text equals JSON.stringify's.
@@ -137,68 +111,9 @@ void writeVariant(const QVariant &value, QString &out)
 
 } // namespace
 
-QJsonValue JSONHelper::parse(const QByteArray &json, QJsonParseError *error)
-{
-    QByteArray text = json;
-    if (text.startsWith("\xEF\xBB\xBF"))
-        text.remove(0, 3);
-    QJsonParseError result {};
-    const QJsonDocument document = QJsonDocument::fromJson(text, &result);
-    QJsonValue value
-        = document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
-    const QByteArrayView body = QByteArrayView(text).trimmed();
-    const bool container = !body.isEmpty() && (body.front() == '{' || body.front() == '[');
-    if (result.error != QJsonParseError::NoError && !container) {
-        // QJsonDocument takes only an object or an array as the whole text;
-        // any other value is judged as the one element of an array around
-        // it. When that fails too, the first reason stands.
-        QJsonParseError wrapped {};
-        const QJsonArray array = QJsonDocument::fromJson('[' + text + ']', &wrapped).array();
-        if (wrapped.error == QJsonParseError::NoError && array.size() == 1) {
-            value = array.first();
-            result = {};
-        }
-    }
-    if (result.error == QJsonParseError::NoError)
-        result = laxSyntax(text);
-    if (error)
-        *error = result;
-    if (result.error != QJsonParseError::NoError)
-        return QJsonValue(QJsonValue::Undefined);
-    return value;
-}
-
-QString JSONHelper::encode(const QVariantMap &map)
-{
-    QString text;
-    writeValue(encodeInner(map), text);
-    return text;
-}
-
 QString JSONHelper::encodeOrdered(const OrderedObject &object)
 {
     QString text;
     writeVariant(QVariant::fromValue(object), text);
     return text;
-}
-
-QJsonObject JSONHelper::encodeInner(const QVariantMap &map)
-{
-    QJsonObject object;
-    for (auto it = map.begin(); it != map.end(); ++it) {
-        const QVariant &value = it.value();
-        const int type = value.typeId();
-        if (type == QMetaType::QString)
-            object.insert(it.key(), value.toString());
-        else if (type == QMetaType::Int)
-            object.insert(it.key(), value.toInt());
-        else if (type == QMetaType::Double)
-            object.insert(it.key(), value.toDouble());
-        else if (type == QMetaType::QVariantList) // elements by Qt's standard conversion
-            object.insert(it.key(), QJsonArray::fromVariantList(value.toList()));
-        else if (type == QMetaType::QVariantMap)
-            object.insert(it.key(), encodeInner(value.toMap()));
-        // Bool, UInt, LongLong, byte arrays, invalid ...: left out
-    }
-    return object;
 }

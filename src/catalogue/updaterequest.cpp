@@ -1,6 +1,5 @@
 #include "catalogue/updaterequest.h"
 
-#include "catalogue/cataloguetext.h"
 #include "catalogue/curldownload.h"
 #include "catalogue/networkutils.h"
 #include "catalogue/redirecttarget.h"
@@ -19,8 +18,12 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace {
+
+// The most read at once; Qt holds back at most four times as much.
+constexpr qint64 kPiece = 256 * 1024;
 
 void log(Severity::Severity severity, const QString &text)
 {
@@ -53,6 +56,13 @@ QString replyError(const QNetworkReply &reply)
     return text;
 }
 
+std::vector<QNetworkAccessManager *> *abandonedManagers()
+{
+    // Never freed, and so never waited for: reachable, not leaked.
+    static auto *managers = new std::vector<QNetworkAccessManager *>;
+    return managers;
+}
+
 // Waits until the reply has finished or the shared deadline timer has fired.
 void waitForReply(QNetworkReply *reply, QTimer *deadline)
 {
@@ -66,13 +76,21 @@ void waitForReply(QNetworkReply *reply, QTimer *deadline)
 
 } // namespace
 
-UpdateRequest::UpdateRequest(const DownloadSettings &settings)
+UpdateRequest::UpdateRequest(const DownloadSettings &settings, CatalogueSink sink)
     : m_settings(settings)
+    , m_sink(sink ? std::move(sink) : [](QByteArrayView) {})
+    , m_piece(kPiece, Qt::Uninitialized)
 {
     if (QFileInfo::exists(QStringLiteral("/etc/SuSE-release")))
         log(Severity::Info, QStringLiteral("Detected SuSE Linux."));
 
     const QUrl url(m_settings.url);
+    const QString scheme = url.scheme();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")
+        && scheme != QLatin1String("file")) {
+        m_result = DownloadResult::unsupportedScheme(m_settings.url);
+        return;
+    }
     if (url.isLocalFile()) {
         // Reading a FIFO or a device would never end.
         const QFileInfo file(url.toLocalFile());
@@ -89,11 +107,12 @@ UpdateRequest::UpdateRequest(const DownloadSettings &settings)
     }
 
     if (m_settings.useCurl) {
-        m_result = CurlDownload::run(m_settings);
+        m_result = CurlDownload::run(m_settings, m_sink);
         return;
     }
 
-    log(Severity::Info, QStringLiteral("Connecting to update server (%1)").arg(Utils::urlForLog(m_settings.url)));
+    log(Severity::Info,
+        QStringLiteral("Connecting to update server (%1)").arg(Utils::urlForLog(m_settings.url)));
     m_manager = std::make_unique<QNetworkAccessManager>();
     connect(m_manager.get(), &QNetworkAccessManager::sslErrors, this, &UpdateRequest::sslErrors,
         Qt::UniqueConnection);
@@ -120,29 +139,53 @@ void UpdateRequest::checkProxy()
         m_manager->setProxy(*proxy);
 }
 
+DownloadResult UpdateRequest::replyFailure(const QNetworkReply &reply) const
+{
+    // Through a proxy, Qt words a proxy it cannot reach as the catalogue's
+    // host.
+    const QNetworkProxy proxy = m_manager->proxy();
+    const bool throughProxy = proxy.type() == QNetworkProxy::HttpProxy;
+    const QNetworkReply::NetworkError code = reply.error();
+    if (throughProxy
+        && (code == QNetworkReply::HostNotFoundError || code == QNetworkReply::ProxyNotFoundError))
+        return DownloadResult::proxyNotFound(proxy, code);
+    if (throughProxy
+        && (code == QNetworkReply::ConnectionRefusedError
+            || code == QNetworkReply::ProxyConnectionRefusedError))
+        return DownloadResult::proxyRefused(proxy, code);
+    return DownloadResult::networkError(replyError(reply), code);
+}
+
 QNetworkReply *UpdateRequest::get(const QUrl &url)
 {
-    m_body.clear();
+    m_received = 0;
     m_tooLarge = false;
     QNetworkReply *reply = m_manager->get(catalogueRequest(url));
-    // Read as it comes, so that an endless body is stopped at the limit.
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
-        // Room for the announced length, so that a large body is not copied
-        // as it grows.
-        const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (m_body.isEmpty() && length > 0 && length <= m_settings.maxBytes)
-            m_body.reserve(length);
-        // Read straight behind what came before.
-        const qsizetype before = m_body.size();
-        m_body.resize(before + reply->bytesAvailable());
-        const qint64 got = reply->read(m_body.data() + before, m_body.size() - before);
-        m_body.resize(before + std::max<qint64>(got, 0));
-        if (m_body.size() > m_settings.maxBytes) {
+    // Qt reads on only while the body is taken, so that it never holds much.
+    reply->setReadBufferSize(4 * kPiece);
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { pass(reply); });
+    return reply;
+}
+
+void UpdateRequest::pass(QNetworkReply *reply)
+{
+    // The body of an error or a redirect is read, and measured, but is no
+    // catalogue.
+    const int status = statusCode(*reply);
+    const bool catalogue = status == 0 || (status >= 200 && status <= 299);
+    while (!m_tooLarge && reply->bytesAvailable() > 0) {
+        const qint64 got = reply->read(m_piece.data(), m_piece.size());
+        if (got <= 0)
+            return;
+        m_received += got;
+        // An endless body is stopped at the limit.
+        if (m_received > m_settings.maxBytes) {
             m_tooLarge = true;
             reply->abort();
+        } else if (catalogue) {
+            m_sink(QByteArrayView(m_piece.constData(), got));
         }
-    });
-    return reply;
+    }
 }
 
 DownloadResult UpdateRequest::download()
@@ -154,8 +197,8 @@ DownloadResult UpdateRequest::download()
 
     const QUrl requested(m_settings.url);
     if (requested.isLocalFile()) {
-        auto file = std::make_shared<QFile>(requested.toLocalFile());
-        if (file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        QFile file(requested.toLocalFile());
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return readLocalFile(file);
         // Otherwise the built-in client tells why it cannot be read.
     }
@@ -181,49 +224,69 @@ DownloadResult UpdateRequest::download()
         return DownloadResult::tooLarge(m_settings.maxBytes);
     if (!deadline.isActive()) {
         reply->abort();
+        // Qt's network thread can be held by a reply that it cannot abort (an
+        // endless header line), and the manager's destructor waits 5 s for it
+        // before leaving it running. It is left at once instead; it ends with
+        // the process.
+        abandonedManagers()->push_back(m_manager.release());
         return DownloadResult::failure(tr("Network Timeout"),
             tr("A network timeout occurred.  Please make sure you are "
                "connected to the internet."));
     }
     deadline.stop();
 
-    if (reply->error() != QNetworkReply::NoError)
-        return DownloadResult::networkError(replyError(*reply), reply->error());
     const int status = statusCode(*reply); // 0 for file: and data: addresses
     if (redirected && RedirectTarget::isFollowed(status)) {
         return DownloadResult::networkError(
             tr("The update server redirected the request more than once."),
             QNetworkReply::TooManyRedirectsError);
     }
-    if (status != 0 && (status < 200 || status > 299))
-        return DownloadResult::unexpectedStatus(status);
+    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    // Qt passes over 100 Continue only, and ends the reply at any other 1xx.
+    if (status > 100 && status < 200)
+        return DownloadResult::interimReply(status, reason);
+    if (status != 0 && (status < 200 || status > 299)) {
+        const QNetworkReply::NetworkError code = reply->error();
+        return DownloadResult::httpError(status, reason, reply->url(),
+            code != QNetworkReply::NoError ? code : QNetworkReply::UnknownContentError);
+    }
+    if (reply->error() != QNetworkReply::NoError)
+        return replyFailure(*reply);
 
-    m_body += reply->readAll();
+    pass(reply.get());
+    if (m_tooLarge)
+        return DownloadResult::tooLarge(m_settings.maxBytes);
     // A connection that ends early can leave the reply without an error; only a
     // body of the announced length is whole. (A chunked body cut short does not
     // read as JSON.)
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() != m_body.size()) {
+    if (length.isValid() && length.toLongLong() != m_received) {
         return DownloadResult::networkError(tr("The connection ended after %1 of %2 bytes.")
-                                                .arg(m_body.size())
+                                                .arg(m_received)
                                                 .arg(length.toLongLong()),
             QNetworkReply::RemoteHostClosedError);
     }
-    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_body.size()));
-    return DownloadResult::received(CatalogueBody(CatalogueText::fromReceived(std::move(m_body))));
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_received));
+    return {};
 }
 
-// A local catalogue is read where it is used, so here it is only measured.
-DownloadResult UpdateRequest::readLocalFile(const std::shared_ptr<QFile> &file)
+DownloadResult UpdateRequest::readLocalFile(QFile &file)
 {
-    const CatalogueText::Extent extent = CatalogueText::measure(*file, m_settings.maxBytes);
-    if (extent.received > m_settings.maxBytes)
-        return DownloadResult::tooLarge(m_settings.maxBytes);
-    if (extent.readError) {
-        return DownloadResult::networkError(
-            tr("Read error reading from %1: %2").arg(file->fileName(), file->errorString()),
-            QNetworkReply::ProtocolFailure);
+    for (;;) {
+        const qint64 got = file.read(m_piece.data(), m_piece.size());
+        if (got < 0) {
+            return DownloadResult::networkError(
+                tr("Read error reading from %1: %2").arg(file.fileName(), file.errorString()),
+                QNetworkReply::ProtocolFailure);
+        }
+        if (got == 0)
+            break;
+        m_received += got;
+        // The file may have grown since it was measured.
+        if (m_received > m_settings.maxBytes)
+            return DownloadResult::tooLarge(m_settings.maxBytes);
+        m_sink(QByteArrayView(m_piece.constData(), got));
     }
-    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(extent.received));
-    return DownloadResult::received(CatalogueBody(file, extent.offset, extent.size));
+    log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_received));
+    return {};
 }

@@ -8,8 +8,6 @@
 #include <QObject>
 #include <QSslError>
 
-#include <memory>
-
 class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -17,19 +15,19 @@ class QUrl;
 
 // Fetches the patch catalogue. The whole transfer happens inside the
 // constructor, with the built-in HTTP client (following at most one redirect,
-// within the time limit, waiting in nested event loops) or with curl. Nothing
-// is shown or recorded here: error() says why json() is empty.
+// within the time limit, waiting in nested event loops) or with curl, or from
+// a local file; the body goes to the sink as it arrives, and is never held
+// whole. Nothing is shown or recorded here: error() says whether the transfer
+// ended whole, and so whether what the sink got is the catalogue.
 class UpdateRequest : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit UpdateRequest(const DownloadSettings &settings);
+    // Without a sink, the body is read and let go.
+    explicit UpdateRequest(const DownloadSettings &settings, CatalogueSink sink = {});
     ~UpdateRequest() override;
 
-    // The catalogue text as UTF-8 (byte-order mark dropped, cut at the first
-    // NUL byte); empty when the download failed.
-    const CatalogueBody &body() const { return m_result.body; }
     const CheckError &error() const { return m_result.error; }
 
 public slots:
@@ -37,14 +35,20 @@ public slots:
 
 private:
     void checkProxy();
-    // Sends the request; the body collects in m_body as it arrives.
+    // Sends the request; a 2xx body goes to the sink as it arrives.
     QNetworkReply *get(const QUrl &url);
+    // What the reply has for the sink now.
+    void pass(QNetworkReply *reply);
     DownloadResult download();
-    DownloadResult readLocalFile(const std::shared_ptr<QFile> &file);
+    DownloadResult readLocalFile(QFile &file);
+    // A reply that failed without an HTTP status.
+    DownloadResult replyFailure(const QNetworkReply &reply) const;
 
     DownloadSettings m_settings;
+    CatalogueSink m_sink;
     std::unique_ptr<QNetworkAccessManager> m_manager;
-    QByteArray m_body; // of the current reply
+    QByteArray m_piece; // room for one read
+    qint64 m_received = 0; // of the current reply
     bool m_tooLarge = false; // the current reply passed the size limit
     DownloadResult m_result;
 };
