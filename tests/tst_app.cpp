@@ -1,9 +1,6 @@
 #include "app/commandline.h"
-#include "app/pluginreport.h"
 #include "app/reportfile.h"
 #include "app/switchtable.h"
-#include "catalogue/checkreport.h"
-#include "products/brivexproductbase.h"
 #include "smalldisk.h"
 #include "testmain.h"
 
@@ -27,7 +24,6 @@ private slots:
     void usageText();
     void switchesDocumented_data();
     void switchesDocumented();
-    void pluginOutputIsPlainText();
     void reportFileOnAFullDiskKeepsTheOldOne();
     void killedWritesLeaveWholeReports();
 };
@@ -36,54 +32,15 @@ void TestApp::arguments_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("problem"); // a part of the message; empty: accepted
-    const struct
-    {
-        const char *row, *args, *problem;
-    } rows[] = {
-        {"none", "", ""},
-        {"letters in any case, with -, / or nothing", "-c /C c -J", ""},
-        {"a value is taken verbatim", "-u -x -l -c", ""},
-        {"a value may equal a switch letter", "-u c", ""},
-        {"time limits 1 and 600", "-t 1 -t 600 -t 0010", ""},
-        {"stored report and its age", "-f x -m -a 1 -a 8760", ""},
-        {"-v text keeps its own rule", "-v abc", ""},
-        {"Qt's options with their values", "-platform offscreen -style fusion -reverse", ""},
-        {"--help and --version", "--help --version", ""},
-        {"unknown switch", "-c -x", "\"-x\" is not a switch"},
-        {"a word", "check", "\"check\" is not a switch"},
-        {"-- before a letter", "--c", "\"--c\" is not a switch"},
-        {"two letters", "-cj", "\"-cj\" is not a switch"},
-        {"a dash alone", "-", "\"-\" is not a switch"},
-        {"an empty argument", "<empty>", "\"\" is not a switch"},
-        {"long options are exact", "--HELP", "\"--HELP\" is not a switch"},
-        {"Qt's options are exact", "-PLATFORM x", "\"-PLATFORM\" is not a switch"},
-        {"the first fault is named", "-m -w 5 -c 10", "\"-w\" is not a switch"},
-        {"time limit 0", "-t 0", "\"0\" is not a whole number"},
-        {"time limit 601", "-t 601", "\"601\" is not a whole number"},
-        {"time limit not a number", "-t abc", "\"abc\" is not a whole number"},
-        {"time limit with a sign", "-t +5", "\"+5\" is not a whole number"},
-        {"time limit beyond an int", "-t 99999999999", "\"99999999999\" is not a whole number"},
-        {"age 0 and 8761", "-f x -m -a 0 -a 8761", "\"0\" is not a whole number of hours"},
-        {"-o with -m", "-o x -m", "-o writes the JSON report"},
-        {"-o with -c", "-o x /C", "-o writes the JSON report"},
-        {"-f with a download switch", "-f x -m -r", "cannot be used with -r"},
-        {"-f with -o", "-f x -j -o y", "cannot be used with -o"},
-        {"-f without a format", "-f x", "-f needs -m, -c or -j"},
-        {"-a without -f", "-m -a 5", "-a is the age limit of -f"},
-        {"-t last", "-c -t", "-t needs a value"},
-        {"-p last", "-p", "-p needs a value"},
-        {"-u last", "-u", "-u needs a value"},
-        {"-v last", "-V", "-V needs a value"},
-        {"-l last", "/l", "/l needs a value"},
-        {"Qt option last", "-c -platform", "-platform needs a value"},
-        {"proxy without host, password hidden", "-p http://u:secret@:8080", "u:****@:8080"},
-        {"proxy port 0", "-p http://h:0", "port \"0\""},
-        {"-j with -m", "-j /M", "-j and -m cannot be used together"},
-    };
-    for (const auto &r : rows) {
-        QStringList args = QString::fromLatin1(r.args).split(u' ', Qt::SkipEmptyParts);
+    QFile file(QFINDTESTDATA("data/arguments.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList cells = line.split(u'|');
+        if (line.startsWith(u'#'))
+            continue;
+        QStringList args = cells.value(1).split(u' ', Qt::SkipEmptyParts);
         args.replaceInStrings(QStringLiteral("<empty>"), QString());
-        QTest::newRow(r.row) << args << QString::fromLatin1(r.problem);
+        QTest::newRow(qPrintable(cells.value(0).trimmed())) << args << cells.value(2).trimmed();
     }
 }
 
@@ -137,27 +94,6 @@ void TestApp::switchesDocumented()
         const QRegularExpression alone(QStringLiteral("(^|[\\s'\"])") + pattern + QStringLiteral("($|[\\s',])"));
         QVERIFY2(content.contains(alone), qPrintable(pattern));
     }
-}
-
-void TestApp::pluginOutputIsPlainText()
-{
-    // Catalogue and server text must not reach a terminal or a monitoring
-    // front end as controls: no escape sequences, no forged lines or
-    // performance data, no right-to-left override turning "exe.kcatta" into
-    // "attack.exe".
-    const std::unique_ptr<BrivexProducts::BrivexProductBase> server(
-        BrivexProducts::BrivexProductBase::Create(ProductType::Server, "/opt", "10.8.1"));
-    const PatchItem update {QStringLiteral("Fix \x1b[31m|a\nb\x07\x7f\u0085 \u202Eexe.kcatta\u2066"),
-        QStringLiteral("Brivex for Server"), {}, {}, QStringLiteral("u\r"), {}, {}};
-    CheckReport report = CheckReport::of({}, {server.get()}, {}, {update}, {});
-    const PluginReport ok = pluginReport(report);
-    report.error = {3, QStringLiteral("Network Error"), QStringLiteral("down\x1b]0;x\x07 \u202E")};
-    const QString text = (ok.lines + pluginReport(report).lines).join(u'\n');
-    QCOMPARE(text.count(u'\n'), 3); // a status line and the update, twice
-    QCOMPARE(text.count(u'|'), 2); // each status line's own
-    static const QRegularExpression controls(
-        QStringLiteral("[\\x00-\\x08\\x0b-\\x1f\\x7f-\\x9f\\x{202a}-\\x{202e}\\x{2066}-\\x{2069}]"));
-    QVERIFY2(!controls.match(text).hasMatch(), qPrintable(text));
 }
 
 namespace {

@@ -22,12 +22,10 @@ private slots:
     void displayIsReadOnce();
     void logLevels_data();
     void logLevels();
-    void logIsNewOwnerOnlyAndFollowsNoLink();
     void logOnAFullDiskIsToldOnce();
     void settingsRoundTrip();
     void configHome_data();
     void configHome();
-    void relativeConfigHomeIgnored();
     void printable_data();
     void printable();
     void cipherKnownAnswers_data();
@@ -73,30 +71,6 @@ void TestCore::logLevels()
             static_cast<Severity::Severity>(severity), QString::fromLatin1(text));
     QCOMPARE(log.messages(), expected);
     QCOMPARE(QFileInfo::exists(log.path()), level != 0);
-}
-
-void TestCore::logIsNewOwnerOnlyAndFollowsNoLink()
-{
-    // The log sits in the shared temporary directory: a link planted at its
-    // name must not make the program write (or truncate) the link's target.
-    TemporaryHome home;
-    const QString target = home.writeFile(QStringLiteral("victim"), "keep");
-    const QString path = home.path() + QStringLiteral("/Korvane.log");
-    QVERIFY(QFile::link(target, path));
-    Logger::instance()->init(path, LogLevel::Normal);
-    Logger::instance()->Print(Severity::Info, QStringLiteral("run 1"));
-    Logger::instance()->init(path, LogLevel::Normal);
-    Logger::instance()->Print(Severity::Info, QStringLiteral("run 2"));
-    Logger::instance()->close();
-    QFile victim(target);
-    QVERIFY(victim.open(QIODevice::ReadOnly));
-    QCOMPARE(victim.readAll(), QByteArray("keep"));
-    QVERIFY(!QFileInfo(path).isSymLink());
-    QCOMPARE(TemporaryHome::permissionBits(path), TemporaryHome::ownerReadWrite());
-    QFile log(path);
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(log.readAll().endsWith("Info: run 2\n")); // each run starts a new log
-    Logger::instance()->init(QString(), LogLevel::Off);
 }
 
 void TestCore::logOnAFullDiskIsToldOnce()
@@ -172,29 +146,6 @@ void TestCore::configHome()
     QCOMPARE(Utils::configHome(xdg, home), expected);
 }
 
-void TestCore::relativeConfigHomeIgnored()
-{
-    // A settings file planted in the current folder must not set the proxy,
-    // nor may the password land there.
-    TemporaryHome home;
-    const QString planted = home.writeFile(QStringLiteral("cwd/cfg/Zedo/Korvane.conf"),
-        "[Startup]\nUseProxyServer=true\nProxyHost=evil.example\n");
-    QVERIFY(QDir::setCurrent(home.path() + QStringLiteral("/cwd")));
-    qputenv("XDG_CONFIG_HOME", "cfg");
-    Common *store = Common::instance();
-    store->readSettings();
-    QCOMPARE(store->proxy.hostName(), QString());
-    store->proxy.setPassword(QStringLiteral("pw"));
-    QVERIFY(store->saveSettings());
-    QCOMPARE(store->settingsFileName(), home.settingsFile());
-    QVERIFY(QFileInfo::exists(home.settingsFile()));
-    QFile file(planted);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(!file.readAll().contains("ProxyPassword"));
-    qunsetenv("XDG_CONFIG_HOME");
-    QDir::setCurrent(QDir::tempPath());
-}
-
 void TestCore::printable_data()
 {
     QTest::addColumn<QString>("text");
@@ -206,7 +157,7 @@ void TestCore::printable_data()
     QTest::newRow("bidirectional controls")
         << QStringLiteral("\u202A\u202B\u202C\u202D\u202Eexe.kcatta\u2066\u2067\u2068\u2069")
         << r + r + r + r + r + "exe.kcatta" + r + r + r + r;
-    QTest::newRow("neighbours of the bidirectional controls stay")
+    QTest::newRow("their neighbours stay")
         << QStringLiteral("\u2029\u202F\u2065\u206A") << QStringLiteral("\u2029\u202F\u2065\u206A");
 }
 

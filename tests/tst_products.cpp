@@ -64,8 +64,6 @@ private slots:
     void discovery_data();
     void discovery();
     void patchLogsFollowDiscoveryOrder();
-    void homeThatCannotBeSearched_data();
-    void homeThatCannotBeSearched();
 };
 
 void TestProducts::propertyRules_data()
@@ -103,36 +101,17 @@ void TestProducts::patchLogRecords_data()
 {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("entries");
-    const struct
-    {
-        const char *row;
-        QStringList lines;
-        QStringList entries;
-    } rows[] = {
-        {"typical record", {"#START", "QFE_ID: S-1", "QFE_TITLE: Update 1", "X: y", "#END"},
-            {"S-1|Update 1"}},
-        {"fields outside records ignored",
-            {"QFE_ID: OUT", "#START", "QFE_ID: A", "#END", "#START", "QFE_ID: B", "#END"},
-            {"A|", "B|"}},
-        {"no fields still an entry", {"#START", "installed", "#END"}, {"|"}},
-        {"last occurrence wins", {"#START", "QFE_ID: A", "QFE_ID: B", "#END"}, {"B|"}},
-        {"value runs to the end, colons kept",
-            {"#START", "QFE_TITLE:  Security Update: CVE-1 ", "QFE_ID:S:1", "#END"},
-            {"S:1|Security Update: CVE-1"}},
-        {"field without colon is empty", {"#START", "QFE_ID BRX-1", "#END"}, {"|"}},
-        {"fields are case-sensitive prefixes", {"#START", "qfe_id: a", "QFE_IDENT: c", "#END"},
-            {"c|"}},
-        {"markers are whole lines", {"#START ", "QFE_ID: A", "#END", "#start", "#END"}, {}},
-        {"end with a blank does not close", {"#START", "QFE_ID: A", "#END ", "QFE_ID: B", "#END"},
-            {"B|"}},
-        {"end right after start is content",
-            {"#START", "#END", "QFE_ID: A", "#END", "#START", "QFE_ID: B", "#END"}, {"A|", "B|"}},
-        {"unclosed last record is not installed",
-            {"#START", "QFE_ID: A", "#END", "#START", "QFE_ID: B"}, {"A|"}},
-        {"start as last line", {"#START"}, {}},
-    };
-    for (const auto &r : rows)
-        QTest::newRow(r.row) << r.lines << r.entries;
+    QFile file(QFINDTESTDATA("data/patch-logs.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList rows = QString::fromUtf8(file.readAll()).split(QStringLiteral("\n== "));
+    for (const QString &row : rows.mid(1)) { // the first is the file's comment
+        QStringList lines = row.split(u'\n', Qt::SkipEmptyParts).mid(1);
+        lines.replaceInStrings(QStringLiteral("␣"), QStringLiteral(" "));
+        const QStringList entries = lines.filter(QRegularExpression(QStringLiteral("^=> ")));
+        QTest::newRow(qPrintable(row.section(u'\n', 0, 0)))
+            << QStringList(lines.mid(0, lines.size() - entries.size()))
+            << QStringList(entries).replaceInStrings(QRegularExpression(QStringLiteral("^=> ")), QString());
+    }
 }
 
 void TestProducts::patchLogRecords()
@@ -209,33 +188,6 @@ void TestProducts::patchLogsFollowDiscoveryOrder()
                  : (QStringList {"S-2|", "S-1|One", "D-1|"}));
     QCOMPARE(config.installedProductMask(), ProductType::Server | ProductType::DataStore);
     QCOMPARE(config.installedVersions(), QStringList {"10.8.1"});
-}
-
-void TestProducts::homeThatCannotBeSearched_data()
-{
-    QTest::addColumn<QByteArray>("home"); // "unset", "", or a path relative to a temp home
-    QTest::newRow("unset") << QByteArray("unset");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("a file") << QByteArray("file");
-    QTest::newRow("missing") << QByteArray("missing");
-}
-
-void TestProducts::homeThatCannotBeSearched()
-{
-    QFETCH(QByteArray, home);
-    TemporaryHome temporary;
-    temporary.writeFile(QStringLiteral("file"), kServer);
-    // The working directory holds an installation that must not be found instead.
-    lay(temporary, {{kServerFile, kServer}, {kBuild, "10.8.1"}});
-    QDir::setCurrent(temporary.path());
-    if (home == "unset")
-        qunsetenv("HOME");
-    else
-        qputenv("HOME", home.isEmpty() ? home : temporary.path().toUtf8() + '/' + home);
-    BrivexConfig config;
-    config.init();
-    QCOMPARE(config.error().code, int(Common::ErrSystemConfig));
-    QCOMPARE(config.installedProducts().size(), 0);
 }
 
 KORVANE_TEST_MAIN(QCoreApplication, TestProducts)

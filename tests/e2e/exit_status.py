@@ -1,64 +1,26 @@
 #!/usr/bin/env python3
 """Runs every row of the exit-status table of README.md: exit_status.py --korvane BINARY
 
-Each row names modes, an outcome, what goes to standard output and standard
-error, and the status. An outcome is a situation set up here (an installation
-and a catalogue, a failing server, a bad argument, an unwritable output); a
-mode cell may name several modes, each run. What the output cells say is read
-as a pattern of the output. The manual page must hold the same table. Exit
-status 0 passed, 1 failed, 77 a tool is missing.
+Each row names modes (each run), an outcome (a set-up of exit_status.toml),
+what goes to standard output and standard error (patterns of exit_status.toml)
+and the status. The manual page must hold the same table. Exit status 0
+passed, 1 failed, 77 a tool is missing.
 """
 import argparse
 import re
 import sys
+import tomllib
 from pathlib import Path
 
 from run_case import E2E, ROOT, SKIP, Skip, run_variant
 
-STORED = ('{"schema":1,"catalogue":"u","products":[{"name":"Brivex for Server","version":"1",'
-          '"directory":"/s"}],"installedPatches":[],"updates":[{"name":"Fix","products":"Brivex'
-          ' for Server","appliesTo":["Brivex for Server"],"qfeId":"Q","url":"u","releaseDate":'
-          '"d","platform":"Linux","security":false}],"error":null,"checkedAt":"@HOURS_AGO:49@",'
-          '"lastFailure":null}\n')
-WINDOW = "Brivex for Server and Extensions Korvanes"
-# What an outcome is: the run's setup, and arguments added to the mode's.
-OUTCOMES = {
-    "usage error": {"args": ["-x"]},
-    "printed": {},
-    "updates": {"home": "three-products-fix-1", "catalogue": "two-releases"},
-    "security update": {"home": "three-products-fix-1", "catalogue": "varied-fields"},
-    "no updates": {"home": "three-products-fix-1", "catalogue": "nothing-to-apply"},
-    "no products": {"catalogue": "nothing-to-apply"},
-    "check failed": {"home": "three-products-fix-1", "routes": {}},
-    "settings not written": {"dirs": [".config/Zedo/Korvane.conf"]},
-    "output not written": {"home": "three-products-fix-1", "catalogue": "two-releases",
-                           "stdout_to": "/dev/full"},
-    "file not written": {"home": "three-products-fix-1", "catalogue": "nothing-to-apply",
-                         "report": "@HOME@/no/such/folder/report.json"},
-    "report stale": {"files": {"stale.json": STORED}, "stored": "stale.json"},
-    "report unreadable": {"files": {"empty.json": ""}, "stored": "empty.json"},
-    "report fresh": {"stored": "report.json"},
-    "any": {},
-}
-# What an output cell says, as a pattern.
-OUTPUTS = {
-    "nothing": "", "the text": ".+", "the report": '.*Installed products:.*|{"schema":1,.*}\\n',
-    '"No updates available."': "No updates available\\.\\n",
-    "the notice": "<<<< No installed products were found for this user\\. >>>>\\n",
-    "the failure": "(<<<< .+ >>>>\\n)+", "one line": "korvane: [^\\n]+\\n",
-    "one line naming the argument": 'korvane: The argument "-x" [^\\n]+\\n',
-    "one line giving its age": "korvane: The stored report is 49 hours old[^\\n]+\\n",
-    "the document": '{"schema":1,.*"error":null,.*}\\n',
-    "the document with its error": '{"schema":1,.*"error":{"code".*}\\n',
-    "the console lines, the summary": ".*[^\\n]+\\n",
-}
+TABLE = tomllib.loads((E2E / "exit_status.toml").read_text(encoding="utf-8"))
+OUTCOMES, OUTPUTS, WINDOW = TABLE["outcomes"], TABLE["outputs"], TABLE["window"]
 
 
 def pattern(cell):
     if cell in OUTPUTS:
         return OUTPUTS[cell]
-    if cell == 'the notice, "No updates available."':
-        return OUTPUTS["the notice"] + OUTPUTS['"No updates available."']
     state = re.fullmatch(r"(OK|WARNING|CRITICAL|UNKNOWN) line(, the updates)?", cell)
     if state:
         return f"KORVANE {state[1]} - [^\\n]+\\n" + (".+" if state[2] else "")

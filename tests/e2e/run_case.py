@@ -47,15 +47,6 @@ CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tiny
 EXPECT_KEYS = {"stdout", "stdout_alternatives", "stdout_matches", "first_line", "json", "stderr",
                "stderr_matches", "status", "plugin", "log", "not_in_log", "settings", "files",
                "hits", "notifications", "builtin", "curl"}
-# The notification server of display "dunst": it honours the time-out a client
-# asks for, but keeps a critical notification until it is dismissed, as some
-# servers keep every one.
-DUNSTRC = """[global]
-    markup = full
-[critical-stays]
-    msg_urgency = critical
-    override_dbus_timeout = 0
-"""
 
 
 class Skip(Exception):
@@ -128,38 +119,28 @@ def in_order(wanted, lines):
     return None
 
 
-def stamped(value):
-    """The document with every "checkedAt" of the last ten minutes read as @NOW@."""
-    def recent(text):
-        try:
-            when = datetime.strptime(text, "%Y-%m-%dT%H:%M:%SZ").replace(tzinfo=timezone.utc)
-        except (TypeError, ValueError):
-            return False
-        return abs((datetime.now(timezone.utc) - when).total_seconds()) < 600
-
-    def stamp(key, item):
-        return "@NOW@" if key == "checkedAt" and recent(item) else stamped(item)
-    if isinstance(value, dict):
-        return {key: stamp(key, item) for key, item in value.items()}
-    if isinstance(value, list) and value and all(isinstance(p, tuple) for p in value):
-        return [(key, stamp(key, item)) for key, item in value]
-    return [stamped(item) for item in value] if isinstance(value, list) else value
+def stamped(stdout):
+    """The document's text with every "checkedAt" of the last ten minutes read as @NOW@."""
+    def stamp(found):
+        when = datetime.strptime(found[1], "%Y-%m-%dT%H:%M:%SZ").replace(tzinfo=timezone.utc)
+        recent = abs((datetime.now(timezone.utc) - when).total_seconds()) < 600
+        return '"checkedAt":"@NOW@"' if recent else found[0]
+    return re.sub(r'"checkedAt":"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)"', stamp,
+                  stdout.decode("utf-8", errors="replace"))
 
 
 def compare_json(expected, stdout):
     def reject(constant):
         raise ValueError(f"{constant} is not JSON")
     try:  # pairs, not dicts: the order of the keys counts
-        got = json.loads(stdout.decode("utf-8"), object_pairs_hook=list, parse_constant=reject)
+        got = json.loads(stamped(stdout), object_pairs_hook=list, parse_constant=reject)
     except ValueError as error:
         return [f"standard output is not one JSON document ({error}):\n{stdout!r}"]
-    got = stamped(got)
     if got == json.loads(expected, object_pairs_hook=list):
         return []
-    expected_text = json.dumps(json.loads(expected), indent=1, ensure_ascii=False).splitlines()
-    got_text = json.dumps(stamped(json.loads(stdout)), indent=1, ensure_ascii=False).splitlines()
-    diff = difflib.unified_diff(expected_text, got_text, "expected json", "standard output",
-                                lineterm="")
+    diff = difflib.unified_diff(
+        *(json.dumps(json.loads(text), indent=1, ensure_ascii=False).splitlines()
+          for text in (expected, stamped(stdout))), "expected json", "standard output", lineterm="")
     return ["standard output differs (or its keys are in another order):\n" + "\n".join(diff)]
 
 
@@ -224,8 +205,7 @@ def start_dunst(env, tmp):
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
                            start_new_session=True)  # its group: the bus goes with it
     env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
-    (tmp / "dunstrc").write_text(DUNSTRC)
-    processes = [bus, subprocess.Popen(["dunst", "-config", str(tmp / "dunstrc")], env=env,
+    processes = [bus, subprocess.Popen(["dunst", "-config", str(E2E / "dunstrc")], env=env,
                                        stderr=subprocess.DEVNULL)]
     with open(tmp / "notify.log", "w") as log:
         processes.append(subprocess.Popen(["dbus-monitor", "--session",
@@ -523,10 +503,11 @@ def run_variant(path, case, korvane, variant):
             failures.append("standard error:\n" + stderr.decode(errors="replace"))
         return failures
     finally:
-        for service in (server, fake_x):
-            if service:
-                service.shutdown()
-                service.server_close()
+        if server:
+            server.shutdown()
+            server.server_close()
+        if fake_x:
+            fake_x.close()
         for helper in ([proxy] if proxy else []) + x_processes[::-1]:
             if helper.args[0] == "dbus-run-session":
                 os.killpg(helper.pid, signal.SIGTERM)  # its group: the bus and its child

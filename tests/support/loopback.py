@@ -12,7 +12,6 @@ import http.server
 import os
 import shutil
 import socket
-import socketserver
 import ssl
 import subprocess
 import threading
@@ -73,30 +72,27 @@ def start_http(routes, hits_path, base=".", tls=None):
 
 
 def start_fake_x(mode):
-    """An X server that is not one, on TCP display 127.0.0.1:N; returns (server, N).
-    "silent" accepts connections and never answers; "refusing" answers the first
-    connection set-up (with a failure) and closes every later connection at once,
-    as a display does that goes away between the probe and the program."""
-    answered = threading.Event()
-
-    class Handler(socketserver.BaseRequestHandler):
-        def handle(self):
-            if mode == "silent":
-                time.sleep(120)
-            elif not answered.is_set():
-                answered.set()
-                self.request.recv(12)
-                self.request.sendall(b"\0")
-
+    """An X server that is not one, on TCP display 127.0.0.1:N; returns (socket, N).
+    "silent" takes connections (the kernel does, listening) and never answers;
+    "refusing" answers the first connection set-up (with a failure) and then
+    refuses connections, as a display does that goes away after the probe."""
+    listener = socket.socket()
     for number in range(50, 100):
         try:
-            server = socketserver.ThreadingTCPServer(("127.0.0.1", 6000 + number), Handler)
+            listener.bind(("127.0.0.1", 6000 + number))
             break
         except OSError:
             continue
-    server.daemon_threads = True
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server, number
+    listener.listen()
+
+    def answer_once():
+        client = listener.accept()[0]
+        client.recv(12)
+        client.sendall(b"\0")
+        listener.close()
+    if mode == "refusing":
+        threading.Thread(target=answer_once, daemon=True).start()
+    return listener, number
 
 
 def free_port():
