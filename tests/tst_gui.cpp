@@ -183,6 +183,7 @@ void TestGui::missingFieldsKeepTheDialogOpen()
 {
     installMessageBoxes();
     TemporaryHome home;
+    Common::instance()->useProxy = false;
     SettingsDialog dialog;
     dialog.show();
     fill(&dialog, true, QStringLiteral("proxy.example"), QString());
@@ -195,6 +196,7 @@ void TestGui::missingFieldsKeepTheDialogOpen()
     QCOMPARE(text, QStringLiteral("Missing Fields|You need to specify a proxy host and port."));
     QVERIFY(dialog.isVisible());
     QVERIFY(!QFile::exists(home.settingsFile()));
+    QVERIFY(!Common::instance()->useProxy); // as it was: Cancel keeps it
 }
 
 void TestGui::messageBoxesShowPlainText()
@@ -370,6 +372,7 @@ void TestGui::startupEntryText()
     const QString entry = home.writeFile("K.desktop", text.toUtf8());
     QProcess validate;
     validate.start("desktop-file-validate", {entry});
+    QVERIFY2(validate.waitForStarted(), "desktop-file-validate is missing: scripts/deps.sh installs it");
     validate.waitForFinished(); // scripts/deps.sh installs it
     QCOMPARE(validate.readAll() + QByteArray::number(validate.exitCode()), QByteArray("0"));
 

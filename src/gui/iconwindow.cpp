@@ -81,8 +81,6 @@ void IconWindow::showNotificationPopup()
     announce(int(patches.size()), int(security), update.error());
 }
 
-void IconWindow::showSettings() { }
-
 void IconWindow::exit()
 {
     close();

@@ -47,7 +47,6 @@ private slots:
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void showNotificationDialog();
     void showNotificationPopup();
-    void showSettings();
     void exit();
 
 private:

@@ -48,13 +48,15 @@ void SettingsDialog::onOK()
     const QString password = ui->proxyPassword->text();
     const bool useProxy = ui->useProxyCheckbox->isChecked();
 
-    Common *store = Common::instance();
-    store->useProxy = useProxy;
+    // Nothing changes before the fields pass: Cancel after a refused OK keeps
+    // the settings as they were.
     if (useProxy && (host.isEmpty() || port.isEmpty())) {
         Utils::InfoMsg(
             tr("Missing Fields"), tr("You need to specify a proxy host and port."), nullptr);
         return;
     }
+    Common *store = Common::instance();
+    store->useProxy = useProxy;
 
     QNetworkProxy proxy;
     proxy.setHostName(host);
