@@ -35,6 +35,16 @@ QString numberText(double d)
     return QString::fromLatin1(text);
 }
 
+// Controls (C0, DEL, C1), the bidirectional controls, and lone surrogates (so
+// that the text out is valid UTF-16): a consumer gets them, a terminal that
+// shows the document does not act on them.
+bool mustBeEscaped(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || (u >= 0x202A && u <= 0x202E)
+        || (u >= 0x2066 && u <= 0x2069) || c.isSurrogate();
+}
+
 void writeString(const QString &s, QString &out)
 {
     out += u'"';
@@ -45,7 +55,7 @@ void writeString(const QString &s, QString &out)
             out += s.mid(i++, 2);
         else if (shortEscape >= 0)
             out += u'\\' + QStringView(u"\"\\bfnrt").at(shortEscape);
-        else if (c.unicode() < 0x20 || c.isSurrogate()) // lone surrogates too: valid UTF-16 out
+        else if (mustBeEscaped(c))
             out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         else
             out += c;
