@@ -117,6 +117,26 @@
 <context>
     <name>QObject</name>
     <message>
+        <source>&quot;%1&quot; is not a text</source>
+        <translation>&quot;%1&quot; ist kein Text</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a list</source>
+        <translation>&quot;%1&quot; ist keine Liste</translation>
+    </message>
+    <message>
+        <source>an entry of &quot;%1&quot; is not an object</source>
+        <translation>ein Eintrag von &quot;%1&quot; ist kein Objekt</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a UTC time</source>
+        <translation>&quot;%1&quot; ist keine UTC-Zeit</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not an error</source>
+        <translation>&quot;%1&quot; ist kein Fehler</translation>
+    </message>
+    <message>
         <source>Show usage, as -h does</source>
         <translation>Aufruf anzeigen, wie -h</translation>
     </message>
@@ -762,6 +782,66 @@
 <context>
     <name>UpdateRequest</name>
     <message>
+        <source>The server answered %1 for %2</source>
+        <translation>Der Server antwortete %1 für %2</translation>
+    </message>
+    <message>
+        <source>The server sent an interim reply (%1) that the built-in client cannot pass over; curl can: run korvane with -r</source>
+        <translation>Der Server sandte eine Zwischenantwort (%1), über die der eingebaute Client nicht hinwegkommt; curl kann das: korvane mit -r starten</translation>
+    </message>
+    <message>
+        <source>The proxy %1:%2 could not be found. %3</source>
+        <translation>Der Proxy %1:%2 wurde nicht gefunden. %3</translation>
+    </message>
+    <message>
+        <source>The proxy %1:%2 refused the connection. %3</source>
+        <translation>Der Proxy %1:%2 hat die Verbindung abgelehnt. %3</translation>
+    </message>
+    <message>
+        <source>Check the proxy settings with korvane -s, or remove them with korvane -k.</source>
+        <translation>Prüfen Sie die Proxy-Einstellungen mit korvane -s, oder entfernen Sie sie mit korvane -k.</translation>
+    </message>
+    <message>
+        <source>The catalogue address %1 has no scheme</source>
+        <translation>Die Katalog-Adresse %1 hat kein Schema</translation>
+    </message>
+    <message>
+        <source>The catalogue address %1 has the scheme %2:, which cannot be fetched</source>
+        <translation>Die Katalog-Adresse %1 hat das Schema %2:, das nicht geladen werden kann</translation>
+    </message>
+    <message>
+        <source>; use http://, https:// or file://</source>
+        <translation>; verwenden Sie http://, https:// oder file://</translation>
+    </message>
+    <message>
+        <source>curl is not installed: install the curl package, or leave out -r to use the built-in client</source>
+        <translation>curl ist nicht installiert: installieren Sie das Paket curl, oder lassen Sie -r weg, um den eingebauten Client zu verwenden</translation>
+    </message>
+    <message>
+        <source>curl could not be started: %1</source>
+        <translation>curl konnte nicht gestartet werden: %1</translation>
+    </message>
+    <message>
+        <source>The patch catalogue is larger than %1 MiB.</source>
+        <translation>Der Patch-Katalog ist größer als %1 MiB.</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file</source>
+        <translation>%1 ist keine normale Datei</translation>
+    </message>
+    <message>
+        <source>The connection ended after %1 of %2 bytes.</source>
+        <translation>Die Verbindung endete nach %1 von %2 Bytes.</translation>
+    </message>
+    <message>
+        <source>Read error reading from %1: %2</source>
+        <translation>Lesefehler beim Lesen von %1: %2</translation>
+    </message>
+    <message>
+        <source>Catalogue Error</source>
+        <translation>Katalogfehler</translation>
+    </message>
+    <message>
         <location filename="../../src/catalogue/redirecttarget.cpp" line="23"/>
         <location filename="../../src/catalogue/redirecttarget.cpp" line="37"/>
         <source>The update server sent a redirect without a valid target address.</source>
@@ -811,12 +891,12 @@
     <message>
         <location filename="../../src/catalogue/curldownload.cpp" line="40"/>
         <source>curl did not finish within %1 seconds</source>
-        <translation>curl ist nicht innerhalb von %1 Sekunden fertig geworden</translation>
+        <translation>curl wurde nicht innerhalb von %1 Sekunden fertig</translation>
     </message>
     <message>
         <location filename="../../src/catalogue/curldownload.cpp" line="51"/>
         <source>curl failed without an error message</source>
-        <translation>curl ist ohne Fehlermeldung gescheitert</translation>
+        <translation>curl schlug ohne Fehlermeldung fehl</translation>
     </message>
     <message>
         <location filename="../../src/catalogue/curldownload.cpp" line="53"/>

@@ -64,12 +64,13 @@ void installTranslation(QTranslator &translator)
 
 // A command line that cannot be run: nothing is checked, read or written.
 // One line on standard error, or for a monitoring agent its UNKNOWN status line.
-int refuseArguments(int &argc, char **argv, const QString &problem, bool plugin)
+int refuseArguments(int &argc, char **argv, bool plugin)
 {
     QCoreApplication app(argc, argv);
     QTranslator translator;
     installTranslation(translator);
-    const QString text = problem + QLatin1Char(' ')
+    // Worded again, now that the translation is there.
+    const QString text = argumentProblem(savedArguments()) + QLatin1Char(' ')
         + QObject::tr("\"korvane -h\" lists the switches.");
     if (plugin) {
         Console::writeDocument(pluginUnknownLine(text).toUtf8() + '\n');
@@ -156,9 +157,8 @@ int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
     const bool plugin = switchPresent(QStringLiteral("M"));
     Console::setLinesToStandardError(json || plugin);
 
-    const QString problem = argumentProblem(savedArguments());
-    if (!problem.isEmpty())
-        return refuseArguments(argc, argv, problem, plugin);
+    if (!argumentProblem(savedArguments()).isEmpty())
+        return refuseArguments(argc, argv, plugin);
     if (savedArguments().contains(QStringLiteral("--version"))) {
         Console::writeLine(QStringLiteral("korvane " KORVANE_VERSION));
         return outputStatus(ExitStatus::Success, false);
