@@ -10,9 +10,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <cstdio>
 #include <QFile>
 #include <QRegularExpression>
+#include <cstdio>
 
 class TestApp : public QObject
 {
@@ -76,8 +76,10 @@ void TestApp::switchesDocumented_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("dash"); // a pattern of a dash as written there
-    QTest::newRow("manual page") << "docs/korvane.1" << "\\\\-";
-    QTest::newRow("bash completion") << "resources/packaging/korvane.bash-completion" << "-";
+    QTest::newRow("manual page") << "docs/korvane.1"
+                                 << "\\\\-";
+    QTest::newRow("bash completion") << "resources/packaging/korvane.bash-completion"
+                                     << "-";
 }
 
 void TestApp::switchesDocumented()
@@ -87,11 +89,13 @@ void TestApp::switchesDocumented()
     QFile text(QStringLiteral(KORVANE_SOURCE_DIR "/") + file);
     QVERIFY(text.open(QIODevice::ReadOnly));
     const QString content = QString::fromUtf8(text.readAll());
-    QStringList switches {dash + dash + QStringLiteral("help"), dash + dash + QStringLiteral("version")};
+    QStringList switches {
+        dash + dash + QStringLiteral("help"), dash + dash + QStringLiteral("version")};
     for (const SwitchInfo &info : switchTable())
         switches << dash + QRegularExpression::escape(QString(QLatin1Char(info.letter)));
     for (const QString &pattern : switches) {
-        const QRegularExpression alone(QStringLiteral("(^|[\\s'\"])") + pattern + QStringLiteral("($|[\\s',])"));
+        const QRegularExpression alone(
+            QStringLiteral("(^|[\\s'\"])") + pattern + QStringLiteral("($|[\\s',])"));
         QVERIFY2(content.contains(alone), qPrintable(pattern));
     }
 }
@@ -106,7 +110,8 @@ const QByteArray kLarge(200000, 'l');
 
 void TestApp::reportFileOnAFullDiskKeepsTheOldOne()
 {
-    const SmallDiskRun run = runOnSmallDisk(QStringLiteral("--child-full-disk"), QStringLiteral("64k"));
+    const SmallDiskRun run
+        = runOnSmallDisk(QStringLiteral("--child-full-disk"), QStringLiteral("64k"));
     if (!run.possible)
         QSKIP("unshare -rm is missing or not permitted here");
     QCOMPARE(run.output, QByteArray("refused, old report kept, nothing left beside it\n"));
@@ -151,7 +156,8 @@ int writeReports(int argc, char *argv[])
     QFile kept(path);
     const bool same = kept.open(QIODevice::ReadOnly) && kept.readAll() == old;
     const bool alone = QDir(where).entryList(QDir::Files | QDir::Hidden).size() == 1;
-    std::printf("%s\n", same && alone ? "refused, old report kept, nothing left beside it" : "damaged");
+    std::printf(
+        "%s\n", same && alone ? "refused, old report kept, nothing left beside it" : "damaged");
     return 0;
 }
 

@@ -327,8 +327,8 @@ void TestCatalogue::applicable_data()
                group("10.8.1", {patch("N", server, "2"), patch("K", "Server, Portal")})})
         << QStringList {"K", "N", "N"};
     QTest::newRow("titles compared as folded: a Kelvin sign is a k, a sharp s no ss")
-        << document({group("10.8.1", {patch("\u212Aelvin", server), patch("STRASSE", server),
-               patch("Ärger", server)})})
+        << document({group("10.8.1",
+               {patch("\u212Aelvin", server), patch("STRASSE", server), patch("Ärger", server)})})
         << QStringList {"STRASSE"};
     QTest::newRow("names match as substrings, in any case") << document({group("10.8.1",
         {patch("O", "Brivex Image Server"), patch("P", "PORTAL"), patch("Q", "Serve"),

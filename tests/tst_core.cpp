@@ -87,8 +87,8 @@ void TestCore::logOnAFullDiskIsToldOnce()
 int logOnAFullDisk(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    Logger::instance()->init(QString::fromLocal8Bit(argv[2]) + QStringLiteral("/Korvane.log"),
-        LogLevel::Normal);
+    Logger::instance()->init(
+        QString::fromLocal8Bit(argv[2]) + QStringLiteral("/Korvane.log"), LogLevel::Normal);
     for (int i = 0; i < 2000; ++i)
         Logger::instance()->Print(Severity::Info, QString(100, QLatin1Char('x')));
     Console::writeLine(QStringLiteral("the run went on"));
@@ -130,12 +130,24 @@ void TestCore::configHome_data()
     QTest::addColumn<QString>("xdg");
     QTest::addColumn<QString>("home");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("absolute XDG_CONFIG_HOME") << "/x/cfg/" << "/h" << "/x/cfg";
-    QTest::newRow("unset: HOME") << "" << "/h" << "/h/.config";
-    QTest::newRow("relative: ignored") << "cfg" << "/h" << "/h/.config";
-    QTest::newRow("dot-relative: ignored") << "./cfg" << "/h" << "/h/.config";
-    QTest::newRow("root: ignored") << "/" << "/h" << "/h/.config";
-    QTest::newRow("relative HOME too: none") << "cfg" << "h" << "";
+    QTest::newRow("absolute XDG_CONFIG_HOME") << "/x/cfg/"
+                                              << "/h"
+                                              << "/x/cfg";
+    QTest::newRow("unset: HOME") << ""
+                                 << "/h"
+                                 << "/h/.config";
+    QTest::newRow("relative: ignored") << "cfg"
+                                       << "/h"
+                                       << "/h/.config";
+    QTest::newRow("dot-relative: ignored") << "./cfg"
+                                           << "/h"
+                                           << "/h/.config";
+    QTest::newRow("root: ignored") << "/"
+                                   << "/h"
+                                   << "/h/.config";
+    QTest::newRow("relative HOME too: none") << "cfg"
+                                             << "h"
+                                             << "";
 }
 
 void TestCore::configHome()
@@ -151,7 +163,8 @@ void TestCore::printable_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
     const QString r(QChar(0xFFFD));
-    QTest::newRow("tab and text stay") << "a\tb é ✓" << "a\tb é ✓";
+    QTest::newRow("tab and text stay") << "a\tb é ✓"
+                                       << "a\tb é ✓";
     QTest::newRow("C0, DEL, C1 and line breaks")
         << QStringLiteral("\x1b[31m\x07\x7f\u0085\r\n") << r + "[31m" + r + r + r + r + r;
     QTest::newRow("bidirectional controls")

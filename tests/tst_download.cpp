@@ -415,8 +415,8 @@ void TestDownload::endsWithoutWaitingForHostLookup()
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QProcess child;
     child.start(QStringLiteral("unshare"),
-        {"-rm", "sh", "-c", "mount --bind \"$0\" /etc/hosts && exec \"$1\" --child-hanging-lookup", fifo,
-            QCoreApplication::applicationFilePath()});
+        {"-rm", "sh", "-c", "mount --bind \"$0\" /etc/hosts && exec \"$1\" --child-hanging-lookup",
+            fifo, QCoreApplication::applicationFilePath()});
     const bool ended = child.waitForFinished(5000);
     child.kill();
     child.waitForFinished();
@@ -452,7 +452,7 @@ int curlDownload(int argc, char *argv[])
 int child(int argc, char *argv[])
 {
     return qstrcmp(argv[1], "--child-hanging-lookup") == 0 ? hangingLookup(argc, argv)
-                                                          : curlDownload(argc, argv);
+                                                           : curlDownload(argc, argv);
 }
 
 KORVANE_TEST_MAIN_WITH_CHILD(QCoreApplication, TestDownload, child)

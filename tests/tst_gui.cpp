@@ -1,5 +1,5 @@
-#include "catalogue/updaterequest.h"
 #include "catalogue/checkreport.h"
+#include "catalogue/updaterequest.h"
 #include "core/checkerror.h"
 #include "core/common.h"
 #include "core/logger.h"
@@ -212,11 +212,13 @@ void TestGui::messageBoxesShowPlainText()
         box->accept();
     });
     Utils::ErrorMsg(QStringLiteral("Network Error"),
-        QStringLiteral("404 <img src=\"/dev/zero\"><a href=\"file:///etc/passwd\">x</a>\n\u202Eexe"),
+        QStringLiteral(
+            "404 <img src=\"/dev/zero\"><a href=\"file:///etc/passwd\">x</a>\n\u202Eexe"),
         nullptr);
     QCOMPARE(format, Qt::PlainText);
     QCOMPARE(text,
-        QStringLiteral("404 <img src=\"/dev/zero\"><a href=\"file:///etc/passwd\">x</a>\n\uFFFDexe"));
+        QStringLiteral(
+            "404 <img src=\"/dev/zero\"><a href=\"file:///etc/passwd\">x</a>\n\uFFFDexe"));
 }
 
 void TestGui::downloadAsksForAMissingProxyHost()
@@ -337,15 +339,15 @@ void TestGui::startupEntryText_data()
     QTest::addColumn<QString>("exec");
     QTest::addColumn<QString>("tryExec");
     QTest::addColumn<bool>("installed");
-    const char *rows[][4] = {
-        {"plain", "k/korvane_alert", "@HOME@/k/korvane_alert", "@HOME@/k/korvane_alert"},
-        {"space", "my k/k", "\"@HOME@/my k/k\"", "@HOME@/my k/k"},
-        {"dollar, backslash, percent", "a$b\\c%d/k", "/bin/sh \"@HOME@/a\\\\$b\\\\\\\\c%%d/k\"",
-            "@HOME@/a$b\\\\c%d/k"},
-        {"quotes and backtick", "it's \"x\"`/k", "\"@HOME@/it's \\\\\"x\\\\\"\\\\`/k\"",
-            "@HOME@/it's \"x\"`/k"},
-        {"percent, which GLib looks for doubled", "50%/k", "/bin/sh @HOME@/50%%/k",
-            "@HOME@/50%/k"}};
+    const char *rows[][4]
+        = {{"plain", "k/korvane_alert", "@HOME@/k/korvane_alert", "@HOME@/k/korvane_alert"},
+            {"space", "my k/k", "\"@HOME@/my k/k\"", "@HOME@/my k/k"},
+            {"dollar, backslash, percent", "a$b\\c%d/k", "/bin/sh \"@HOME@/a\\\\$b\\\\\\\\c%%d/k\"",
+                "@HOME@/a$b\\\\c%d/k"},
+            {"quotes and backtick", "it's \"x\"`/k", "\"@HOME@/it's \\\\\"x\\\\\"\\\\`/k\"",
+                "@HOME@/it's \"x\"`/k"},
+            {"percent, which GLib looks for doubled", "50%/k", "/bin/sh @HOME@/50%%/k",
+                "@HOME@/50%/k"}};
     for (const auto &row : rows)
         QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2])
                               << QString::fromUtf8(row[3]) << true;
@@ -372,7 +374,8 @@ void TestGui::startupEntryText()
     const QString entry = home.writeFile("K.desktop", text.toUtf8());
     QProcess validate;
     validate.start("desktop-file-validate", {entry});
-    QVERIFY2(validate.waitForStarted(), "desktop-file-validate is missing: scripts/deps.sh installs it");
+    QVERIFY2(
+        validate.waitForStarted(), "desktop-file-validate is missing: scripts/deps.sh installs it");
     validate.waitForFinished(); // scripts/deps.sh installs it
     QCOMPARE(validate.readAll() + QByteArray::number(validate.exitCode()), QByteArray("0"));
 
@@ -484,9 +487,12 @@ void TestGui::popup_data()
     QTest::addColumn<QString>("shown"); // in the message's HTML
     const QString available
         = QStringLiteral(" update(s) are available.  Click here to review these updates.");
-    QTest::newRow("one update") << 1 << "" << "<p> 1" + available + " </p>";
-    QTest::newRow("n updates") << 12 << "" << "<p> 12" + available + " </p>";
-    QTest::newRow("no updates") << 0 << "" << "<p> No updates available. </p>";
+    QTest::newRow("one update") << 1 << ""
+                                << "<p> 1" + available + " </p>";
+    QTest::newRow("n updates") << 12 << ""
+                               << "<p> 12" + available + " </p>";
+    QTest::newRow("no updates") << 0 << ""
+                                << "<p> No updates available. </p>";
     QTest::newRow("failed check, shown as text") << 0 << "down <here>"
                                                  << "<p> down &lt;here&gt; </p>";
     QTest::newRow("failed check with a long address wraps")

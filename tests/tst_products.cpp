@@ -110,7 +110,8 @@ void TestProducts::patchLogRecords_data()
         const QStringList entries = lines.filter(QRegularExpression(QStringLiteral("^=> ")));
         QTest::newRow(qPrintable(row.section(u'\n', 0, 0)))
             << QStringList(lines.mid(0, lines.size() - entries.size()))
-            << QStringList(entries).replaceInStrings(QRegularExpression(QStringLiteral("^=> ")), QString());
+            << QStringList(entries).replaceInStrings(
+                   QRegularExpression(QStringLiteral("^=> ")), QString());
     }
 }
 
@@ -146,9 +147,9 @@ void TestProducts::discovery_data()
     QTest::newRow("patch log above 64 MiB is skipped") << Files {{kServerFile, kServer},
         {kBuild, "10.8.1"}, {"srv/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: A\n#END\nsize:67108865"}}
                                                        << QStringList {server};
-    QTest::newRow("FIFOs do not stop discovery") << Files {
-        {".ZEDO.properties.{host}.fifo", "fifo"}, {kServerFile, kServer}, {kBuild, "10.8.1"},
-        {"srv/.ZEDO_S_PATCH_LOG", "fifo"}} << QStringList {server};
+    QTest::newRow("FIFOs do not stop discovery") << Files {{".ZEDO.properties.{host}.fifo", "fifo"},
+        {kServerFile, kServer}, {kBuild, "10.8.1"}, {"srv/.ZEDO_S_PATCH_LOG", "fifo"}}
+                                                 << QStringList {server};
 }
 
 void TestProducts::discovery()

@@ -145,7 +145,8 @@ QString combinationProblem(const QStringList &args)
     if (present("J") && present("M"))
         return QObject::tr("The switches -j and -m cannot be used together.");
     if (present("O") && (present("M") || present("C")))
-        return QObject::tr("The switch -o writes the JSON report; it cannot be used with -m or -c.");
+        return QObject::tr(
+            "The switch -o writes the JSON report; it cannot be used with -m or -c.");
     if (present("F")) {
         // A stored report is only read: nothing is downloaded or stored.
         for (const char *letter : {"U", "R", "P", "K", "O"}) {

@@ -14,7 +14,8 @@ QStringList consoleReportLines(const CheckReport &report)
           << QStringLiteral("             Brivex for Server and Extensions Korvane               ")
           << doubleRule << QString() << QObject::tr(" Installed products:") << QString();
     for (const CheckReport::Product &product : report.products)
-        lines << QStringLiteral("     %1 %2").arg(product.name, Console::printable(product.version));
+        lines
+            << QStringLiteral("     %1 %2").arg(product.name, Console::printable(product.version));
     lines << QString() << doubleRule << QString();
 
     if (!report.error.failed()) {

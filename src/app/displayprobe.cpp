@@ -47,8 +47,8 @@ bool waitFor(int descriptor, short events, const QDeadlineTimer &deadline)
 }
 
 // Connects within the deadline; an error text when it cannot.
-QString connectWithin(int descriptor, const sockaddr *address, socklen_t length,
-    const QDeadlineTimer &deadline)
+QString connectWithin(
+    int descriptor, const sockaddr *address, socklen_t length, const QDeadlineTimer &deadline)
 {
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK);
     if (::connect(descriptor, address, length) == 0)
@@ -204,7 +204,8 @@ bool displayAnswers(QString *reason, int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     if (address.host.isEmpty() && address.socketPath.isEmpty()) {
         problem = QStringLiteral("it is not of the form [host]:number[.screen]");
-    } else if (const Socket socket(connectToDisplay(address, deadline, &problem)); socket.get() >= 0) {
+    } else if (const Socket socket(connectToDisplay(address, deadline, &problem));
+               socket.get() >= 0) {
         // The connection set-up of the X11 protocol 11.0, little-endian, no
         // authorisation: 'l', unused, major 11, minor 0, two empty lengths, unused.
         static const char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};

@@ -42,9 +42,9 @@ QVariant updateObject(const CheckReport::Update &entry)
 {
     const PatchItem &update = entry.patch;
     return object({member("name", update.name), member("products", update.products),
-        member("appliesTo", entry.appliesTo), member("qfeId", update.qfeId), member("url", update.url),
-        member("releaseDate", update.releaseDate), member("platform", update.platform),
-        member("security", update.isSecurityPatch())});
+        member("appliesTo", entry.appliesTo), member("qfeId", update.qfeId),
+        member("url", update.url), member("releaseDate", update.releaseDate),
+        member("platform", update.platform), member("security", update.isSecurityPatch())});
 }
 
 QString userName()
@@ -91,8 +91,8 @@ public:
         if (value.isNull() || value.isUndefined())
             return std::nullopt;
         const QJsonObject object = value.toObject();
-        const CheckError error {object.value(QLatin1String("code")).toInt(),
-            text(object, "title"), text(object, "message")};
+        const CheckError error {object.value(QLatin1String("code")).toInt(), text(object, "title"),
+            text(object, "message")};
         if (!value.isObject() || !error.failed())
             fail(QObject::tr("\"%1\" is not an error").arg(QLatin1String(key)));
         return error;
@@ -183,8 +183,8 @@ std::optional<JsonReport> JsonReport::decode(const QByteArray &text, QString *pr
     document.report.catalogueUrl = read.text(root, "catalogue");
     for (const QJsonValue &value : read.array(root, "products")) {
         const QJsonObject product = read.element(value, "products");
-        document.report.products.append({read.text(product, "name"),
-            read.text(product, "version"), read.text(product, "directory")});
+        document.report.products.append({read.text(product, "name"), read.text(product, "version"),
+            read.text(product, "directory")});
     }
     for (const QJsonValue &value : read.array(root, "installedPatches")) {
         const QJsonObject patch = read.element(value, "installedPatches");
@@ -203,7 +203,8 @@ std::optional<JsonReport> JsonReport::decode(const QByteArray &text, QString *pr
             entry.appliesTo.append(name.toString());
         document.report.updates.append(entry);
     }
-    document.report.error = read.error(root.value(QLatin1String("error")), "error").value_or(CheckError());
+    document.report.error
+        = read.error(root.value(QLatin1String("error")), "error").value_or(CheckError());
     document.checkedAt = read.time(read.text(root, "checkedAt"), "checkedAt");
     document.host = read.text(root, "host", false);
     document.user = read.text(root, "user", false);

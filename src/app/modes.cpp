@@ -2,8 +2,8 @@
 
 #include "app/exitstatus.h"
 #include "app/jsonreport.h"
-#include "app/reportfile.h"
 #include "app/pluginreport.h"
+#include "app/reportfile.h"
 #include "catalogue/brivexupdate.h"
 #include "catalogue/checkreport.h"
 #include "core/checkerror.h"
@@ -15,7 +15,6 @@
 
 #include <QDateTime>
 #include <QObject>
-
 
 void discoverInstalledProducts()
 {
@@ -55,7 +54,8 @@ int writeStoredReport(JsonReport document, const QString &path)
         if (kept && !kept->report.error.failed()) {
             kept->lastFailure = JsonReport::Failure {document.checkedAt, document.report.error};
             summary += QStringLiteral("; ")
-                + QObject::tr("the report of %1 is kept.").arg(kept->checkedAt.toString(Qt::ISODate));
+                + QObject::tr("the report of %1 is kept.")
+                      .arg(kept->checkedAt.toString(Qt::ISODate));
             document = *kept;
         }
     }
@@ -109,7 +109,8 @@ int runConsoleMode(ReportFormat format, const QString &reportPath)
 
 int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
 {
-    Logger::instance()->Print(Severity::Info, QStringLiteral("Reading the stored report %1").arg(path));
+    Logger::instance()->Print(
+        Severity::Info, QStringLiteral("Reading the stored report %1").arg(path));
     QString problem;
     const std::optional<QByteArray> bytes = ReportFile::read(path, &problem);
     std::optional<JsonReport> stored;

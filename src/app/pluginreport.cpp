@@ -35,8 +35,8 @@ QString updateLine(const CheckReport &report, const CheckReport::Update &update)
                      .arg(products.join(QLatin1String(", ")), update.patch.name, update.patch.url));
 }
 
-QString statusLine(State state, const QString &summary, const QString &updates,
-    const QString &security)
+QString statusLine(
+    State state, const QString &summary, const QString &updates, const QString &security)
 {
     static const char *const stateNames[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
     return QStringLiteral("KORVANE %1 - %2 | updates=%3;0;;0 security_updates=%4;;0;0")

@@ -2,8 +2,8 @@
 
 #include "app/commandline.h"
 #include "app/displayprobe.h"
-#include "app/handover.h"
 #include "app/exitstatus.h"
+#include "app/handover.h"
 #include "app/modes.h"
 #include "app/pluginreport.h"
 #include "app/proxyswitches.h"

@@ -7,7 +7,8 @@ namespace {
 // The first five are the usage text's long-standing lines; the rest follow them.
 const QList<SwitchInfo> kSwitches = {
     {'h', nullptr, QT_TRANSLATE_NOOP("QObject", "Show usage")},
-    {'p', "proxy url", QT_TRANSLATE_NOOP("QObject", "http://<user>:<pass>@proxy.example.com:<port>")},
+    {'p', "proxy url",
+        QT_TRANSLATE_NOOP("QObject", "http://<user>:<pass>@proxy.example.com:<port>")},
     {'k', nullptr, QT_TRANSLATE_NOOP("QObject", "Remove proxy settings")},
     {'s', nullptr, QT_TRANSLATE_NOOP("QObject", "Show proxy settings")},
     {'c', nullptr, QT_TRANSLATE_NOOP("QObject", "Run in console mode")},
@@ -15,9 +16,12 @@ const QList<SwitchInfo> kSwitches = {
     {'i', nullptr, QT_TRANSLATE_NOOP("QObject", "Tray mode: an icon, and a popup for updates")},
     {'r', nullptr, QT_TRANSLATE_NOOP("QObject", "Download the catalogue with curl")},
     {'u', "url", QT_TRANSLATE_NOOP("QObject", "Catalogue URL (http://, https:// or file://)")},
-    {'t', "seconds", QT_TRANSLATE_NOOP("QObject", "Download time limit, 1 to 600 (default 15, -r 30)")},
-    {'j', nullptr, QT_TRANSLATE_NOOP("QObject", "Report as JSON; exit 0 none, 100 updates, 1 failed")},
-    {'m', nullptr, QT_TRANSLATE_NOOP("QObject", "Monitoring plugin output; exit 0 OK to 3 UNKNOWN")},
+    {'t', "seconds",
+        QT_TRANSLATE_NOOP("QObject", "Download time limit, 1 to 600 (default 15, -r 30)")},
+    {'j', nullptr,
+        QT_TRANSLATE_NOOP("QObject", "Report as JSON; exit 0 none, 100 updates, 1 failed")},
+    {'m', nullptr,
+        QT_TRANSLATE_NOOP("QObject", "Monitoring plugin output; exit 0 OK to 3 UNKNOWN")},
     {'o', "path", QT_TRANSLATE_NOOP("QObject", "Write the JSON report to this file, not stdout")},
     {'f', "path", QT_TRANSLATE_NOOP("QObject", "Report from this stored file (-o), no check")},
     {'a', "hours", QT_TRANSLATE_NOOP("QObject", "Oldest stored report -f accepts (default 48)")},
@@ -28,9 +32,10 @@ const QList<SwitchInfo> kSwitches = {
 const QStringList kQtOptionsWithValue = {QStringLiteral("-platform"),
     QStringLiteral("-platformtheme"), QStringLiteral("-platformpluginpath"),
     QStringLiteral("-display"), QStringLiteral("-style"), QStringLiteral("-stylesheet"),
-    QStringLiteral("-session"), QStringLiteral("-qwindowgeometry"),
-    QStringLiteral("-qwindowtitle"), QStringLiteral("-qwindowicon")};
-const QStringList kQtOptionsWithoutValue = {QStringLiteral("-reverse"), QStringLiteral("-widgetcount")};
+    QStringLiteral("-session"), QStringLiteral("-qwindowgeometry"), QStringLiteral("-qwindowtitle"),
+    QStringLiteral("-qwindowicon")};
+const QStringList kQtOptionsWithoutValue
+    = {QStringLiteral("-reverse"), QStringLiteral("-widgetcount")};
 
 QString usageLine(const QString &option, const QString &help)
 {

@@ -23,14 +23,16 @@ CheckReport CheckReport::of(const QString &catalogueUrl,
     CheckReport report;
     report.catalogueUrl = catalogueUrl;
     for (const BrivexProducts::BrivexProductBase *product : products)
-        report.products.append({product->names().value(0), product->version(), product->installDir()});
+        report.products.append(
+            {product->names().value(0), product->version(), product->installDir()});
     report.installedPatches = installedPatches;
     report.error = error;
     for (const PatchItem &patch : updates) {
         Update entry {patch, {}};
         for (const BrivexProducts::BrivexProductBase *product : products) {
             const QString name = product->names().value(0);
-            if (Utils::thisPatchMatchesThisProduct(*product, patch) && !entry.appliesTo.contains(name))
+            if (Utils::thisPatchMatchesThisProduct(*product, patch)
+                && !entry.appliesTo.contains(name))
                 entry.appliesTo.append(name);
         }
         report.updates.append(entry);

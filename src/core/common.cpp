@@ -65,8 +65,8 @@ bool isUsableSettingsFile(const QString &fileName)
 // Qt would take as it stands, never puts the file under the current folder.
 QString settingsPath()
 {
-    QString config = Utils::configHome(
-        qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"));
+    QString config
+        = Utils::configHome(qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"));
     if (config.isEmpty())
         config = QDir::homePath() + QStringLiteral("/.config");
     return config + QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/')

@@ -15,8 +15,8 @@ void showBox(Utils::MessageKind kind, const QString &title, const QString &text,
     // Messages may carry text from a server (an HTTP reason phrase) or a
     // catalogue: a box takes text that looks like HTML as HTML, where an
     // <img> can exhaust memory and a link can start programs.
-    QMessageBox box(kind == Utils::MessageKind::Critical ? QMessageBox::Critical
-                                                         : QMessageBox::Information,
+    QMessageBox box(
+        kind == Utils::MessageKind::Critical ? QMessageBox::Critical : QMessageBox::Information,
         title, Console::printable(text, Console::LineBreaks::Kept), QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();

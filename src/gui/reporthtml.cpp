@@ -28,9 +28,8 @@ QString patchEntry(const PatchItem &patch)
     // its attribute.
     QString html = isWebLink(patch.url)
         ? QStringLiteral("<li><a href=\"%1\">%2</a>").arg(patch.url.toHtmlEscaped(), name)
-        : patch.url.isEmpty()
-        ? QStringLiteral("<li>%1").arg(name)
-        : QStringLiteral("<li>%1 (%2)").arg(name, shown(patch.url));
+        : patch.url.isEmpty() ? QStringLiteral("<li>%1").arg(name)
+                              : QStringLiteral("<li>%1 (%2)").arg(name, shown(patch.url));
     // Said in words, not by colour alone.
     if (patch.isSecurityPatch())
         html += QStringLiteral(" <span style='background-color: #c22; color: white'>&nbsp;%1&nbsp;"

@@ -23,8 +23,9 @@ inline SmallDiskRun runOnSmallDisk(const QString &mode, const QString &size)
     QTemporaryDir dir;
     QProcess child;
     child.start(QStringLiteral("unshare"),
-        {"-rm", "sh", "-c", "mount -t tmpfs -o size=\"$0\" tmpfs \"$1\" && exec \"$2\" \"$3\" \"$1\"",
-            size, dir.path(), QCoreApplication::applicationFilePath(), mode});
+        {"-rm", "sh", "-c",
+            "mount -t tmpfs -o size=\"$0\" tmpfs \"$1\" && exec \"$2\" \"$3\" \"$1\"", size,
+            dir.path(), QCoreApplication::applicationFilePath(), mode});
     child.waitForFinished(30000);
     run.exitCode = child.exitCode();
     run.output = child.readAllStandardOutput();

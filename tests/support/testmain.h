@@ -25,7 +25,7 @@ inline QStringList testArguments(const QCoreApplication &app)
 
 // The same, where "--child-..." as the first argument runs child(argc, argv)
 // instead: a test's own program as the process it starts.
-#define KORVANE_TEST_MAIN_WITH_CHILD(Application, TestClass, child)                               \
+#define KORVANE_TEST_MAIN_WITH_CHILD(Application, TestClass, child)                                \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         if (argc >= 2 && qstrncmp(argv[1], "--child-", 8) == 0)                                    \
