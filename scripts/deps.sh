@@ -24,8 +24,9 @@ TEST=(
     dunst dbus-daemon dbus-bin weston qt6-wayland libglib2.0-bin
     # The examples, the Debian packages and the systemd units.
     ansible-core dpkg-dev lintian groff-base systemd sudo
-    # scripts/fuzz.sh: clang-15 with its libFuzzer and sanitizer runtimes.
-    clang-15 libclang-common-15-dev
+    # scripts/fuzz.sh: clang-15 with its libFuzzer and sanitizer runtimes;
+    # the formatting check.
+    clang-15 libclang-common-15-dev clang-format-15
 )
 case ${1:-} in
     build) PACKAGES=("${BUILD[@]}") ;;

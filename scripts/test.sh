@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test through CTest, twice:
+# Installs what is missing, checks the formatting, builds, and runs every test
+# through CTest, twice:
 # in a normal build and in an AddressSanitizer + UndefinedBehaviorSanitizer
 # build, where any sanitizer report fails the run; then each fuzz target for
 # 20 seconds (scripts/fuzz.sh).
@@ -14,6 +15,9 @@ run_suite() {
     "$root/scripts/build.sh" "$build" "$@"
     (cd "$build" && ctest --output-on-failure --parallel "$(nproc)" --timeout 300)
 }
+
+echo "=== Formatting (clang-format-15, .clang-format)"
+(cd "$root" && git ls-files '*.cpp' '*.h' | xargs clang-format-15 --dry-run --Werror)
 
 echo "=== Normal build"
 run_suite "$root/build"
