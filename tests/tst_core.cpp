@@ -9,7 +9,6 @@
 #include "testmain.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>

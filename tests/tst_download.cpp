@@ -8,7 +8,6 @@
 #include "testmain.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
@@ -198,45 +197,30 @@ void TestDownload::brokenBodyIsNeverACatalogue_data()
 {
     // Qt may report a connection that ends early as a complete reply. A body
     // that is a whole catalogue but lacks announced bytes is as wrong as one
-    // cut inside the JSON.
+    // cut inside the JSON. Each is a race, run many times.
     QTest::addColumn<QByteArray>("response");
     QTest::addColumn<bool>("reset");
-    QTest::addColumn<int>("runs"); // a race is run many times
-    QTest::addColumn<QString>("title"); // of the error; empty: any
     const QByteArray ok = "HTTP/1.1 200 OK\r\n";
     const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
     const QByteArray shortBody = ok + "Content-Length: 10000\r\n\r\n{\"Product\":[]}";
-    QTest::newRow("Content-Length, short body, reset") << shortBody << true << 50 << "";
-    QTest::newRow("Content-Length, short body, closed") << shortBody << false << 50 << "";
-    QTest::newRow("chunked, cut inside a chunk")
-        << chunked + "20\r\n{\"Product\":[" << false << 50 << "";
-    QTest::newRow("chunked, no final chunk, reset") << chunked + "c\r\n{\"Product\":[\r\n"
-                                                    << true << 50 << "";
+    QTest::newRow("Content-Length, short body, reset") << shortBody << true;
+    QTest::newRow("Content-Length, short body, closed") << shortBody << false;
+    QTest::newRow("chunked, cut inside a chunk") << chunked + "20\r\n{\"Product\":[" << false;
+    QTest::newRow("chunked, no final chunk, reset") << chunked + "c\r\n{\"Product\":[\r\n" << true;
     QTest::newRow("chunked, bad chunk size") << chunked + "zz\r\n{\"Product\":[]}\r\n0\r\n\r\n"
-                                             << false << 50 << "";
-    const std::pair<const char *, QByteArray> empty[]
-        = {{"empty", ""}, {"only a byte-order mark", "\xEF\xBB\xBF"}, {"NUL first", "\0{}"}};
-    for (const auto &[row, body] : empty)
-        QTest::addRow("%s body", row)
-            << ok + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body
-            << false << 1 << "Catalogue Error";
+                                             << false;
 }
 
 void TestDownload::brokenBodyIsNeverACatalogue()
 {
     QFETCH(QByteArray, response);
     QFETCH(bool, reset);
-    QFETCH(int, runs);
-    QFETCH(QString, title);
     const RawServer server(response, reset ? RawServer::End::Reset : RawServer::End::Close);
     DownloadSettings cut;
     cut.url = server.url();
     cut.timeoutMs = 5000;
-    for (int run = 0; run < runs; ++run) {
-        const CheckError error = BrivexUpdate(cut).error();
-        QVERIFY2(error.failed(), qPrintable(QString::number(run)));
-        QVERIFY(title.isEmpty() || error.title == title);
-    }
+    for (int run = 0; run < 50; ++run)
+        QVERIFY2(BrivexUpdate(cut).error().failed(), qPrintable(QString::number(run)));
 }
 
 void TestDownload::failureMessages_data()

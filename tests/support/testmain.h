@@ -14,16 +14,8 @@ inline QStringList testArguments(const QCoreApplication &app)
     return args;
 }
 
-// main() of a test program with the given application class.
-#define KORVANE_TEST_MAIN(Application, TestClass)                                                  \
-    int main(int argc, char *argv[])                                                               \
-    {                                                                                              \
-        Application app(argc, argv);                                                               \
-        TestClass test;                                                                            \
-        return QTest::qExec(&test, testArguments(app));                                            \
-    }
-
-// The same, where "--child-..." as the first argument runs child(argc, argv)
+// main() of a test program with the given application class. With a child
+// function, "--child-..." as the first argument runs child(argc, argv)
 // instead: a test's own program as the process it starts.
 #define KORVANE_TEST_MAIN_WITH_CHILD(Application, TestClass, child)                                \
     int main(int argc, char *argv[])                                                               \
@@ -34,3 +26,5 @@ inline QStringList testArguments(const QCoreApplication &app)
         TestClass test;                                                                            \
         return QTest::qExec(&test, testArguments(app));                                            \
     }
+#define KORVANE_TEST_MAIN(Application, TestClass)                                                  \
+    KORVANE_TEST_MAIN_WITH_CHILD(Application, TestClass, [](int, char **) { return 2; })
