@@ -24,35 +24,22 @@ done
 sample=file://$root/examples/catalogue/patches.json
 python3 "$root/bench/check/generate.py" "$out/1000" 1000 10000 >/dev/null
 
-# measure <label> <command...>: median wall seconds, max peak RSS (MB)
-measure() {
-    local label=$1 times=() peak=0 stats rss start end
-    shift
-    stats=$(mktemp)
-    for ((i = 0; i < runs; i++)); do
-        start=$(date +%s.%N)
-        /usr/bin/time -f "%M" -o "$stats" "$@" >/dev/null 2>&1 || true
-        end=$(date +%s.%N)
-        times+=("$(echo "$end - $start" | bc -l)")
-        rss=$(($(tail -n 1 "$stats") / 1024))
-        ((rss > peak)) && peak=$rss
-    done
-    rm -f "$stats"
-    printf '%-34s %8.4f s %5d MB\n' "$label" \
-        "$(printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')" "$peak"
-}
+# shellcheck source=bench/check/measure.sh
+source "$root/bench/check/measure.sh"
+# shown <label> <command...>: the figures of measure, in columns
+shown() { measure "$@" | awk '{s = $(NF - 2); m = $(NF - 1); NF -= 3; printf "%-34s %8.3f s %5d MB\n", $0, s, m}'; }
 
 run=(env HOME="$out/home" XDG_CONFIG_HOME= DISPLAY=)
 "${run[@]}" "$korvane" -o "$out/report.json" -u "$sample" >/dev/null 2>&1 || true
 for program in "$korvane" ${before:+"$before"}; do
     name=$([[ $program == "$korvane" ]] && echo after || echo before)
-    measure "$name: korvane -h" "${run[@]}" "$program" -h
-    measure "$name: korvane -c (sample)" "${run[@]}" "$program" -c -u "$sample"
-    measure "$name: korvane -m (sample)" "${run[@]}" "$program" -m -u "$sample"
-    [[ $name == after ]] && measure "$name: korvane -m -f (stored sample)" "${run[@]}" "$program" -m -f "$out/report.json"
-    measure "$name: korvane -c (1,000 patches)" env HOME="$out/1000/home" XDG_CONFIG_HOME= \
+    shown "$name: korvane -h" "${run[@]}" "$program" -h
+    shown "$name: korvane -c (sample)" "${run[@]}" "$program" -c -u "$sample"
+    shown "$name: korvane -m (sample)" "${run[@]}" "$program" -m -u "$sample"
+    [[ $name == after ]] && shown "$name: korvane -m -f (stored sample)" "${run[@]}" "$program" -m -f "$out/report.json"
+    shown "$name: korvane -c (1,000 patches)" env HOME="$out/1000/home" XDG_CONFIG_HOME= \
         DISPLAY= "$program" -c -u "file://$out/1000/patches.json"
 done
-measure "jq (1,000 patches)" jq --slurpfile inst "$out/1000/installed.json" \
+shown "jq (1,000 patches)" jq --slurpfile inst "$out/1000/installed.json" \
     -f "$root/bench/check/select.jq" "$out/1000/patches.json"
 echo "machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p')"
