@@ -14,7 +14,11 @@ fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d /tmp/korvane-units.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
-korvane=$(cd "$build" && pwd)/bin/korvane
+# The user runs copies: the build and the catalogue may lie where it cannot go.
+mkdir "$work/bin"
+cp "$build/bin/korvane" "$work/bin/"
+cp "$root/examples/catalogue/patches.json" "$work/"
+korvane=$work/bin/korvane
 user=nobody
 group=$(id -gn "$user")
 
@@ -41,7 +45,7 @@ chown -R "$user:$group" "$state" "$work/home"
 read -r -a command <<<"$(sed -n 's/^ExecStart=//p' "$work/korvane@.service" | sed "s|%i|$user|g; s|/var/lib/korvane|$work/var/lib/korvane|")"
 status=0
 setpriv --reuid="$user" --regid="$group" --clear-groups env -i HOME="$work/home" PATH=/usr/bin:/bin \
-    "${command[@]}" -u "file://$root/examples/catalogue/patches.json" 2>"$work/journal" || status=$?
+    "${command[@]}" -u "file://$work/patches.json" 2>"$work/journal" || status=$?
 [[ $status == 100 ]] || fail "the service's command exited $status: $(cat "$work/journal")"
 [[ $(tail -n 1 "$work/journal") == "4 updates (1 security) for 3 installed products" ]] ||
     fail "the journal's line: $(cat "$work/journal")"
