@@ -100,9 +100,10 @@ int runConsoleMode(ReportFormat format, const QString &reportPath)
     // file that could not be written was reported where that happened.
     const JsonReport document
         = JsonReport::ofThisRun(CheckReport::of(Common::instance()->updateUrl, update));
-    const int status = reportPath.isEmpty()
-        ? presentReport(document.report, format, document.encode())
-        : writeStoredReport(document, reportPath);
+    // The document is written only where it is shown: it may be long.
+    const int status = !reportPath.isEmpty() ? writeStoredReport(document, reportPath)
+        : format == ReportFormat::Json ? presentReport(document.report, format, document.encode())
+                                       : presentReport(document.report, format, QByteArray());
     Logger::instance()->close();
     return status;
 }

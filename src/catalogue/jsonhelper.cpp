@@ -38,29 +38,52 @@ QString numberText(double d)
 // Controls (C0, DEL, C1), the bidirectional controls, and lone surrogates (so
 // that the text out is valid UTF-16): a consumer gets them, a terminal that
 // shows the document does not act on them.
-bool mustBeEscaped(QChar c)
+// The escape of a character that a JSON text may not hold as it is; empty for
+// the others. Controls (C0, DEL, C1) and the bidirectional controls too: a
+// consumer gets them, a terminal that shows the document does not act on them.
+QString escapeOf(char16_t c)
 {
-    const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || (u >= 0x202A && u <= 0x202E)
-        || (u >= 0x2066 && u <= 0x2069) || c.isSurrogate();
+    switch (c) {
+    case u'"':
+        return QStringLiteral("\\\"");
+    case u'\\':
+        return QStringLiteral("\\\\");
+    case u'\b':
+        return QStringLiteral("\\b");
+    case u'\f':
+        return QStringLiteral("\\f");
+    case u'\n':
+        return QStringLiteral("\\n");
+    case u'\r':
+        return QStringLiteral("\\r");
+    case u'\t':
+        return QStringLiteral("\\t");
+    }
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E)
+        || (c >= 0x2066 && c <= 0x2069))
+        return QStringLiteral("\\u%1").arg(int(c), 4, 16, QLatin1Char('0'));
+    return QString();
 }
 
 void writeString(const QString &s, QString &out)
 {
     out += u'"';
+    qsizetype plain = 0; // the start of the characters written as they are
     for (qsizetype i = 0; i < s.size(); ++i) {
         const QChar c = s.at(i);
-        const qsizetype shortEscape = QStringView(u"\"\\\b\f\n\r\t").indexOf(c);
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F && c != u'"' && c != u'\\')
+            continue; // the common case, passed over quickly
+        QString escape = escapeOf(c.unicode());
         if (c.isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
-            out += s.mid(i++, 2);
-        else if (shortEscape >= 0)
-            out += u'\\' + QStringView(u"\"\\bfnrt").at(shortEscape);
-        else if (mustBeEscaped(c))
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
+            ++i;
+        else if (c.isSurrogate()) // a lone one: valid UTF-16 out
+            escape = QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        if (escape.isEmpty())
+            continue;
+        out += QStringView(s).sliced(plain, i - plain) + escape;
+        plain = i + 1;
     }
-    out += u'"';
+    out += QStringView(s).sliced(plain) + u'"';
 }
 
 void writeValue(const QJsonValue &value, QString &out)
