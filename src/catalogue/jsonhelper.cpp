@@ -35,12 +35,10 @@ QString numberText(double d)
     return QString::fromLatin1(text);
 }
 
-// Controls (C0, DEL, C1), the bidirectional controls, and lone surrogates (so
-// that the text out is valid UTF-16): a consumer gets them, a terminal that
-// shows the document does not act on them.
 // The escape of a character that a JSON text may not hold as it is; empty for
 // the others. Controls (C0, DEL, C1) and the bidirectional controls too: a
 // consumer gets them, a terminal that shows the document does not act on them.
+// Lone surrogates are escaped by the caller, so that the text out is valid UTF-16.
 QString escapeOf(char16_t c)
 {
     switch (c) {
