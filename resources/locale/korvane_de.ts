@@ -790,12 +790,12 @@
         <translation>Der Server sandte eine Zwischenantwort (%1), über die der eingebaute Client nicht hinwegkommt; curl kann das: korvane mit -r starten</translation>
     </message>
     <message>
-        <source>The proxy %1:%2 could not be found. %3</source>
-        <translation>Der Proxy %1:%2 wurde nicht gefunden. %3</translation>
+        <source>The proxy %1:%2 could not be found.</source>
+        <translation>Der Proxy %1:%2 wurde nicht gefunden.</translation>
     </message>
     <message>
-        <source>The proxy %1:%2 refused the connection. %3</source>
-        <translation>Der Proxy %1:%2 hat die Verbindung abgelehnt. %3</translation>
+        <source>The proxy %1:%2 refused the connection.</source>
+        <translation>Der Proxy %1:%2 hat die Verbindung abgelehnt.</translation>
     </message>
     <message>
         <source>Check the proxy settings with korvane -s, or remove them with korvane -k.</source>

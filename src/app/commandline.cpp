@@ -60,6 +60,14 @@ QString valueProblem(char letter, const QString &value)
     return QString();
 }
 
+// The argument without its leading '-' or '/'.
+QStringView switchName(const QString &argument)
+{
+    const bool marked
+        = argument.startsWith(QLatin1Char('-')) || argument.startsWith(QLatin1Char('/'));
+    return QStringView(argument).sliced(marked ? 1 : 0);
+}
+
 } // namespace
 
 void saveArguments(int argc, char **argv)
@@ -77,10 +85,7 @@ const QStringList &savedArguments()
 
 bool switchMatches(const QString &argument, const QString &name)
 {
-    QString candidate = argument;
-    if (candidate.startsWith(QLatin1Char('-')) || candidate.startsWith(QLatin1Char('/')))
-        candidate.remove(0, 1);
-    return QString::compare(candidate, name, Qt::CaseInsensitive) == 0;
+    return switchName(argument).compare(name, Qt::CaseInsensitive) == 0;
 }
 
 bool switchPresentIn(const QStringList &args, const QString &name)
@@ -180,10 +185,7 @@ QString argumentProblem(const QStringList &args)
             ++i;
             continue;
         }
-        QString letter = argument;
-        if (letter.startsWith(QLatin1Char('-')) || letter.startsWith(QLatin1Char('/')))
-            letter.remove(0, 1);
-        const SwitchInfo *known = findSwitch(letter);
+        const SwitchInfo *known = findSwitch(switchName(argument));
         if (!known)
             return QObject::tr("The argument \"%1\" is not a switch of korvane.").arg(argument);
         if (!known->value)

@@ -32,10 +32,10 @@ QString timeText(const QDateTime &time)
     return time.toString(Qt::ISODate);
 }
 
-QVariant errorObject(const CheckError &error)
+Object errorMembers(const CheckError &error)
 {
-    return object({member("code", error.code), member("title", error.title),
-        member("message", error.message)});
+    return {
+        member("code", error.code), member("title", error.title), member("message", error.message)};
 }
 
 QVariant updateObject(const CheckReport::Update &entry)
@@ -136,14 +136,13 @@ QByteArray JsonReport::encode() const
         updates.append(updateObject(update));
     QVariant failure; // null
     if (lastFailure) {
-        failure = object({member("checkedAt", timeText(lastFailure->checkedAt)),
-            member("code", lastFailure->error.code), member("title", lastFailure->error.title),
-            member("message", lastFailure->error.message)});
+        failure = object(Object {member("checkedAt", timeText(lastFailure->checkedAt))}
+            + errorMembers(lastFailure->error));
     }
     const Object document {member("schema", 1),
         member("catalogue", Utils::urlForLog(report.catalogueUrl)), member("products", products),
         member("installedPatches", installedPatches), member("updates", updates),
-        member("error", report.error.failed() ? errorObject(report.error) : QVariant()),
+        member("error", report.error.failed() ? object(errorMembers(report.error)) : QVariant()),
         member("checkedAt", timeText(checkedAt)), member("host", host), member("user", user),
         member("version", version), member("lastFailure", failure)};
     return JSONHelper::encodeOrdered(document).toUtf8() + '\n';

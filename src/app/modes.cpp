@@ -101,9 +101,10 @@ int runConsoleMode(ReportFormat format, const QString &reportPath)
     const JsonReport document
         = JsonReport::ofThisRun(CheckReport::of(Common::instance()->updateUrl, update));
     // The document is written only where it is shown: it may be long.
-    const int status = !reportPath.isEmpty() ? writeStoredReport(document, reportPath)
-        : format == ReportFormat::Json ? presentReport(document.report, format, document.encode())
-                                       : presentReport(document.report, format, QByteArray());
+    const int status = !reportPath.isEmpty()
+        ? writeStoredReport(document, reportPath)
+        : presentReport(document.report, format,
+            format == ReportFormat::Json ? document.encode() : QByteArray());
     Logger::instance()->close();
     return status;
 }

@@ -230,19 +230,13 @@ int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
         printUsage();
         endProcess(outputStatus(ExitStatus::Success, false));
     }
-    if (switchPresent(QStringLiteral("U"))) {
-        QString url;
-        argumentBySwitch(QStringLiteral("U"), &url);
+    if (QString url; argumentBySwitch(QStringLiteral("U"), &url))
         Common::instance()->updateUrl = url;
-    }
     Common::instance()->timeLimitSeconds = numberValue(savedArguments(), QStringLiteral("T"), 0);
     // A proxy change that could not be saved fails the run, whatever follows.
     bool settingsSaved = true;
-    if (switchPresent(QStringLiteral("P"))) {
-        QString url;
-        argumentBySwitch(QStringLiteral("P"), &url);
+    if (QString url; argumentBySwitch(QStringLiteral("P"), &url))
         settingsSaved = applyProxySwitch(url);
-    }
     if (switchPresent(QStringLiteral("K")))
         settingsSaved = clearProxySwitch() && settingsSaved;
     const int settingsStatus = settingsSaved ? ExitStatus::Success : ExitStatus::Failure;

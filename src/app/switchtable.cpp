@@ -49,7 +49,7 @@ const QList<SwitchInfo> &switchTable()
     return kSwitches;
 }
 
-const SwitchInfo *findSwitch(const QString &letter)
+const SwitchInfo *findSwitch(QStringView letter)
 {
     if (letter.size() != 1)
         return nullptr;

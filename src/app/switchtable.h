@@ -16,7 +16,7 @@ struct SwitchInfo
 
 const QList<SwitchInfo> &switchTable();
 // The switch of that letter (any case), or nullptr.
-const SwitchInfo *findSwitch(const QString &letter);
+const SwitchInfo *findSwitch(QStringView letter);
 
 // Options the application object takes for itself; accepted in every mode and
 // ignored where no window is shown.

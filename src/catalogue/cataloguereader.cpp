@@ -80,6 +80,12 @@ QString fromUtf8(const std::string &text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+// The length of the UTF-8 sequence that the byte starts.
+qsizetype utf8Length(uchar lead)
+{
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+}
+
 // Bytes up to a sequence that the next piece may complete.
 qsizetype completeUtf8(QByteArrayView bytes)
 {
@@ -87,10 +93,8 @@ qsizetype completeUtf8(QByteArrayView bytes)
         const uchar c = uchar(bytes[bytes.size() - back]);
         if (c < 0x80)
             break;
-        if (c >= 0xC0) {
-            const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-            return length > back ? bytes.size() - back : bytes.size();
-        }
+        if (c >= 0xC0)
+            return utf8Length(c) > back ? bytes.size() - back : bytes.size();
     }
     return bytes.size();
 }
@@ -421,15 +425,14 @@ private:
 
     void endPatch()
     {
-        if (m_group.defer && !m_logPatches) {
-            for (const std::string &field : m_fields)
-                appendSized(&m_group.deferred, field);
-            return;
+        // A patch set aside is looked at only if its group is kept, unless
+        // the log names it now.
+        if (!m_group.defer || m_logPatches) {
+            if (!isLinuxPlatform(fromUtf8(m_fields[kPlatform])))
+                return;
+            if (m_logPatches)
+                appendSized(&m_names, m_fields[0]);
         }
-        if (!isLinuxPlatform(fromUtf8(m_fields[kPlatform])))
-            return;
-        if (m_logPatches)
-            appendSized(&m_names, m_fields[0]);
         if (m_group.defer) {
             for (const std::string &field : m_fields)
                 appendSized(&m_group.deferred, field);
@@ -604,8 +607,7 @@ struct CatalogueReader::Private
         if (!validUtf8)
             return;
         if (!utf8Tail.isEmpty()) {
-            const uchar lead = uchar(utf8Tail.front());
-            const qsizetype missing = (lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2) - utf8Tail.size();
+            const qsizetype missing = utf8Length(uchar(utf8Tail.front())) - utf8Tail.size();
             const qsizetype take = std::min(missing, bytes.size());
             utf8Tail.append(bytes.first(take));
             bytes = bytes.sliced(take);

@@ -2,6 +2,7 @@
 
 #include "catalogue/networkutils.h"
 #include "core/common.h"
+#include "core/console.h"
 
 #include <QCoreApplication>
 #include <QNetworkProxy>
@@ -28,9 +29,12 @@ QString statusText(int status, const QString &reason)
     return plain.isEmpty() ? QString::number(status) : QString::number(status) + u' ' + plain;
 }
 
-QString proxySettingsHint()
+// The message names the proxy and says where its settings are.
+DownloadResult proxyError(const QString &what, const QNetworkProxy &proxy, int code)
 {
-    return tr("Check the proxy settings with korvane -s, or remove them with korvane -k.");
+    return DownloadResult::networkError(what.arg(proxy.hostName()).arg(proxy.port()) + u' '
+            + tr("Check the proxy settings with korvane -s, or remove them with korvane -k."),
+        code);
 }
 
 } // namespace
@@ -72,20 +76,12 @@ DownloadResult DownloadResult::interimReply(int status, const QString &reason)
 
 DownloadResult DownloadResult::proxyNotFound(const QNetworkProxy &proxy, int code)
 {
-    return networkError(tr("The proxy %1:%2 could not be found. %3")
-                            .arg(proxy.hostName())
-                            .arg(proxy.port())
-                            .arg(proxySettingsHint()),
-        code);
+    return proxyError(tr("The proxy %1:%2 could not be found."), proxy, code);
 }
 
 DownloadResult DownloadResult::proxyRefused(const QNetworkProxy &proxy, int code)
 {
-    return networkError(tr("The proxy %1:%2 refused the connection. %3")
-                            .arg(proxy.hostName())
-                            .arg(proxy.port())
-                            .arg(proxySettingsHint()),
-        code);
+    return proxyError(tr("The proxy %1:%2 refused the connection."), proxy, code);
 }
 
 DownloadResult DownloadResult::unsupportedScheme(const QString &url)
@@ -111,11 +107,7 @@ DownloadResult DownloadResult::curlMissing()
 QString DownloadResult::plainReason(const QString &reason)
 {
     constexpr qsizetype kLongest = 80;
-    QString plain = reason.trimmed();
-    for (QChar &c : plain) {
-        if (c.category() == QChar::Other_Control)
-            c = QChar::ReplacementCharacter;
-    }
+    QString plain = Console::printable(reason.trimmed());
     if (plain.size() > kLongest)
         plain = plain.left(kLongest - 1) + QChar(0x2026);
     return plain;

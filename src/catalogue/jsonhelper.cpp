@@ -1,7 +1,7 @@
 #include "catalogue/jsonhelper.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
+#include "core/console.h"
+
 #include <QJsonValue>
 #include <QLocale>
 
@@ -57,8 +57,7 @@ QString escapeOf(char16_t c)
     case u'\t':
         return QStringLiteral("\\t");
     }
-    if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E)
-        || (c >= 0x2066 && c <= 0x2069))
+    if (Console::isControl(c))
         return QStringLiteral("\\u%1").arg(int(c), 4, 16, QLatin1Char('0'));
     return QString();
 }
@@ -84,35 +83,17 @@ void writeString(const QString &s, QString &out)
     out += QStringView(s).sliced(plain) + u'"';
 }
 
-void writeValue(const QJsonValue &value, QString &out)
+// A text, a boolean, a number or null.
+void writeScalar(const QJsonValue &value, QString &out)
 {
-    if (value.isBool()) {
+    if (value.isBool())
         out += value.toBool() ? QLatin1String("true") : QLatin1String("false");
-    } else if (value.isDouble()) {
+    else if (value.isDouble())
         out += numberText(value.toDouble());
-    } else if (value.isString()) {
+    else if (value.isString())
         writeString(value.toString(), out);
-    } else if (value.isArray()) {
-        const QJsonArray array = value.toArray();
-        out += u'[';
-        for (qsizetype i = 0; i < array.size(); ++i) {
-            out += QLatin1String(i > 0 ? "," : "");
-            writeValue(array.at(i), out);
-        }
-        out += u']';
-    } else if (value.isObject()) {
-        const QJsonObject object = value.toObject();
-        out += u'{';
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            out += QLatin1String(it != object.begin() ? "," : "");
-            writeString(it.key(), out);
-            out += u':';
-            writeValue(it.value(), out);
-        }
-        out += u'}';
-    } else {
+    else
         out += QLatin1String("null");
-    }
 }
 
 void writeVariant(const QVariant &value, QString &out)
@@ -127,7 +108,8 @@ void writeVariant(const QVariant &value, QString &out)
             writeVariant(members.at(i).second, out);
         }
         out += u'}';
-    } else if (value.typeId() == QMetaType::QVariantList) {
+    } else if (value.typeId() == QMetaType::QVariantList
+        || value.typeId() == QMetaType::QStringList) {
         const QVariantList list = value.toList();
         out += u'[';
         for (qsizetype i = 0; i < list.size(); ++i) {
@@ -136,7 +118,7 @@ void writeVariant(const QVariant &value, QString &out)
         }
         out += u']';
     } else {
-        writeValue(QJsonValue::fromVariant(value), out);
+        writeScalar(QJsonValue::fromVariant(value), out);
     }
 }
 

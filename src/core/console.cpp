@@ -73,18 +73,18 @@ void put(const std::wstring &wide, End end)
     }
 }
 
+constexpr char16_t kReplacement = u'\uFFFD';
+
+} // namespace
+
+namespace Console {
+
 bool isControl(uint codePoint)
 {
     return (codePoint < 0x20 && codePoint != '\t') || (codePoint >= 0x7F && codePoint <= 0x9F)
         || (codePoint >= 0x202A && codePoint <= 0x202E)
         || (codePoint >= 0x2066 && codePoint <= 0x2069);
 }
-
-constexpr char16_t kReplacement = u'\uFFFD';
-
-} // namespace
-
-namespace Console {
 
 QString printable(const QString &text, LineBreaks lineBreaks)
 {

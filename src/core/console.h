@@ -42,6 +42,8 @@ std::wstring toWide(const QString &text);
 // or a server must not move the cursor, change colours, forge lines of a
 // terminal or a log, or show "exe.kcatta" as "attack.exe".
 enum class LineBreaks { Replaced, Kept };
+// Whether printable() replaces the character (newlines aside).
+bool isControl(uint codePoint);
 QString printable(const QString &text, LineBreaks lineBreaks = LineBreaks::Replaced);
 
 } // namespace Console
