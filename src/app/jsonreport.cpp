@@ -1,50 +1,54 @@
 #include "app/jsonreport.h"
 
 #include "app/exitstatus.h"
-#include "catalogue/jsonhelper.h"
+#include "app/jsonwriter.h"
 #include "catalogue/networkutils.h"
 
 #include <QHostInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QObject>
 
 #include <pwd.h>
 #include <unistd.h>
 
 namespace {
 
-using Object = JSONHelper::OrderedObject;
-
-QPair<QString, QVariant> member(const char *key, const QVariant &value)
+void writeTime(JsonWriter &json, const char *key, const QDateTime &time)
 {
-    return {QString::fromLatin1(key), value};
+    json.key(key);
+    json.text(time.toString(Qt::ISODate));
 }
 
-QVariant object(const Object &members)
+void writeText(JsonWriter &json, const char *key, const QString &text)
 {
-    return QVariant::fromValue(members);
+    json.key(key);
+    json.text(text);
 }
 
-QString timeText(const QDateTime &time)
+void writeErrorMembers(JsonWriter &json, const CheckError &error)
 {
-    return time.toString(Qt::ISODate);
+    json.key("code");
+    json.integer(error.code);
+    writeText(json, "title", error.title);
+    writeText(json, "message", error.message);
 }
 
-Object errorMembers(const CheckError &error)
-{
-    return {
-        member("code", error.code), member("title", error.title), member("message", error.message)};
-}
-
-QVariant updateObject(const CheckReport::Update &entry)
+void writeUpdate(JsonWriter &json, const CheckReport::Update &entry)
 {
     const PatchItem &update = entry.patch;
-    return object({member("name", update.name), member("products", update.products),
-        member("appliesTo", entry.appliesTo), member("qfeId", update.qfeId),
-        member("url", update.url), member("releaseDate", update.releaseDate),
-        member("platform", update.platform), member("security", update.isSecurityPatch())});
+    json.beginObject();
+    writeText(json, "name", update.name);
+    writeText(json, "products", update.products);
+    json.key("appliesTo");
+    json.beginArray();
+    for (const QString &name : entry.appliesTo)
+        json.text(name);
+    json.endArray();
+    writeText(json, "qfeId", update.qfeId);
+    writeText(json, "url", update.url);
+    writeText(json, "releaseDate", update.releaseDate);
+    writeText(json, "platform", update.platform);
+    json.key("security");
+    json.boolean(update.isSecurityPatch());
+    json.endObject();
 }
 
 QString userName()
@@ -52,59 +56,6 @@ QString userName()
     const passwd *entry = ::getpwuid(::getuid());
     return entry ? QString::fromLocal8Bit(entry->pw_name) : qEnvironmentVariable("USER");
 }
-
-// Reads a stored document back, key by key; the first thing amiss is told.
-class Decoder
-{
-public:
-    QString problem;
-
-    QString text(const QJsonObject &object, const char *key, bool required = true)
-    {
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (!value.isString() && (required || !value.isUndefined()))
-            fail(QObject::tr("\"%1\" is not a text").arg(QLatin1String(key)));
-        return value.toString();
-    }
-    QJsonArray array(const QJsonObject &object, const char *key)
-    {
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (!value.isArray())
-            fail(QObject::tr("\"%1\" is not a list").arg(QLatin1String(key)));
-        return value.toArray();
-    }
-    QJsonObject element(const QJsonValue &value, const char *list)
-    {
-        if (!value.isObject())
-            fail(QObject::tr("an entry of \"%1\" is not an object").arg(QLatin1String(list)));
-        return value.toObject();
-    }
-    QDateTime time(const QString &text, const char *key)
-    {
-        const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
-        if (!time.isValid() || time.timeSpec() != Qt::UTC)
-            fail(QObject::tr("\"%1\" is not a UTC time").arg(QLatin1String(key)));
-        return time;
-    }
-    std::optional<CheckError> error(const QJsonValue &value, const char *key)
-    {
-        if (value.isNull() || value.isUndefined())
-            return std::nullopt;
-        const QJsonObject object = value.toObject();
-        const CheckError error {object.value(QLatin1String("code")).toInt(), text(object, "title"),
-            text(object, "message")};
-        if (!value.isObject() || !error.failed())
-            fail(QObject::tr("\"%1\" is not an error").arg(QLatin1String(key)));
-        return error;
-    }
-
-private:
-    void fail(const QString &why)
-    {
-        if (problem.isEmpty())
-            problem = why;
-    }
-};
 
 } // namespace
 
@@ -120,104 +71,67 @@ JsonReport JsonReport::ofThisRun(const CheckReport &report)
     return document;
 }
 
-QByteArray JsonReport::encode() const
+void JsonReport::write(JsonWriter &json) const
 {
-    QVariantList products;
+    json.beginObject();
+    json.key("schema");
+    json.integer(1);
+    writeText(json, "catalogue", Utils::urlForLog(report.catalogueUrl));
+    json.key("products");
+    json.beginArray();
     for (const CheckReport::Product &product : report.products) {
-        products.append(object({member("name", product.name), member("version", product.version),
-            member("directory", product.directory)}));
+        json.beginObject();
+        writeText(json, "name", product.name);
+        writeText(json, "version", product.version);
+        writeText(json, "directory", product.directory);
+        json.endObject();
     }
-    QVariantList installedPatches;
-    for (const InstalledPatchEntry &patch : report.installedPatches)
-        installedPatches.append(
-            object({member("title", patch.name), member("qfeId", patch.qfeId)}));
-    QVariantList updates;
+    json.endArray();
+    json.key("installedPatches");
+    json.beginArray();
+    for (const InstalledPatchEntry &patch : report.installedPatches) {
+        json.beginObject();
+        writeText(json, "title", patch.name);
+        writeText(json, "qfeId", patch.qfeId);
+        json.endObject();
+    }
+    json.endArray();
+    json.key("updates");
+    json.beginArray();
     for (const CheckReport::Update &update : report.updates)
-        updates.append(updateObject(update));
-    QVariant failure; // null
-    if (lastFailure) {
-        failure = object(Object {member("checkedAt", timeText(lastFailure->checkedAt))}
-            + errorMembers(lastFailure->error));
+        writeUpdate(json, update);
+    json.endArray();
+    json.key("error");
+    if (report.error.failed()) {
+        json.beginObject();
+        writeErrorMembers(json, report.error);
+        json.endObject();
+    } else {
+        json.null();
     }
-    const Object document {member("schema", 1),
-        member("catalogue", Utils::urlForLog(report.catalogueUrl)), member("products", products),
-        member("installedPatches", installedPatches), member("updates", updates),
-        member("error", report.error.failed() ? object(errorMembers(report.error)) : QVariant()),
-        member("checkedAt", timeText(checkedAt)), member("host", host), member("user", user),
-        member("version", version), member("lastFailure", failure)};
-    return JSONHelper::encodeOrdered(document).toUtf8() + '\n';
+    writeTime(json, "checkedAt", checkedAt);
+    writeText(json, "host", host);
+    writeText(json, "user", user);
+    writeText(json, "version", version);
+    json.key("lastFailure");
+    if (lastFailure) {
+        json.beginObject();
+        writeTime(json, "checkedAt", lastFailure->checkedAt);
+        writeErrorMembers(json, lastFailure->error);
+        json.endObject();
+    } else {
+        json.null();
+    }
+    json.endObject();
+    json.endLine();
 }
 
-std::optional<JsonReport> JsonReport::decode(const QByteArray &text, QString *problem)
+QByteArray JsonReport::encode() const
 {
-    QJsonParseError parseError;
-    const QJsonDocument json = QJsonDocument::fromJson(text, &parseError);
-    if (!json.isObject()) {
-        *problem = parseError.error != QJsonParseError::NoError
-            ? QObject::tr("it is not a JSON document (%1 at offset %2)")
-                  .arg(parseError.errorString())
-                  .arg(parseError.offset)
-            : QObject::tr("it is not a JSON object");
-        return std::nullopt;
-    }
-    const QJsonObject root = json.object();
-    const QJsonValue schema = root.value(QLatin1String("schema"));
-    if (schema.isUndefined() || !root.contains(QLatin1String("updates"))) {
-        *problem = QObject::tr("it is not a report of korvane");
-        return std::nullopt;
-    }
-    if (schema != QJsonValue(1)) {
-        *problem = QObject::tr("it has the layout %1, which this version of korvane (layout 1) "
-                               "cannot read")
-                       .arg(schema.toVariant().toString());
-        return std::nullopt;
-    }
-    if (!root.contains(QLatin1String("checkedAt"))) {
-        *problem = QObject::tr("it does not say when the check ran (written by korvane -j "
-                               "rather than -o?), so its age is unknown");
-        return std::nullopt;
-    }
-    Decoder read;
-    JsonReport document;
-    document.report.catalogueUrl = read.text(root, "catalogue");
-    for (const QJsonValue &value : read.array(root, "products")) {
-        const QJsonObject product = read.element(value, "products");
-        document.report.products.append({read.text(product, "name"), read.text(product, "version"),
-            read.text(product, "directory")});
-    }
-    for (const QJsonValue &value : read.array(root, "installedPatches")) {
-        const QJsonObject patch = read.element(value, "installedPatches");
-        document.report.installedPatches.append(
-            {read.text(patch, "title"), read.text(patch, "qfeId"), QString()});
-    }
-    for (const QJsonValue &value : read.array(root, "updates")) {
-        const QJsonObject update = read.element(value, "updates");
-        CheckReport::Update entry;
-        entry.patch = {read.text(update, "name"), read.text(update, "products"),
-            update.value(QLatin1String("security")).toBool() ? QStringLiteral("true")
-                                                             : QStringLiteral("false"),
-            read.text(update, "platform"), read.text(update, "url"), read.text(update, "qfeId"),
-            read.text(update, "releaseDate")};
-        for (const QJsonValue &name : read.array(update, "appliesTo"))
-            entry.appliesTo.append(name.toString());
-        document.report.updates.append(entry);
-    }
-    document.report.error
-        = read.error(root.value(QLatin1String("error")), "error").value_or(CheckError());
-    document.checkedAt = read.time(read.text(root, "checkedAt"), "checkedAt");
-    document.host = read.text(root, "host", false);
-    document.user = read.text(root, "user", false);
-    document.version = read.text(root, "version", false);
-    const QJsonValue failure = root.value(QLatin1String("lastFailure"));
-    if (const std::optional<CheckError> error = read.error(failure, "lastFailure")) {
-        document.lastFailure = Failure {
-            read.time(read.text(failure.toObject(), "checkedAt"), "lastFailure"), *error};
-    }
-    if (!read.problem.isEmpty()) {
-        *problem = read.problem;
-        return std::nullopt;
-    }
-    return document;
+    QByteArray bytes;
+    JsonWriter json([&bytes](QByteArrayView piece) { bytes += piece; });
+    write(json);
+    return bytes;
 }
 
 int jsonReportStatus(const CheckReport &report)

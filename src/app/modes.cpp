@@ -39,34 +39,44 @@ namespace {
 
 // -o: the document goes to the file. A failed check never replaces the
 // report of a successful one: that is kept, and says when and why the last
-// check failed. Standard error ends with the summary a journal shows.
-int writeStoredReport(JsonReport document, const QString &path)
+// check failed; and no check replaces a report of a check that began after
+// it. Standard error ends with the summary a journal shows.
+int writeStoredReport(JsonReport document, const QString &path, const QDateTime &runStart)
 {
-    tellWhenNothingIsInstalled(document.report);
+    tellWhenNothingIsInstalled(document, Origin::ThisRun);
     const int status = jsonReportStatus(document.report);
     QString summary = pluginSummary(document.report);
-    if (document.report.error.failed()) {
-        QString ignored;
-        const std::optional<QByteArray> stored = ReportFile::read(path, &ignored);
-        std::optional<JsonReport> kept;
-        if (stored)
-            kept = JsonReport::decode(*stored, &ignored);
-        if (kept && !kept->report.error.failed()) {
-            kept->lastFailure = JsonReport::Failure {document.checkedAt, document.report.error};
-            summary += QStringLiteral("; ")
-                + QObject::tr("the report of %1 is kept.")
-                      .arg(kept->checkedAt.toString(Qt::ISODate));
-            document = *kept;
-        }
-    }
-    const QString problem = ReportFile::write(path, document.encode());
-    if (!problem.isEmpty()) {
+    const auto refuse = [&path](const QString &problem) {
         Console::writeLine(QStringLiteral("korvane: ")
             + QObject::tr("The report could not be written to %1: %2. The file there is left "
                           "as it was.")
                   .arg(path, problem));
         return ExitStatus::Failure;
+    };
+    // Read, amended and replaced by one writer at a time.
+    const ReportFile::Lock lock(path);
+    if (!lock.problem().isEmpty())
+        return refuse(lock.problem());
+    if (const QString problem = ReportFile::targetProblem(path); !problem.isEmpty())
+        return refuse(problem);
+    QString ignored;
+    std::optional<JsonReport> kept = ReportFile::read(path, &ignored);
+    if (kept && kept->checkedAt > runStart) {
+        Console::writeLine(summary + QStringLiteral("; ")
+            + QObject::tr("the report of %1, from a check that began after this one, is left as "
+                          "it is.")
+                  .arg(kept->checkedAt.toString(Qt::ISODate)));
+        return status;
     }
+    if (document.report.error.failed() && kept && !kept->report.error.failed()) {
+        kept->lastFailure = JsonReport::Failure {document.checkedAt, document.report.error};
+        summary += QStringLiteral("; ")
+            + QObject::tr("the report of %1 is kept.").arg(kept->checkedAt.toString(Qt::ISODate));
+        document = std::move(*kept);
+    }
+    const QString problem = ReportFile::write(path, document.encode());
+    if (!problem.isEmpty())
+        return refuse(problem);
     Console::writeLine(summary);
     return status;
 }
@@ -94,30 +104,76 @@ int runConsoleMode(ReportFormat format, const QString &reportPath)
 {
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
-    const BrivexUpdate update(DownloadSettings::fromStore(Common::instance()->updateUrl));
-    reportCheckError(update.error());
-    // Only a failure of the check itself stands in for its result: a settings
-    // file that could not be written was reported where that happened.
-    const JsonReport document
-        = JsonReport::ofThisRun(CheckReport::of(Common::instance()->updateUrl, update));
-    // The document is written only where it is shown: it may be long.
-    const int status = !reportPath.isEmpty()
-        ? writeStoredReport(document, reportPath)
-        : presentReport(document.report, format,
-            format == ReportFormat::Json ? document.encode() : QByteArray());
+    const QDateTime runStart = QDateTime::currentDateTimeUtc();
+    // A report that cannot be written is told before anything is downloaded.
+    if (!reportPath.isEmpty()) {
+        if (const QString problem = ReportFile::targetProblem(reportPath); !problem.isEmpty()) {
+            Console::writeLine(QStringLiteral("korvane: ")
+                + QObject::tr("The report cannot be written to %1: %2. Nothing was checked.")
+                      .arg(reportPath, problem));
+            return ExitStatus::Failure;
+        }
+    }
+    const QString &url = Common::instance()->updateUrl;
+    const BrivexConfig *config = BrivexConfig::instance();
+    JsonReport document;
+    if (config->error().failed()) {
+        // Nothing could be looked at: no request is made.
+        document = JsonReport::ofThisRun(CheckReport::of(
+            url, config->installedProducts(), config->installedPatches(), {}, config->error()));
+    } else {
+        const BrivexUpdate update(DownloadSettings::fromStore(url));
+        reportCheckError(update.error());
+        document = JsonReport::ofThisRun(CheckReport::of(url, update));
+    }
+    const int status = !reportPath.isEmpty() ? writeStoredReport(document, reportPath, runStart)
+                                             : presentReport(document, Origin::ThisRun, format);
     Logger::instance()->close();
     return status;
 }
+
+namespace {
+
+// A stored report's texts, as a check's own would be shown: one line each,
+// no control characters.
+void makePrintable(JsonReport &stored)
+{
+    const auto clean = [](QString &text) { text = Console::printable(text); };
+    CheckReport &report = stored.report;
+    for (CheckReport::Product &product : report.products) {
+        clean(product.name);
+        clean(product.version);
+        clean(product.directory);
+    }
+    for (InstalledPatchEntry &patch : report.installedPatches) {
+        clean(patch.name);
+        clean(patch.qfeId);
+    }
+    for (CheckReport::Update &update : report.updates) {
+        for (QString *text : {&update.patch.name, &update.patch.products, &update.patch.platform,
+                 &update.patch.url, &update.patch.qfeId, &update.patch.releaseDate})
+            clean(*text);
+        for (QString &name : update.appliesTo)
+            clean(name);
+    }
+    for (CheckError *error : {&report.error, stored.lastFailure ? &stored.lastFailure->error : nullptr}) {
+        if (error) {
+            clean(error->title);
+            clean(error->message);
+        }
+    }
+    for (QString *text : {&report.catalogueUrl, &stored.host, &stored.user, &stored.version})
+        clean(*text);
+}
+
+} // namespace
 
 int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
 {
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("Reading the stored report %1").arg(path));
     QString problem;
-    const std::optional<QByteArray> bytes = ReportFile::read(path, &problem);
-    std::optional<JsonReport> stored;
-    if (bytes)
-        stored = JsonReport::decode(*bytes, &problem);
+    std::optional<JsonReport> stored = ReportFile::read(path, &problem);
     // Never "no updates": a report that cannot be read says nothing about them.
     if (!stored) {
         const QString message
@@ -130,6 +186,9 @@ int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
         Utils::ErrorMsg(QObject::tr("Report Error"), message, nullptr);
         return ExitStatus::Failure;
     }
+    // The document is written again by the report writer, which escapes them.
+    if (format != ReportFormat::Json)
+        makePrintable(*stored);
     const CheckReport &report = stored->report;
     const QString stale = staleness(stored->checkedAt, maxAgeHours);
     if (format == ReportFormat::Plugin && !stale.isEmpty()) {
@@ -140,11 +199,11 @@ int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
     if (stored->lastFailure) {
         lastFailure = QObject::tr("the last check, at %1, failed: %2")
                           .arg(stored->lastFailure->checkedAt.toString(Qt::ISODate),
-                              stored->lastFailure->error.message);
+                              Console::printable(stored->lastFailure->error.message));
     }
     if (report.error.failed())
-        Utils::ErrorMsg(report.error.title, report.error.message, nullptr);
-    int status = presentReport(report, format, *bytes, lastFailure);
+        Utils::ErrorMsg(report.error.title, Console::printable(report.error.message), nullptr);
+    int status = presentReport(*stored, Origin::Stored, format, lastFailure);
     // Told beside the report, whose lines stay those of the check.
     if (format != ReportFormat::Plugin) {
         Console::setLinesToStandardError(true);

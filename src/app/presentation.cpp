@@ -3,31 +3,50 @@
 #include "app/consolereport.h"
 #include "app/exitstatus.h"
 #include "app/jsonreport.h"
+#include "app/jsonwriter.h"
 #include "app/pluginreport.h"
 #include "catalogue/checkreport.h"
+#include "core/common.h"
 #include "core/console.h"
 #include "core/utils.h"
 
 #include <QObject>
 
-void tellWhenNothingIsInstalled(const CheckReport &report)
+void tellWhenNothingIsInstalled(const JsonReport &document, Origin origin)
 {
-    // "No updates" for a machine where nothing was found would be misleading:
-    // most likely the check ran as another user than the installation.
-    if (report.products.isEmpty()) {
-        Utils::InfoMsg(QObject::tr("No Products"),
-            QObject::tr("No installed products were found for this user."), nullptr);
+    const CheckReport &report = document.report;
+    if (!report.products.isEmpty() || report.error.code == Common::ErrSystemConfig)
+        return;
+    const QString user = Console::printable(document.user);
+    QString text;
+    if (origin == Origin::Stored) {
+        text = user.isEmpty() ? QObject::tr("The check of the stored report found no installed "
+                                            "products.")
+                              : QObject::tr("The check of the stored report, run as the user %1, "
+                                            "found no installed products.")
+                                    .arg(user);
+    } else {
+        text = QObject::tr("No installed products were found for the user %1. Run korvane as the "
+                           "user who installed them, or read the report their check stores with "
+                           "-f.")
+                   .arg(user);
     }
+    Utils::InfoMsg(QObject::tr("No Products"), text, nullptr);
 }
 
-int presentReport(const CheckReport &report, ReportFormat format, const QByteArray &document,
-    const QString &pluginNote)
+int presentReport(
+    const JsonReport &document, Origin origin, ReportFormat format, const QString &pluginNote)
 {
-    tellWhenNothingIsInstalled(report);
+    const CheckReport &report = document.report;
+    tellWhenNothingIsInstalled(document, origin);
     switch (format) {
-    case ReportFormat::Json:
-        Console::writeDocument(document);
+    case ReportFormat::Json: {
+        // Written as it is encoded: a long report is never held twice.
+        JsonWriter json(
+            [](QByteArrayView piece) { Console::writeDocument(piece.toByteArray()); });
+        document.write(json);
         return jsonReportStatus(report);
+    }
     case ReportFormat::Plugin: {
         const PluginReport plugin = pluginReport(report, pluginNote);
         Console::writeDocument(plugin.lines.join(QLatin1Char('\n')).toUtf8() + '\n');

@@ -1,19 +1,22 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
-struct CheckReport;
+struct JsonReport;
 
 // How console mode presents a check: the text report (-c), one JSON document
 // (-j) or a monitoring plugin's output (-m).
 enum class ReportFormat { Text, Json, Plugin };
 
-// Tells the user when the check found no installed product.
-void tellWhenNothingIsInstalled(const CheckReport &report);
+// A check run now, or one read from the stored report (-f).
+enum class Origin { ThisRun, Stored };
+
+// Tells the user when the check found no installed product, which is what a
+// check run as another user than the installation's owner sees; not when the
+// installation could not be looked at at all.
+void tellWhenNothingIsInstalled(const JsonReport &document, Origin origin);
 
 // Prints the report of a check, run now or stored, and returns the format's
-// exit status. The JSON document is printed as given; the note, when there is
-// one, is added to the plugin's summary.
-int presentReport(const CheckReport &report, ReportFormat format, const QByteArray &document,
+// exit status. The note, when there is one, is added to the plugin's summary.
+int presentReport(const JsonReport &document, Origin origin, ReportFormat format,
     const QString &pluginNote = QString());

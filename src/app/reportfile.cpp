@@ -1,29 +1,104 @@
 #include "app/reportfile.h"
 
+#include "app/reportreader.h"
+
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QTemporaryFile>
+#include <QThread>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Far above any report: one machine's products, patches and updates.
-constexpr qint64 kMaxSize = 64 * 1024 * 1024;
+// Read at once.
+constexpr qsizetype kPiece = 256 * 1024;
 
-QString systemError()
+QString systemError(int error = errno)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
+
+// What a file that is not a regular one is, for a message.
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QObject::tr("a folder");
+    if (S_ISFIFO(mode))
+        return QObject::tr("a FIFO");
+    if (S_ISSOCK(mode))
+        return QObject::tr("a socket");
+    if (S_ISCHR(mode))
+        return QObject::tr("a character device");
+    if (S_ISBLK(mode))
+        return QObject::tr("a block device");
+    return QObject::tr("not a regular file");
+}
+
+QString openProblem(int error)
+{
+    if (error == ENOENT)
+        return QObject::tr("it does not exist");
+    if (error == ELOOP)
+        return QObject::tr("it is a loop of symbolic links");
+    if (error == ENXIO)
+        return QObject::tr("it is %1, not a regular file").arg(QObject::tr("a socket"));
+    return systemError(error);
+}
+
+// Closes the descriptor when it goes.
+struct Descriptor
+{
+    int value;
+    ~Descriptor()
+    {
+        if (value >= 0)
+            ::close(value);
+    }
+};
 
 } // namespace
 
 namespace ReportFile {
+
+QString targetProblem(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) == 0) {
+        if (S_ISLNK(info.st_mode)) {
+            // A link is replaced, not followed; but one that leads to
+            // something other than a report says that this is not its place.
+            struct stat target {};
+            if (::stat(name.constData(), &target) == 0 && !S_ISREG(target.st_mode)) {
+                return QObject::tr("it is a link to %1, not a report file")
+                    .arg(kindOf(target.st_mode));
+            }
+        } else if (!S_ISREG(info.st_mode)) {
+            return QObject::tr("it is %1, not a report file").arg(kindOf(info.st_mode));
+        }
+    } else if (errno != ENOENT) {
+        return systemError();
+    }
+    const QString folder = QFileInfo(path).absolutePath();
+    const QByteArray folderName = QFile::encodeName(folder);
+    if (::stat(folderName.constData(), &info) != 0)
+        return QObject::tr("the folder %1 cannot be used: %2").arg(folder, systemError());
+    if (!S_ISDIR(info.st_mode))
+        return QObject::tr("%1 is not a folder").arg(folder);
+    if (::access(folderName.constData(), W_OK | X_OK) != 0)
+        return QObject::tr("the folder %1 cannot be written: %2").arg(folder, systemError());
+    return QString();
+}
 
 QString write(const QString &path, const QByteArray &bytes)
 {
@@ -50,32 +125,96 @@ QString write(const QString &path, const QByteArray &bytes)
     return QString();
 }
 
-std::optional<QByteArray> read(const QString &path, QString *problem)
+std::optional<JsonReport> read(const QString &path, QString *problem)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *problem = QObject::tr("it does not exist");
+    // Without O_NONBLOCK a FIFO put there would keep the reader waiting for
+    // a writer; the type is asked of what was opened, not of the name.
+    const Descriptor file {::open(QFile::encodeName(path).constData(),
+        O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+    if (file.value < 0) {
+        *problem = openProblem(errno);
         return std::nullopt;
     }
-    if (!info.isFile()) {
-        *problem = QObject::tr("it is not a regular file");
+    struct stat info {};
+    if (::fstat(file.value, &info) != 0) {
+        *problem = systemError();
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *problem = file.errorString();
+    if (!S_ISREG(info.st_mode)) {
+        *problem = QObject::tr("it is %1, not a regular file").arg(kindOf(info.st_mode));
         return std::nullopt;
     }
-    QByteArray bytes = file.read(kMaxSize + 1);
-    if (bytes.size() > kMaxSize) {
-        *problem = QObject::tr("it is larger than %1 MiB").arg(kMaxSize / (1024 * 1024));
+    const QString tooLarge
+        = QObject::tr("it is larger than %1 MiB").arg(kMaxSize / (1024 * 1024));
+    if (info.st_size > kMaxSize) {
+        *problem = tooLarge;
         return std::nullopt;
     }
-    if (file.error() != QFileDevice::NoError) {
-        *problem = file.errorString();
-        return std::nullopt;
+    ReportReader reader;
+    QByteArray piece(kPiece, Qt::Uninitialized);
+    qint64 total = 0;
+    while (!reader.failed()) {
+        const ssize_t got = ::read(file.value, piece.data(), size_t(piece.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            *problem = systemError();
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        // It may have grown since it was looked at.
+        total += got;
+        if (total > kMaxSize) {
+            *problem = tooLarge;
+            return std::nullopt;
+        }
+        reader.write(QByteArrayView(piece.constData(), got));
     }
-    return bytes;
+    return reader.finish(problem);
+}
+
+Lock::Lock(const QString &reportPath, int waitMs)
+{
+    const QFileInfo report(reportPath);
+    const QString path
+        = report.absolutePath() + QStringLiteral("/.") + report.fileName() + QStringLiteral(".lock");
+    m_descriptor = ::open(QFile::encodeName(path).constData(),
+        O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+    if (m_descriptor < 0) {
+        m_problem = QObject::tr("the lock file %1 cannot be used: %2")
+                        .arg(path,
+                            errno == ELOOP ? QObject::tr("it is a symbolic link")
+                                           : openProblem(errno));
+        return;
+    }
+    struct stat info {};
+    if (::fstat(m_descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        m_problem = QObject::tr("the lock file %1 cannot be used: it is %2")
+                        .arg(path, kindOf(info.st_mode));
+        return;
+    }
+    const QDeadlineTimer deadline(waitMs);
+    while (::flock(m_descriptor, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            m_problem = QObject::tr("the lock file %1 cannot be locked: %2").arg(path, systemError());
+            return;
+        }
+        if (deadline.hasExpired()) {
+            m_problem = QObject::tr("another korvane has been writing it for %1 s (the lock file "
+                                    "%2 is held)")
+                            .arg(waitMs / 1000)
+                            .arg(path);
+            return;
+        }
+        QThread::msleep(50);
+    }
+}
+
+Lock::~Lock()
+{
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
 }
 
 } // namespace ReportFile

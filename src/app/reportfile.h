@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/jsonreport.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -8,15 +10,45 @@
 // The stored report file of -o and -f.
 namespace ReportFile {
 
+// The largest stored report read: above the report of 100,000 updates
+// (bench/report).
+constexpr qint64 kMaxSize = 48 * 1024 * 1024;
+
+// Why no report may be written at the path, checked before anything else is
+// done: something there that is not a report (a device, a FIFO, a socket, a
+// folder, a link to one of those), or a folder that is missing or cannot be
+// written. Empty when it may.
+QString targetProblem(const QString &path);
+
 // Writes the bytes beside the file and renames them into place, so that a
 // reader sees the old document or the new one, never a part. A link planted
 // at the path is replaced, not followed. The file gets mode 0644: the report
 // holds no secret. Returns why it failed; empty when it did not.
 QString write(const QString &path, const QByteArray &bytes);
 
-// The file's bytes: only a regular file of a sane size is read, since a FIFO
-// or a device there would block or never end. Nothing, with *problem saying
-// why, when it cannot be read.
-std::optional<QByteArray> read(const QString &path, QString *problem);
+// The report stored at the path. The file is opened once, without blocking,
+// and read only when the open file is a regular one of at most kMaxSize
+// bytes, in pieces, by ReportReader. Nothing, with *problem saying why, when
+// it cannot be read.
+std::optional<JsonReport> read(const QString &path, QString *problem);
+
+// Serialises the writers of one report, so that a check that read the report
+// does not rename its own over a newer one written meanwhile: an exclusive
+// lock on a file beside it, held while it lives.
+class Lock
+{
+public:
+    // Waits at most waitMs for another writer to finish.
+    explicit Lock(const QString &reportPath, int waitMs = 10000);
+    ~Lock();
+    Q_DISABLE_COPY(Lock)
+
+    // Why the lock could not be taken; empty when it is held.
+    const QString &problem() const { return m_problem; }
+
+private:
+    int m_descriptor = -1;
+    QString m_problem;
+};
 
 } // namespace ReportFile

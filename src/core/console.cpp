@@ -88,10 +88,19 @@ bool isControl(uint codePoint)
 
 QString printable(const QString &text, LineBreaks lineBreaks)
 {
+    const auto replaced = [lineBreaks](QChar c) {
+        return isControl(c.unicode()) && !(lineBreaks == LineBreaks::Kept && c == u'\n');
+    };
+    // Most texts hold none and are passed on shared, not copied.
+    qsizetype first = 0;
+    while (first < text.size() && !replaced(text.at(first)))
+        ++first;
+    if (first == text.size())
+        return text;
     QString out = text;
-    for (QChar &c : out) {
-        if (isControl(c.unicode()) && !(lineBreaks == LineBreaks::Kept && c == u'\n'))
-            c = QChar(kReplacement);
+    for (qsizetype i = first; i < out.size(); ++i) {
+        if (replaced(out.at(i)))
+            out[i] = QChar(kReplacement);
     }
     return out;
 }

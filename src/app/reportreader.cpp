@@ -1,0 +1,605 @@
+#include "app/reportreader.h"
+
+#include <boost/json/basic_parser_impl.hpp>
+
+#include <QObject>
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace json = boost::json;
+
+namespace {
+
+// A report nests four deep; what it does not know may nest a little more.
+constexpr std::size_t kMaxDepth = 16;
+// Texts up to this long are kept once however often they come: the products
+// text, the platform, the dates and the names in "appliesTo" repeat.
+constexpr std::size_t kSharedLength = 64;
+constexpr std::size_t kMostShared = 4096;
+// What keeping a text costs beyond its UTF-16 characters.
+constexpr qint64 kTextCost = 48;
+
+// What a container is to the report.
+enum class Kind : quint8 { Root, List, Product, Patch, Update, Error, Failure, AppliesTo, Skipped };
+// What a member's value must be.
+enum class Want : quint8 { Text, Integer, Boolean, List, ObjectOrNull, Entry, Ignored };
+
+struct Member
+{
+    std::string_view name;
+    Want want;
+    bool required;
+    Kind element; // of a list; the object of an ObjectOrNull
+};
+
+constexpr Member kRootMembers[] = {{"schema", Want::Integer, true, Kind::Skipped},
+    {"catalogue", Want::Text, true, Kind::Skipped}, {"products", Want::List, true, Kind::Product},
+    {"installedPatches", Want::List, true, Kind::Patch},
+    {"updates", Want::List, true, Kind::Update},
+    {"error", Want::ObjectOrNull, false, Kind::Error},
+    {"checkedAt", Want::Text, true, Kind::Skipped}, {"host", Want::Text, false, Kind::Skipped},
+    {"user", Want::Text, false, Kind::Skipped}, {"version", Want::Text, false, Kind::Skipped},
+    {"lastFailure", Want::ObjectOrNull, false, Kind::Failure}};
+enum RootMember { kSchema, kCatalogue, kProducts, kInstalled, kUpdates, kError, kCheckedAt, kHost,
+    kUser, kVersion, kLastFailure };
+constexpr Member kProductMembers[] = {{"name", Want::Text, true, Kind::Skipped},
+    {"version", Want::Text, true, Kind::Skipped}, {"directory", Want::Text, true, Kind::Skipped}};
+constexpr Member kPatchMembers[]
+    = {{"title", Want::Text, true, Kind::Skipped}, {"qfeId", Want::Text, true, Kind::Skipped}};
+constexpr Member kUpdateMembers[] = {{"name", Want::Text, true, Kind::Skipped},
+    {"products", Want::Text, true, Kind::Skipped},
+    {"appliesTo", Want::List, true, Kind::AppliesTo}, {"qfeId", Want::Text, true, Kind::Skipped},
+    {"url", Want::Text, true, Kind::Skipped}, {"releaseDate", Want::Text, true, Kind::Skipped},
+    {"platform", Want::Text, true, Kind::Skipped}, {"security", Want::Boolean, true, Kind::Skipped}};
+constexpr Member kErrorMembers[] = {{"code", Want::Integer, true, Kind::Skipped},
+    {"title", Want::Text, true, Kind::Skipped}, {"message", Want::Text, true, Kind::Skipped}};
+constexpr Member kFailureMembers[] = {{"checkedAt", Want::Text, true, Kind::Skipped},
+    {"code", Want::Integer, true, Kind::Skipped}, {"title", Want::Text, true, Kind::Skipped},
+    {"message", Want::Text, true, Kind::Skipped}};
+
+struct Members
+{
+    const Member *first = nullptr;
+    int count = 0;
+};
+
+Members membersOf(Kind kind)
+{
+    const auto of = [](const auto &table) { return Members {table, int(std::size(table))}; };
+    switch (kind) {
+    case Kind::Root:
+        return of(kRootMembers);
+    case Kind::Product:
+        return of(kProductMembers);
+    case Kind::Patch:
+        return of(kPatchMembers);
+    case Kind::Update:
+        return of(kUpdateMembers);
+    case Kind::Error:
+        return of(kErrorMembers);
+    case Kind::Failure:
+        return of(kFailureMembers);
+    default:
+        return {};
+    }
+}
+
+QString quotedName(std::string_view name)
+{
+    return QLatin1Char('"') + QLatin1String(name.data(), qsizetype(name.size()))
+        + QLatin1Char('"');
+}
+
+// Why a member's value is not what the report holds there.
+QString wrongType(const Member &member)
+{
+    const QString name = quotedName(member.name);
+    switch (member.want) {
+    case Want::Text:
+        return QObject::tr("%1 is not a text").arg(name);
+    case Want::Integer:
+        return QObject::tr("%1 is not a whole number").arg(name);
+    case Want::Boolean:
+        return QObject::tr("%1 is not true or false").arg(name);
+    case Want::List:
+        return QObject::tr("%1 is not a list").arg(name);
+    case Want::ObjectOrNull:
+    case Want::Entry:
+    case Want::Ignored:
+        break;
+    }
+    return QObject::tr("%1 is not an error").arg(name);
+}
+
+QDateTime utcTime(const QString &text)
+{
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    return time.isValid() && time.timeSpec() == Qt::UTC ? time : QDateTime();
+}
+
+} // namespace
+
+// Follows the parser's events, checks the report's shape as it goes and keeps
+// what the report is made of; a value it does not read is only checked by the
+// parser, never held. The first problem stops the reading.
+class ReportReader::Handler
+{
+public:
+    static constexpr std::size_t max_object_size = std::size_t(-1);
+    static constexpr std::size_t max_array_size = std::size_t(-1);
+    static constexpr std::size_t max_key_size = std::size_t(-1);
+    static constexpr std::size_t max_string_size = std::size_t(-1);
+
+    QString problem;
+
+    bool on_document_begin(json::error_code &) { return true; }
+    bool on_document_end(json::error_code &) { return true; }
+    bool on_object_begin(json::error_code &ec) { return open(true, ec); }
+    bool on_array_begin(json::error_code &ec) { return open(false, ec); }
+    bool on_object_end(std::size_t, json::error_code &ec) { return closeObject(ec); }
+    bool on_array_end(std::size_t, json::error_code &)
+    {
+        m_stack.pop_back();
+        return true;
+    }
+    bool on_key_part(json::string_view part, std::size_t, json::error_code &)
+    {
+        m_inText = true;
+        // No member read has a longer name.
+        m_key.append(part.data(), std::min(part.size(), 40 - std::min<std::size_t>(m_key.size(), 40)));
+        return true;
+    }
+    bool on_key(json::string_view part, std::size_t, json::error_code &ec)
+    {
+        on_key_part(part, 0, ec);
+        m_inText = false;
+        Frame &frame = m_stack.back();
+        frame.member = -1;
+        const Members members = membersOf(frame.kind);
+        for (int i = 0; i < members.count; ++i) {
+            if (members.first[i].name != m_key)
+                continue;
+            if (frame.seen & (1u << i))
+                return fail(QObject::tr("%1 is given twice").arg(quotedName(m_key)), ec);
+            frame.seen |= 1u << i;
+            frame.member = i;
+        }
+        m_key.clear();
+        return true;
+    }
+    bool on_string_part(json::string_view part, std::size_t, json::error_code &ec)
+    {
+        return collect(part, ec);
+    }
+    bool on_string(json::string_view part, std::size_t, json::error_code &ec)
+    {
+        if (!collect(part, ec))
+            return false;
+        const Want want = wanted();
+        m_inText = false;
+        if (want == Want::Ignored)
+            return true;
+        if (want == Want::Entry && m_stack.back().kind == Kind::AppliesTo) {
+            m_update.appliesTo.append(keep(m_text));
+            return charge(sizeof(QString), ec);
+        }
+        if (want != Want::Text)
+            return mismatch(want, ec);
+        if (!storeText(keep(m_text)))
+            return fail(wrongType(member()) + QLatin1Char(' ')
+                    + QObject::tr("(a UTC time such as 2026-12-07T06:00:00Z)"),
+                ec);
+        return charge(0, ec);
+    }
+    bool on_number_part(json::string_view part, json::error_code &)
+    {
+        m_number.append(part.data(), part.size());
+        return true;
+    }
+    bool on_int64(std::int64_t value, json::string_view part, json::error_code &ec)
+    {
+        m_number.append(part.data(), part.size());
+        const bool whole = value >= std::numeric_limits<int>::min()
+            && value <= std::numeric_limits<int>::max();
+        return number(whole ? std::optional<int>(int(value)) : std::nullopt, ec);
+    }
+    bool on_uint64(std::uint64_t, json::string_view part, json::error_code &ec)
+    {
+        m_number.append(part.data(), part.size());
+        return number(std::nullopt, ec);
+    }
+    bool on_double(double, json::string_view part, json::error_code &ec)
+    {
+        m_number.append(part.data(), part.size());
+        return number(std::nullopt, ec);
+    }
+    bool on_bool(bool value, json::error_code &ec)
+    {
+        const Want want = wanted();
+        if (want != Want::Boolean)
+            return want == Want::Ignored || mismatch(want, ec);
+        m_update.patch.securityPatch = value ? QStringLiteral("true") : QStringLiteral("false");
+        return true;
+    }
+    bool on_null(json::error_code &ec)
+    {
+        const Want want = wanted();
+        return want == Want::ObjectOrNull || want == Want::Ignored || mismatch(want, ec);
+    }
+    bool on_comment_part(json::string_view, json::error_code &) { return true; }
+    bool on_comment(json::string_view, json::error_code &) { return true; }
+
+    // Why the text ended before the document did.
+    QString incompleteText() const
+    {
+        if (m_inText)
+            return QStringLiteral("unterminated string");
+        if (m_stack.empty())
+            return QStringLiteral("illegal value");
+        return m_stack.back().object ? QStringLiteral("unterminated object")
+                                     : QStringLiteral("unterminated array");
+    }
+
+    JsonReport takeReport() { return std::move(m_report); }
+
+private:
+    struct Frame
+    {
+        Kind kind;
+        bool object;
+        Kind element = Kind::Skipped; // of a list
+        quint32 seen = 0; // the members given, by their bit
+        int member = -1; // the one whose value comes next
+    };
+
+    bool fail(const QString &why, json::error_code &ec)
+    {
+        if (problem.isEmpty())
+            problem = why;
+        ec = json::error::syntax;
+        return false;
+    }
+
+    bool charge(qint64 bytes, json::error_code &ec)
+    {
+        m_kept += bytes;
+        if (m_kept <= kKeptLimit)
+            return true;
+        return fail(QObject::tr("it holds more than korvane keeps of a report (%1 MiB)")
+                        .arg(kKeptLimit / (1024 * 1024)),
+            ec);
+    }
+
+    const Member &member() const
+    {
+        const Frame &frame = m_stack.back();
+        return membersOf(frame.kind).first[frame.member];
+    }
+
+    // What the value that begins must be: Want::Entry in a list.
+    Want wanted() const
+    {
+        if (m_stack.empty())
+            return Want::ObjectOrNull;
+        const Frame &frame = m_stack.back();
+        if (frame.kind == Kind::List || frame.kind == Kind::AppliesTo)
+            return Want::Entry;
+        if (frame.kind == Kind::Skipped || frame.member < 0)
+            return Want::Ignored;
+        return member().want;
+    }
+
+    bool mismatch(Want want, json::error_code &ec)
+    {
+        if (m_stack.empty())
+            return fail(QObject::tr("it is not a JSON object"), ec);
+        const Frame &frame = m_stack.back();
+        if (frame.kind == Kind::AppliesTo)
+            return fail(QObject::tr("an entry of \"appliesTo\" is not a text"), ec);
+        if (want == Want::Entry) {
+            const Frame &owner = m_stack[m_stack.size() - 2];
+            return fail(QObject::tr("an entry of %1 is not an object")
+                            .arg(quotedName(membersOf(Kind::Root).first[owner.member].name)),
+                ec);
+        }
+        return fail(wrongType(member()), ec);
+    }
+
+    bool open(bool object, json::error_code &ec)
+    {
+        Frame frame {Kind::Root, object};
+        const Want want = wanted();
+        if (m_stack.empty() && !object)
+            return fail(QObject::tr("it is not a JSON object"), ec);
+        if (want == Want::Ignored) {
+            frame.kind = Kind::Skipped;
+        } else if (m_stack.empty()) {
+            frame.kind = Kind::Root;
+        } else if (want == Want::Entry && object && m_stack.back().kind == Kind::List) {
+            frame.kind = m_stack.back().element;
+            m_product = CheckReport::Product();
+            m_patch = InstalledPatchEntry();
+            m_update = CheckReport::Update();
+        } else if (want == Want::List && !object) {
+            frame.element = member().element;
+            frame.kind = frame.element == Kind::AppliesTo ? Kind::AppliesTo : Kind::List;
+        } else if (want == Want::ObjectOrNull && object) {
+            frame.kind = member().element;
+            m_error = CheckError();
+            m_failureTime = QDateTime();
+        } else {
+            return mismatch(want, ec);
+        }
+        m_stack.push_back(frame);
+        return true;
+    }
+
+    bool closeObject(json::error_code &ec)
+    {
+        const Frame frame = m_stack.back();
+        m_stack.pop_back();
+        if (frame.kind == Kind::Skipped)
+            return true;
+        const Members members = membersOf(frame.kind);
+        if (frame.kind == Kind::Root && !((frame.seen >> kSchema) & (frame.seen >> kUpdates) & 1))
+            return fail(QObject::tr("it is not a report of korvane"), ec);
+        for (int i = 0; i < members.count; ++i) {
+            if (!members.first[i].required || (frame.seen & (1u << i)))
+                continue;
+            if (frame.kind == Kind::Root && i == kCheckedAt)
+                return fail(QObject::tr("it does not say when the check ran (written by korvane -j "
+                                        "rather than -o?), so its age is unknown"),
+                    ec);
+            return fail(QObject::tr("%1 is missing").arg(quotedName(members.first[i].name)), ec);
+        }
+        CheckReport &report = m_report.report;
+        switch (frame.kind) {
+        case Kind::Product:
+            report.products.append(m_product);
+            return charge(sizeof(CheckReport::Product), ec);
+        case Kind::Patch:
+            report.installedPatches.append(m_patch);
+            return charge(sizeof(InstalledPatchEntry), ec);
+        case Kind::Update:
+            report.updates.append(std::move(m_update));
+            return charge(sizeof(CheckReport::Update), ec);
+        case Kind::Error:
+        case Kind::Failure:
+            if (!m_error.failed()) {
+                return fail(
+                    wrongType(kRootMembers[frame.kind == Kind::Error ? kError : kLastFailure]),
+                    ec);
+            }
+            if (frame.kind == Kind::Error)
+                report.error = m_error;
+            else
+                m_report.lastFailure = JsonReport::Failure {m_failureTime, m_error};
+            return true;
+        default:
+            return true;
+        }
+    }
+
+    bool collect(json::string_view part, json::error_code &ec)
+    {
+        if (!m_inText) {
+            m_inText = true;
+            m_text.clear();
+        }
+        if (wanted() == Want::Ignored)
+            return true;
+        if (m_text.size() + part.size() > std::size_t(kLongestText)) {
+            return fail(QObject::tr("it holds a text longer than %1 MiB")
+                            .arg(kLongestText / (1024 * 1024)),
+                ec);
+        }
+        m_text.append(part.data(), part.size());
+        return true;
+    }
+
+    // The text as a QString, shared with its earlier copies when it is short.
+    QString keep(const std::string &utf8)
+    {
+        if (utf8.empty())
+            return QString();
+        if (utf8.size() <= kSharedLength) {
+            const auto found = m_shared.find(utf8);
+            if (found != m_shared.end())
+                return found->second;
+        }
+        const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        m_kept += kTextCost + 2 * text.size();
+        if (utf8.size() <= kSharedLength && m_shared.size() < kMostShared) {
+            m_shared.emplace(utf8, text);
+            m_kept += kTextCost + qint64(utf8.size());
+        }
+        return text;
+    }
+
+    // Puts a text where the member read says; false for a time that is not one.
+    bool storeText(const QString &text)
+    {
+        const Kind kind = m_stack.back().kind;
+        const int index = m_stack.back().member;
+        if (kind == Kind::Root) {
+            QString *const fields[] = {nullptr, &m_report.report.catalogueUrl, nullptr, nullptr,
+                nullptr, nullptr, nullptr, &m_report.host, &m_report.user, &m_report.version};
+            if (index == kCheckedAt) {
+                m_report.checkedAt = utcTime(text);
+                return m_report.checkedAt.isValid();
+            }
+            *fields[index] = text;
+        } else if (kind == Kind::Product) {
+            QString *const fields[] = {&m_product.name, &m_product.version, &m_product.directory};
+            *fields[index] = text;
+        } else if (kind == Kind::Patch) {
+            QString *const fields[] = {&m_patch.name, &m_patch.qfeId};
+            *fields[index] = text;
+        } else if (kind == Kind::Update) {
+            PatchItem &patch = m_update.patch;
+            QString *const fields[] = {&patch.name, &patch.products, nullptr, &patch.qfeId,
+                &patch.url, &patch.releaseDate, &patch.platform};
+            *fields[index] = text;
+        } else if (kind == Kind::Failure && index == 0) {
+            m_failureTime = utcTime(text);
+            return m_failureTime.isValid();
+        } else {
+            (kind == Kind::Failure ? index == 2 : index == 1) ? m_error.title = text
+                                                                : m_error.message = text;
+        }
+        return true;
+    }
+
+    bool number(std::optional<int> value, json::error_code &ec)
+    {
+        const std::string text = std::move(m_number);
+        m_number.clear();
+        const Want want = wanted();
+        if (want != Want::Integer)
+            return want == Want::Ignored || mismatch(want, ec);
+        const Kind kind = m_stack.back().kind;
+        if (kind == Kind::Root) { // the schema
+            if (value == 1)
+                return true;
+            return fail(QObject::tr("it has the layout %1, which this version of korvane (layout "
+                                    "1) cannot read")
+                            .arg(QString::fromStdString(text)),
+                ec);
+        }
+        if (!value)
+            return fail(wrongType(member()), ec);
+        m_error.code = *value;
+        return true;
+    }
+
+    std::vector<Frame> m_stack;
+    std::string m_key; // a name that came in parts
+    std::string m_text; // the text read
+    std::string m_number;
+    bool m_inText = false;
+    qint64 m_kept = 0;
+    std::map<std::string, QString, std::less<>> m_shared;
+
+    JsonReport m_report;
+    CheckReport::Product m_product;
+    InstalledPatchEntry m_patch;
+    CheckReport::Update m_update;
+    CheckError m_error;
+    QDateTime m_failureTime;
+};
+
+struct ReportReader::Private
+{
+    static json::parse_options options()
+    {
+        json::parse_options options;
+        options.max_depth = kMaxDepth;
+        return options;
+    }
+
+    Private()
+        : parser(options())
+    { }
+
+    void parse(QByteArrayView bytes)
+    {
+        if (!problem.isEmpty() || bytes.isEmpty())
+            return;
+        if (parser.done()) {
+            checkTrailing(bytes, 0);
+            return;
+        }
+        json::error_code code;
+        const std::size_t used = parser.write_some(true, bytes.data(), size_t(bytes.size()), code);
+        if (code)
+            fail(code, bytes, qsizetype(used));
+        else
+            checkTrailing(bytes, qsizetype(used));
+        offset += bytes.size();
+    }
+
+    // Only white space may follow the document.
+    void checkTrailing(QByteArrayView bytes, qsizetype from)
+    {
+        for (qsizetype at = from; at < bytes.size(); ++at) {
+            if (!std::strchr(" \t\n\r", bytes[at]) || bytes[at] == 0) {
+                problem = QObject::tr("it is not a JSON document (%1 at offset %2)")
+                              .arg(QStringLiteral("garbage at the end of the document"))
+                              .arg(offset + at);
+                return;
+            }
+        }
+    }
+
+    void fail(const json::error_code &code, QByteArrayView bytes, qsizetype at)
+    {
+        problem = parser.handler().problem;
+        if (!problem.isEmpty())
+            return;
+        QString what;
+        const uchar c = at < bytes.size() ? uchar(bytes[at]) : 0x20;
+        if (code == json::error::too_deep)
+            what = QStringLiteral("too deeply nested document");
+        else if (code != json::error::syntax)
+            what = QStringLiteral("illegal value");
+        else if (c == 0)
+            what = QStringLiteral("a NUL byte");
+        else if (c < 0x20)
+            what = QStringLiteral("a control character");
+        else if (c >= 0x80)
+            what = QStringLiteral("invalid UTF-8");
+        else
+            what = QStringLiteral("illegal value");
+        problem = QObject::tr("it is not a JSON document (%1 at offset %2)")
+                      .arg(what)
+                      .arg(offset + at);
+    }
+
+    json::basic_parser<Handler> parser;
+    qint64 offset = 0; // of the piece given to the parser
+    QString problem;
+};
+
+ReportReader::ReportReader()
+    : d(std::make_unique<Private>())
+{ }
+
+ReportReader::~ReportReader() = default;
+
+void ReportReader::write(QByteArrayView piece)
+{
+    d->parse(piece);
+}
+
+bool ReportReader::failed() const
+{
+    return !d->problem.isEmpty();
+}
+
+std::optional<JsonReport> ReportReader::finish(QString *problem)
+{
+    if (d->problem.isEmpty() && !d->parser.done()) {
+        if (d->offset == 0) {
+            d->problem = QObject::tr("it is empty");
+        } else {
+            json::error_code code;
+            d->parser.write_some(false, nullptr, 0, code);
+            if (code) {
+                d->problem = d->parser.handler().problem;
+                if (d->problem.isEmpty()) {
+                    d->problem = QObject::tr("it is not a JSON document (%1 at offset %2)")
+                                     .arg(d->parser.handler().incompleteText())
+                                     .arg(d->offset);
+                }
+            }
+        }
+    }
+    if (!d->problem.isEmpty()) {
+        *problem = d->problem;
+        return std::nullopt;
+    }
+    return d->parser.handler().takeReport();
+}
