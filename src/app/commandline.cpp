@@ -55,6 +55,12 @@ QString valueProblem(char letter, const QString &value)
     if (letter == 'a' && !isWholeNumber(value, 1, 8760))
         return QObject::tr("The age \"%1\" is not a whole number of hours from 1 to 8760.")
             .arg(value);
+    if (letter == 'v' && !isWholeNumber(value, 0, 999999999))
+        return QObject::tr("The log level \"%1\" is not a number; use 0 (off), 1 (normal) or 2 "
+                           "(verbose).")
+            .arg(value);
+    if ((letter == 'o' || letter == 'f') && value.isEmpty())
+        return QObject::tr("The path given to -%1 is empty.").arg(QLatin1Char(letter));
     if (letter == 'p')
         return proxySwitchProblem(value);
     return QString();
@@ -149,6 +155,11 @@ QString combinationProblem(const QStringList &args)
     // Neither reader could make sense of the other's output.
     if (present("J") && present("M"))
         return QObject::tr("The switches -j and -m cannot be used together.");
+    // The console report and a document for scripts on one standard output.
+    if (present("C") && (present("J") || present("M"))) {
+        return QObject::tr("The switches -c and -%1 cannot be used together.")
+            .arg(QLatin1Char(present("J") ? 'j' : 'm'));
+    }
     if (present("O") && (present("M") || present("C")))
         return QObject::tr(
             "The switch -o writes the JSON report; it cannot be used with -m or -c.");

@@ -6,23 +6,47 @@
 
 #include <QObject>
 
-QStringList consoleReportLines(const CheckReport &report)
+namespace {
+
+// Collects lines as a list does, but hands each on at once.
+struct Lines
+{
+    const std::function<void(const QString &)> &line;
+
+    Lines &operator<<(const QString &text)
+    {
+        line(text);
+        return *this;
+    }
+    Lines &operator<<(const QStringList &texts)
+    {
+        for (const QString &text : texts)
+            line(text);
+        return *this;
+    }
+};
+
+} // namespace
+
+void consoleReport(const CheckReport &report, const std::function<void(const QString &)> &line)
 {
     const QString doubleRule(79, QLatin1Char('='));
-    QStringList lines;
+    Lines lines {line};
     lines << doubleRule
           << QStringLiteral("             Brivex for Server and Extensions Korvane               ")
           << doubleRule << QString() << QObject::tr(" Installed products:") << QString();
     for (const CheckReport::Product &product : report.products)
         lines
-            << QStringLiteral("     %1 %2").arg(product.name, Console::printable(product.version));
+            << QStringLiteral("     %1 %2")
+                     .arg(Console::printable(product.name), Console::printable(product.version));
     lines << QString() << doubleRule << QString();
 
     if (!report.error.failed()) {
         lines << QObject::tr(" The following updates are available:") << QString();
         for (const CheckReport::Product &product : report.products) {
             lines << QObject::tr("  Updates for %1 %2")
-                         .arg(product.name, Console::printable(product.version));
+                         .arg(Console::printable(product.name),
+                             Console::printable(product.version));
             bool any = false;
             for (const CheckReport::Update &update : report.updates) {
                 if (!report.listsUnder(update, product))
@@ -42,13 +66,11 @@ QStringList consoleReportLines(const CheckReport &report)
                 + QStringLiteral("<<<<<");
     }
 
-    // The installed patches form one text whose final newline, followed by
-    // the line end, leaves an empty line.
-    QString installed = QObject::tr("  Installed Patches\n");
+    // The heading has always been translated with its newline.
+    lines << QObject::tr("  Installed Patches\n").chopped(1);
     for (const InstalledPatchEntry &patch : report.installedPatches)
-        installed += QStringLiteral("    - %1\n").arg(Console::printable(patch.name));
+        lines << QStringLiteral("    - %1").arg(Console::printable(patch.name));
     if (report.installedPatches.isEmpty())
-        installed += QStringLiteral("    (%1)\n").arg(QObject::tr("none"));
-    lines << installed.split(QLatin1Char('\n')) << QString(79, QLatin1Char('-'));
-    return lines;
+        lines << QStringLiteral("    (%1)").arg(QObject::tr("none"));
+    lines << QString() << QString(79, QLatin1Char('-'));
 }

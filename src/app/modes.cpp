@@ -92,8 +92,11 @@ QString staleness(const QDateTime &checkedAt, int maxAgeHours)
     }
     if (age <= qint64(maxAgeHours) * 3600)
         return QString();
-    return QObject::tr("The stored report is %1 hours old (checked at %2); the limit is %3 hours.")
+    // In minutes too: "48 hours old" would not say why a limit of 48 was passed.
+    return QObject::tr("The stored report is %1 hours and %2 minutes old (checked at %3); the "
+                       "limit is %4 hours.")
         .arg(age / 3600)
+        .arg(age % 3600 / 60)
         .arg(checkedAt.toString(Qt::ISODate))
         .arg(maxAgeHours);
 }

@@ -24,7 +24,9 @@ QString productCount(qsizetype count)
                       : QObject::tr("%1 installed products").arg(count);
 }
 
-QString updateLine(const CheckReport &report, const CheckReport::Update &update)
+} // namespace
+
+QString pluginUpdateLine(const CheckReport &report, const CheckReport::Update &update)
 {
     QStringList products;
     for (const CheckReport::Product &product : report.products) {
@@ -34,6 +36,8 @@ QString updateLine(const CheckReport &report, const CheckReport::Update &update)
     return plain(QStringLiteral("%1: %2 %3")
                      .arg(products.join(QLatin1String(", ")), update.patch.name, update.patch.url));
 }
+
+namespace {
 
 QString statusLine(
     State state, const QString &summary, const QString &updates, const QString &security)
@@ -89,12 +93,8 @@ PluginReport pluginReport(const CheckReport &report, const QString &note)
         verdict.summary += QStringLiteral("; ") + note;
     // A failed check has no counts to graph: "U" is the plugins' unknown value.
     const bool counted = !report.error.failed();
-    PluginReport plugin;
-    plugin.status = verdict.state;
-    plugin.lines.append(statusLine(verdict.state, verdict.summary,
-        counted ? QString::number(report.updates.size()) : QStringLiteral("U"),
-        counted ? QString::number(report.securityUpdateCount()) : QStringLiteral("U")));
-    for (const CheckReport::Update &update : report.updates)
-        plugin.lines.append(updateLine(report, update));
-    return plugin;
+    return {verdict.state,
+        statusLine(verdict.state, verdict.summary,
+            counted ? QString::number(report.updates.size()) : QStringLiteral("U"),
+            counted ? QString::number(report.securityUpdateCount()) : QStringLiteral("U"))};
 }

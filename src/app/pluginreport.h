@@ -1,16 +1,17 @@
 #pragma once
 
-#include <QStringList>
+#include <QString>
 
-struct CheckReport;
+
+#include "catalogue/checkreport.h"
 
 // The check as a monitoring plugin reports it (-m): a status line with
-// performance data, one line per update, and the plugin's exit status
-// (0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN).
+// performance data, then one line per update (pluginUpdateLine), and the
+// plugin's exit status (0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN).
 struct PluginReport
 {
     int status = 3;
-    QStringList lines;
+    QString statusLine;
 };
 
 // OK: nothing to apply. WARNING: updates, none for security. CRITICAL: a
@@ -18,6 +19,9 @@ struct PluginReport
 // which is what a check run as the wrong user sees.
 // The note, when there is one, is added to the summary.
 PluginReport pluginReport(const CheckReport &report, const QString &note = QString());
+
+// The line of one update: the products it is listed under, its name and address.
+QString pluginUpdateLine(const CheckReport &report, const CheckReport::Update &update);
 
 // The summary of the status line, without state and performance data.
 QString pluginSummary(const CheckReport &report);

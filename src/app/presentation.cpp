@@ -49,14 +49,24 @@ int presentReport(
     }
     case ReportFormat::Plugin: {
         const PluginReport plugin = pluginReport(report, pluginNote);
-        Console::writeDocument(plugin.lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+        QByteArray out = plugin.statusLine.toUtf8() + '\n';
+        for (const CheckReport::Update &update : report.updates) {
+            out += pluginUpdateLine(report, update).toUtf8() + '\n';
+            if (out.size() >= 64 * 1024) {
+                Console::writeDocument(out);
+                out.clear();
+            }
+        }
+        Console::writeDocument(out);
         return plugin.status;
     }
     case ReportFormat::Text:
         break;
     }
-    if (!report.updates.isEmpty())
-        Console::writeLines(consoleReportLines(report));
+    if (!report.updates.isEmpty()) {
+        Console::LineWriter writer;
+        consoleReport(report, [&writer](const QString &line) { writer.add(line); });
+    }
     else if (!report.error.failed())
         Console::writeLine(QObject::tr("No updates available."));
     // Otherwise the failure has been reported where it happened.

@@ -86,7 +86,7 @@ QString targetProblem(const QString &path)
         } else if (!S_ISREG(info.st_mode)) {
             return QObject::tr("it is %1, not a report file").arg(kindOf(info.st_mode));
         }
-    } else if (errno != ENOENT) {
+    } else if (errno != ENOENT && errno != ENOTDIR) {
         return systemError();
     }
     const QString folder = QFileInfo(path).absolutePath();

@@ -21,6 +21,8 @@ constexpr std::size_t kSharedLength = 64;
 constexpr std::size_t kMostShared = 4096;
 // What keeping a text costs beyond its UTF-16 characters.
 constexpr qint64 kTextCost = 48;
+// Far more than one machine holds; every update is shown under each of them.
+constexpr qsizetype kMostProducts = 32;
 
 // What a container is to the report.
 enum class Kind : quint8 { Root, List, Product, Patch, Update, Error, Failure, AppliesTo, Skipped };
@@ -358,6 +360,10 @@ private:
         CheckReport &report = m_report.report;
         switch (frame.kind) {
         case Kind::Product:
+            if (report.products.size() == kMostProducts) {
+                return fail(
+                    QObject::tr("it lists more than %1 installed products").arg(kMostProducts), ec);
+            }
             report.products.append(m_product);
             return charge(sizeof(CheckReport::Product), ec);
         case Kind::Patch:

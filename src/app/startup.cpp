@@ -36,20 +36,14 @@ QString defaultLogPath()
     return directory + QDir::separator() + QStringLiteral("Korvane.log");
 }
 
-// Why the value of -v is not used as it stands; empty when it is.
-QString logLevelProblem(const QString &value, bool isNumber, int level)
+// Why the level of -v, a whole number once the command line has passed, is
+// not used as it stands; empty when it is.
+QString logLevelProblem(const QString &value, int level)
 {
-    if (isNumber && level >= LogLevel::Off && level <= LogLevel::Verbose)
+    if (level >= LogLevel::Off && level <= LogLevel::Verbose)
         return QString();
-    if (isNumber) {
-        return QObject::tr("The log level %1 is not one of 0 (off), 1 (normal) or 2 (verbose); "
-                           "it is taken as 1.")
-            .arg(value);
-    }
-    if (value.isEmpty())
-        return QObject::tr("The switch -v needs a log level: 0 (off), 1 (normal) or 2 (verbose).");
-    return QObject::tr("The log level \"%1\" is not a number; use 0 (off), "
-                       "1 (normal) or 2 (verbose).")
+    return QObject::tr("The log level %1 is not one of 0 (off), 1 (normal) or 2 (verbose); "
+                       "it is taken as 1.")
         .arg(value);
 }
 
@@ -102,9 +96,8 @@ LogSwitches logSwitches(const QStringList &args, const QString &defaultPath)
     LogSwitches result {defaultPath, LogLevel::Off, QString()};
     QString value;
     if (argumentBySwitchIn(args, QStringLiteral("V"), &value)) {
-        bool isNumber = false;
-        result.level = value.toInt(&isNumber, 10);
-        result.problem = logLevelProblem(value, isNumber, result.level);
+        result.level = value.toInt();
+        result.problem = logLevelProblem(value, result.level);
     }
     if (argumentBySwitchIn(args, QStringLiteral("L"), &result.path)
         && result.level == LogLevel::Off)

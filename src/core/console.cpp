@@ -153,31 +153,51 @@ void writeLine(const QString &text)
 
 void writeLines(const QStringList &lines)
 {
+    LineWriter writer;
+    for (const QString &line : lines)
+        writer.add(line);
+}
+
+LineWriter::LineWriter()
+{
     // The C library writes a wide stream 16 bytes at a time, one system call
-    // each; a report of thousands of lines goes out converted, in one piece,
-    // after whatever the stream holds.
+    // each; the lines go out converted, in pieces, after whatever the stream
+    // holds.
     put(std::wstring(), End::None);
     std::fflush(linesToStandardError ? stderr : stdout);
-    std::string bytes;
+}
+
+LineWriter::~LineWriter()
+{
+    flush();
+}
+
+void LineWriter::add(const QString &line)
+{
     char buffer[MB_LEN_MAX];
-    for (const QString &line : lines) {
-        for (const wchar_t c : toWide(line)) {
-            if (c < 0x80) {
-                bytes += static_cast<char>(c);
-                continue;
-            }
-            std::mbstate_t state {};
-            const size_t length = std::wcrtomb(buffer, c, &state);
-            if (length == static_cast<size_t>(-1))
-                bytes += '?';
-            else
-                bytes.append(buffer, length);
+    for (const wchar_t c : toWide(line)) {
+        if (c < 0x80) {
+            m_bytes += static_cast<char>(c);
+            continue;
         }
-        bytes += '\n';
+        std::mbstate_t state {};
+        const size_t length = std::wcrtomb(buffer, c, &state);
+        if (length == static_cast<size_t>(-1))
+            m_bytes += '?';
+        else
+            m_bytes.append(buffer, length);
     }
+    m_bytes += '\n';
+    if (m_bytes.size() >= 64 * 1024)
+        flush();
+}
+
+void LineWriter::flush()
+{
     const int descriptor = linesToStandardError ? STDERR_FILENO : STDOUT_FILENO;
-    for (size_t written = 0; written < bytes.size();) {
-        const ssize_t result = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+    for (size_t written = 0; written < m_bytes.size();) {
+        const ssize_t result
+            = ::write(descriptor, m_bytes.data() + written, m_bytes.size() - written);
         if (result < 0 && errno == EINTR)
             continue;
         if (result <= 0) {
@@ -187,6 +207,7 @@ void writeLines(const QStringList &lines)
         }
         written += static_cast<size_t>(result);
     }
+    m_bytes.clear();
 }
 
 void write(const QString &text)

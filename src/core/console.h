@@ -24,6 +24,24 @@ void writeLine(const QString &text);
 // Writes each text as writeLine() does, in one piece after the last: a long
 // report is not written line by line.
 void writeLines(const QStringList &lines);
+
+// Writes lines as writeLine() does, converted and passed on in pieces of about
+// 64 KiB: a report of many lines is neither written line by line nor held
+// whole. What is left is written when it goes.
+class LineWriter
+{
+public:
+    LineWriter();
+    ~LineWriter();
+    Q_DISABLE_COPY(LineWriter)
+
+    void add(const QString &line);
+
+private:
+    void flush();
+
+    std::string m_bytes;
+};
 // Writes the text without ending the line.
 void write(const QString &text);
 

@@ -40,11 +40,12 @@ PLUGIN_LINE = re.compile(r"KORVANE (OK|WARNING|CRITICAL|UNKNOWN) - [^|\n]+ \| "
 PLUGIN_STATES = ["OK", "WARNING", "CRITICAL", "UNKNOWN"]
 PROXY_VARIABLES = ["http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
                    "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"]
-HOME_KEYS = {"home", "files", "links", "dirs", "fifos", "settings"}
+HOME_KEYS = {"home", "files", "links", "dirs", "fifos", "devices", "settings"}
 CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tinyproxy", "tls",
                          "unshare", "umask", "program", "log_file", "display", "workarea",
                          "steps", "stdout_to", "then", "expect"}
-EXPECT_KEYS = {"stdout", "stdout_alternatives", "stdout_matches", "first_line", "json", "stderr",
+EXPECT_KEYS = {"stdout", "stdout_alternatives", "stdout_matches", "first_line", "json",
+               "json_file", "stderr",
                "stderr_matches", "status", "plugin", "log", "not_in_log", "settings", "files",
                "hits", "notifications", "builtin", "curl"}
 
@@ -58,7 +59,7 @@ def load(path, keys):
     data = tomllib.loads(path.read_text(encoding="utf-8"))
     unknown = set(data) - keys | set(data.get("expect", {})) - EXPECT_KEYS
     for then in data.get("then", []):
-        unknown |= set(then) - EXPECT_KEYS - {"args"}
+        unknown |= set(then) - EXPECT_KEYS - {"args", "after"}
     if unknown:
         sys.exit(f"{path}: unknown keys {', '.join(sorted(unknown))}")
     return data
@@ -98,6 +99,11 @@ def build_home(layer, home, subst):
         fresh(name).mkdir(exist_ok=True)
     for name in layer.get("fifos", []):
         os.mkfifo(fresh(name), 0o600)
+    for name in layer.get("devices", []):  # a null device of its own, never the system's
+        try:
+            os.mknod(fresh(name), 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+        except PermissionError:
+            raise Skip("device nodes cannot be made here (not root)")
     if "settings" in layer:
         fresh(SETTINGS).write_text(subst(layer["settings"]), encoding="utf-8")
         (home / SETTINGS).chmod(0o600)
@@ -335,8 +341,8 @@ def run_variant(path, case, korvane, variant):
     def subst(text):
         text = re.sub(r"@OUTPUT:([\w-]+)@", lambda name: (E2E / "outputs" / f"{name[1]}.txt")
                       .read_text(encoding="utf-8"), text)
-        text = re.sub(r"@HOURS_AGO:(-?\d+)@", lambda hours: (started - timedelta(
-            hours=int(hours[1]))).strftime("%Y-%m-%dT%H:%M:%SZ"), text)
+        text = re.sub(r"@HOURS_AGO:(-?[\d.]+)@", lambda hours: (started - timedelta(
+            hours=float(hours[1]))).strftime("%Y-%m-%dT%H:%M:%SZ"), text)
         for key, value in values.items():
             text = text.replace(key, value)
         return text
@@ -351,6 +357,8 @@ def run_variant(path, case, korvane, variant):
                     + expect.get("stdout_alternatives", [])]
         if "json" in expect:
             failures += compare_json(subst(expect["json"]), stdout)
+        elif "json_file" in expect:  # the document in that file
+            failures += compare_json(Path(subst(expect["json_file"])).read_text(), stdout)
         elif "stdout_matches" in expect:
             if not re.fullmatch(expect["stdout_matches"], output, re.S):
                 failures.append(f"standard output does not match {expect['stdout_matches']!r}:\n"
@@ -438,6 +446,12 @@ def run_variant(path, case, korvane, variant):
         process = subprocess.Popen(command + args, env=env, stdout=stdout_to,
                                    stderr=subprocess.PIPE, cwd=tmp,
                                    preexec_fn=lambda: os.umask(mask))
+        alongside = []  # [[then]] runs started while the first one runs
+        for then in [then for then in case.get("then", []) if "after" in then]:
+            time.sleep(max(0.0, then["after"] - (time.time() - started.timestamp())))
+            alongside.append((then, subprocess.Popen(
+                command + [subst(arg) for arg in then["args"]], env=env, cwd=tmp,
+                stdout=subprocess.PIPE, stderr=subprocess.PIPE)))
         steps = [subst(step) for step in case.get("steps", [])]
         failures = list(filter(None, [x_processes and run_steps(steps, env, process, tmp,
                                                                  area)]))
@@ -449,7 +463,10 @@ def run_variant(path, case, korvane, variant):
             return failures + ["the program did not finish within 60 s"]
 
         failures += check_output(expect, stdout, stderr, process.returncode)
-        for then in case.get("then", []):  # further runs in the same home
+        for then, other in alongside:
+            failures += [f"alongside {' '.join(then['args'])}: {failure}" for failure in
+                         check_output(then, *other.communicate(timeout=60), other.returncode)]
+        for then in [then for then in case.get("then", []) if "after" not in then]:
             done = subprocess.run(command + [subst(arg) for arg in then["args"]], env=env,
                                   capture_output=True, cwd=tmp, timeout=60)
             failures += [f"then {' '.join(then['args'])}: {failure}" for failure in check_output(

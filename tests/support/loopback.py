@@ -2,10 +2,11 @@
 real tinyproxy, and X servers that misbehave.
 
 A route maps a path to {"status": 200, "reason": "OK", "body": "...", "file": "path",
-"headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall"}.
+"headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall", "delay": 2}.
 "file" is read relative to the base folder; a required header that lacks its
 text gives 400; "stall" accepts the request and never answers; "endless" sends
-the body again and again until the client goes away. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
+the body again and again until the client goes away; "delay" waits so many seconds
+before the answer. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
 " via" when it came through a proxy.
 """
 import http.server
@@ -43,6 +44,7 @@ def start_http(routes, hits_path, base=".", tls=None):
                     route = {"status": 400}
                     body = f"{name} does not contain {text}".encode()
             mode = route.get("mode")
+            time.sleep(route.get("delay", 0))
             if mode == "stall":
                 time.sleep(120)
                 return
