@@ -10,9 +10,17 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
+
+#include <atomic>
 #include <cstdio>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestApp : public QObject
 {
@@ -26,6 +34,7 @@ private slots:
     void switchesDocumented();
     void reportFileOnAFullDiskKeepsTheOldOne();
     void killedWritesLeaveWholeReports();
+    void storedReportSwappedForAFifo();
 };
 
 void TestApp::arguments_data()
@@ -135,6 +144,39 @@ void TestApp::killedWritesLeaveWholeReports()
         const QByteArray bytes = report.readAll();
         QVERIFY2(bytes == kSmall || bytes == kLarge, qPrintable(QString::number(bytes.size())));
     }
+}
+
+void TestApp::storedReportSwappedForAFifo()
+{
+    // The owner of the report's folder may swap a FIFO in at any moment: the
+    // reader must never wait for a writer of it.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.json"));
+    const QByteArray names[] = {QFile::encodeName(path), QFile::encodeName(dir.filePath("fifo"))};
+    QVERIFY(ReportFile::write(path, kSmall).isEmpty());
+    QCOMPARE(::mkfifo(names[1].constData(), 0600), 0);
+    std::atomic<bool> done {false};
+    std::thread swapper([&] {
+        while (!done)
+            ::renameat2(AT_FDCWD, names[0].constData(), AT_FDCWD, names[1].constData(),
+                RENAME_EXCHANGE);
+    });
+    std::atomic<int> reads {0};
+    std::thread reader([&] {
+        for (QString problem; reads < 3000 && !done; ++reads)
+            (void)ReportFile::read(path, &problem);
+    });
+    QDeadlineTimer deadline(20000);
+    while (reads < 3000 && !deadline.hasExpired())
+        QThread::msleep(10);
+    done = true;
+    swapper.join();
+    // A reader stuck in open() is let go by a writer, to fail rather than hang.
+    const int writer = ::open(names[reads < 3000 ? 0 : 1].constData(), O_WRONLY | O_NONBLOCK);
+    reader.join();
+    if (writer >= 0)
+        ::close(writer);
+    QCOMPARE(reads.load(), 3000);
 }
 
 // The children of the tests above.

@@ -9,6 +9,30 @@
 #include <QObject>
 #include <QTextStream>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Another user's log at the path (the default one lies in the shared
+// temporary folder) cannot be replaced: say whose it is and what to do.
+bool ownerProblem(const QString &path, QString *problem)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || info.st_uid == ::geteuid())
+        return false;
+    const passwd *owner = ::getpwuid(info.st_uid);
+    *problem = QObject::tr("The log file %1 belongs to the user %2, so this run cannot write it; "
+                           "give a log file of your own with -l PATH.")
+                   .arg(path,
+                       owner ? QString::fromLocal8Bit(owner->pw_name)
+                             : QString::number(info.st_uid));
+    return true;
+}
+
+} // namespace
+
 Logger *Logger::s_instance = nullptr;
 QMutex Logger::m_mutex;
 
@@ -47,6 +71,10 @@ void Logger::init(const QString &path, const LogLevel::LogLevel &level)
     const bool opened = !path.isEmpty()
         && m_file->open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::NewOnly,
             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (QString problem; !opened && ownerProblem(path, &problem)) {
+        Utils::ErrorMsg(QObject::tr("File Error"), problem, nullptr);
+        return;
+    }
     if (!opened) {
         const QFileDevice::FileError error
             = m_file->error() == QFileDevice::NoError ? QFileDevice::OpenError : m_file->error();

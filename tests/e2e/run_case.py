@@ -42,7 +42,7 @@ PROXY_VARIABLES = ["http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
                    "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"]
 HOME_KEYS = {"home", "files", "links", "dirs", "fifos", "devices", "settings"}
 CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tinyproxy", "tls",
-                         "unshare", "umask", "program", "log_file", "display", "workarea",
+                         "unshare", "umask", "program", "run_as", "log_file", "display", "workarea",
                          "steps", "stdout_to", "then", "expect"}
 EXPECT_KEYS = {"stdout", "stdout_alternatives", "stdout_matches", "first_line", "json",
                "json_file", "stderr",
@@ -394,6 +394,13 @@ def run_variant(path, case, korvane, variant):
                     ["unshare", "-rn", "true"], capture_output=True).returncode != 0:
                 raise Skip("unshare -rn is missing or not permitted here (user namespaces off)")
             command = ["unshare", "-rn", korvane]
+        if "run_as" in case:  # another user, in a throw-away folder open to all
+            if os.getuid() != 0 or not shutil.which("setpriv"):
+                raise Skip("run_as needs root and setpriv")
+            os.chmod(tmp, 0o1777)
+            user = pwd.getpwnam(case["run_as"])
+            command = ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}",
+                       "--clear-groups", "--"] + command
         if "tinyproxy" in case:
             if not shutil.which("tinyproxy"):
                 raise Skip("tinyproxy is not installed (scripts/deps.sh installs it)")
