@@ -29,5 +29,5 @@ for template in "$sample"/ZEDO.properties.*; do
     sed "s|@HOME@|$home|g" "$template" >"$home/.ZEDO.properties.$host.$suffix"
 done
 
-HOME="$home" XDG_CONFIG_HOME= "$root/build/bin/korvane" "${mode[@]}" \
+HOME="$home" XDG_CONFIG_HOME='' "$root/build/bin/korvane" "${mode[@]}" \
     -u "file://$root/examples/catalogue/patches.json" "$@"

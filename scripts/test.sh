@@ -17,8 +17,12 @@ run_suite() {
 }
 
 echo "=== Formatting (clang-format-15, .clang-format)"
-find "$root/src" "$root/tests" "$root/bench" "$root/fuzz" -name '*.cpp' -o -name '*.h' |
-    xargs clang-format-15 --dry-run --Werror
+find "$root/src" "$root/tests" "$root/bench" "$root/fuzz" \( -name '*.cpp' -o -name '*.h' \) -print0 |
+    xargs -0 clang-format-15 --dry-run --Werror
+
+echo "=== Shell scripts and the bash completion (shellcheck)"
+shellcheck "$root"/scripts/*.sh "$root"/bench/*/*.sh "$root"/tests/package/*.sh "$root/.ci/run" \
+    "$root/resources/korvane_alert" "$root/resources/packaging/korvane.bash-completion"
 
 echo "=== Normal build"
 run_suite "$root/build"

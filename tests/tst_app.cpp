@@ -87,8 +87,6 @@ void TestApp::switchesDocumented_data()
     QTest::addColumn<QString>("dash"); // a pattern of a dash as written there
     QTest::newRow("manual page") << "docs/korvane.1"
                                  << "\\\\-";
-    QTest::newRow("bash completion") << "resources/packaging/korvane.bash-completion"
-                                     << "-";
 }
 
 void TestApp::switchesDocumented()

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # measure <label> <command...>: prints "<label> <median wall s> <max peak MB>
 # <last exit status>" over $runs runs. Sourced by the check benchmarks.
 measure() {
@@ -5,7 +6,7 @@ measure() {
     shift
     local times=() peak=0 status=0 stats
     stats=$(mktemp)
-    for ((i = 0; i < runs; i++)); do
+    for ((i = 0; i < ${runs:?}; i++)); do
         local start end rss
         start=$(date +%s.%N)
         status=0

@@ -31,7 +31,7 @@ for count in "${counts[@]}"; do
     python3 "$root/bench/check/generate.py" "$dir" "$count" 10000
     sync # the catalogue written back first: writing it back slowed what was timed first
     size=$(du -b "$dir/patches.json" | awk '{printf "%.1fMiB", $1 / 1048576}')
-    HOME=$dir/home XDG_CONFIG_HOME= DISPLAY= "$korvane" -c -l "$dir/check.log" -u "file://$dir/patches.json" >/dev/null
+    HOME=$dir/home XDG_CONFIG_HOME='' DISPLAY='' "$korvane" -c -l "$dir/check.log" -u "file://$dir/patches.json" >/dev/null
     offered=$(grep -c 'Adding available patch' "$dir/check.log" || true)
     selected=$(jq --slurpfile inst "$dir/installed.json" -f "$root/bench/check/select.jq" "$dir/patches.json")
     read -r _ k_time k_mem _ < <(measure korvane env HOME="$dir/home" XDG_CONFIG_HOME= DISPLAY= \

@@ -52,11 +52,14 @@ has "$work/both" opt/korvane/bin/korvane-desktop opt/korvane/korvane_alert \
 desktop-file-validate "$work/both/usr/share/applications/korvane.desktop"
 warnings=$(zcat "$work/console/usr/share/man/man1/korvane.1.gz" | groff -t -man -ww -z 2>&1)
 [[ -z $warnings ]] || fail "manual page: $warnings"
+zgrep -q "^\.TH KORVANE 1 .* \"Korvane $version\"" "$work/console/usr/share/man/man1/korvane.1.gz" ||
+    fail "the manual page does not name version $version"
 
 # The monitoring example: sudo allows exactly the one command line the
 # CheckCommand runs, and nothing with wildcards.
 examples=$work/console/usr/share/doc/korvane/examples/monitoring
 allowed=$(sed -n 's/^nagios ALL=(brivex) NOPASSWD: //p' "$examples/sudoers.example")
+# shellcheck disable=SC2016 # Icinga's own macro, not the shell's
 runs=$(sed -n 's/.*"\$korvane_user\$", \(.*\) \]$/\1/p' "$examples/korvane.conf" | tr -d '",')
 [[ -n $allowed && $allowed == "$runs" && $allowed != *'*'* ]] ||
     fail "sudoers.example allows '$allowed', the CheckCommand runs '$runs'"
@@ -67,6 +70,7 @@ if command -v visudo >/dev/null; then visudo -cqf "$examples/sudoers.example"; f
 # packaging cases and runs a window's check in console mode; with both
 # packages the report window opens and closes.
 run() { # TREE CASE...
+    # shellcheck disable=SC2016 # expanded by the inner shell
     unshare -rm sh -c 'tree=$1 && shift && mount --bind "$tree/opt" /opt && for case in "$@"; do
         python3 "$0/tests/e2e/run_case.py" --korvane "$tree/usr/bin/korvane" "$case" || exit 1
     done' "$root" "$@"
