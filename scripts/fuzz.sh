@@ -19,7 +19,7 @@ CC=clang-15 CXX=clang++-15 "$root/scripts/build.sh" "$build" -DKORVANE_FUZZ=ON \
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 status=0
-for target in catalogue properties patchlog proxyurl cipher arguments; do
+for target in catalogue properties patchlog proxyurl cipher arguments report; do
     mkdir -p "$build/corpus/$target" "$build/artifacts"
     log=$build/fuzz_$target.log
     if QT_QPA_PLATFORM=offscreen "$build/fuzz/fuzz_$target" -max_total_time="$seconds" \
