@@ -874,6 +874,14 @@
         <translation>Zeitüberschreitung im Netzwerk.  Bitte prüfen Sie die Verbindung zum Internet.</translation>
     </message>
     <message>
+        <source>The compressed catalogue could not be unpacked: %1</source>
+        <translation>Der komprimierte Katalog konnte nicht entpackt werden: %1</translation>
+    </message>
+    <message>
+        <source>The update server sent the catalogue encoded as &quot;%1&quot;, which was not asked for</source>
+        <translation>Der Update-Server hat den Katalog in der nicht angefragten Kodierung &quot;%1&quot; gesendet</translation>
+    </message>
+    <message>
         <location filename="../../src/catalogue/updaterequest.cpp" line="120"/>
         <source>Network Timeout</source>
         <translation>Zeitüberschreitung im Netzwerk</translation>

@@ -8,12 +8,14 @@ CurlCommand CurlCommand::forDownload(
     CurlCommand command;
     // -q (first): no ~/.curlrc may change the request. -sS: no progress meter,
     // but errors on standard error. --fail: an error page is a failure, not a
-    // catalogue. At most one redirect, and only to http(s). The headers, and
-    // after them the HTTP status and the last address, go to standard error,
-    // since only a 2xx body is the catalogue and a failure names its reason.
+    // catalogue. At most one redirect, and only to http(s). --compressed: the
+    // body is asked for compressed and written unpacked, so the size limit
+    // counts what it unpacks to. The headers, and after them the HTTP status
+    // and the last address, go to standard error, since only a 2xx body is the
+    // catalogue and a failure names its reason.
     command.arguments = {QStringLiteral("-q"), QStringLiteral("-sS"), QStringLiteral("-L"),
-        QStringLiteral("--max-redirs"), QStringLiteral("1"), QStringLiteral("--fail"),
-        QStringLiteral("--proto-redir"), QStringLiteral("=http,https"),
+        QStringLiteral("--compressed"), QStringLiteral("--max-redirs"), QStringLiteral("1"),
+        QStringLiteral("--fail"), QStringLiteral("--proto-redir"), QStringLiteral("=http,https"),
         QStringLiteral("--max-time"), QString::number(maxTimeMs / 1000.0),
         QStringLiteral("--dump-header"), QStringLiteral("/dev/stderr"),
         QStringLiteral("--write-out"),
