@@ -249,15 +249,18 @@ DownloadResult UpdateRequest::download()
     if (const std::optional<DownloadResult> failure = bodyFailure())
         return *failure;
     if (!deadline.isActive()) {
+        // What Qt holds counts as arrived, though it was not read yet.
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        const DownloadResult::Progress progress
+            = {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid(),
+                m_arrived + reply->bytesAvailable(), length.isValid() ? length.toLongLong() : -1};
         reply->abort();
         // Qt's network thread can be held by a reply that it cannot abort (an
         // endless header line), and the manager's destructor waits 5 s for it
         // before leaving it running. It is left at once instead; it ends with
         // the process.
         abandonedManagers()->push_back(m_manager.release());
-        return DownloadResult::failure(tr("Network Timeout"),
-            tr("A network timeout occurred.  Please make sure you are "
-               "connected to the internet."));
+        return DownloadResult::timeout(m_settings, progress);
     }
     deadline.stop();
 

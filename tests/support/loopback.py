@@ -7,8 +7,9 @@ A route maps a path to {"status": 200, "reason": "OK", "body": "...", "file": "p
 "file" is read relative to the base folder; "padding" appends that many blanks
 to the body, and "gzip" sends it gzip-encoded (both made as it is served, so
 that a large body is never a file); a required header that lacks its text gives
-400; "stall" accepts the request and never answers; "endless" sends the body
-again and again until the client goes away. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
+400; "stall" accepts the request and never answers; "midway" sends the headers
+and the first half of the body, then holds the connection; "endless" sends
+the body again and again until the client goes away. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
 " via" when it came through a proxy.
 """
 import http.server
@@ -72,6 +73,11 @@ def start_http(routes, hits_path, base=".", tls=None):
                 self.send_header("Content-Length", str(len(body)))
             self.send_header("Connection", "close")
             self.end_headers()
+            if mode == "midway":
+                self.wfile.write(body[:len(body) // 2])
+                self.wfile.flush()
+                time.sleep(120)
+                return
             self.wfile.write(body)
             block = body * (1 + (1 << 20) // max(len(body), 1))
             try:
