@@ -12,6 +12,8 @@ BUILD=(
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     # The catalogue is read with Boost.JSON (conflicts with libboost1.74-dev).
     libboost-json1.81-dev
+    # The built-in client unpacks a compressed catalogue with zlib.
+    zlib1g-dev
     # scripts/sample.sh names the sample properties files after the host.
     hostname
 )

@@ -869,9 +869,48 @@
         <translation>Der Update-Server hat einen leeren Patch-Katalog gesendet.</translation>
     </message>
     <message>
-        <location filename="../../src/catalogue/updaterequest.cpp" line="121"/>
-        <source>A network timeout occurred.  Please make sure you are connected to the internet.</source>
-        <translation>Zeitüberschreitung im Netzwerk.  Bitte prüfen Sie die Verbindung zum Internet.</translation>
+        <source>A network timeout occurred (%1).  Please make sure you are connected to the internet.</source>
+        <translation>Zeitüberschreitung im Netzwerk (%1).  Bitte prüfen Sie die Verbindung zum Internet.</translation>
+    </message>
+    <message>
+        <source>A network timeout occurred (%1): %2.  Allow more time with -t.</source>
+        <translation>Zeitüberschreitung im Netzwerk (%1): %2.  Erlauben Sie mit -t mehr Zeit.</translation>
+    </message>
+    <message>
+        <source>the limit set by -t is %1 s</source>
+        <translation>das mit -t gesetzte Zeitlimit beträgt %1 s</translation>
+    </message>
+    <message>
+        <source>the default limit is %1 s</source>
+        <translation>das voreingestellte Zeitlimit beträgt %1 s</translation>
+    </message>
+    <message>
+        <source>the default limit with -r is %1 s</source>
+        <translation>das voreingestellte Zeitlimit mit -r beträgt %1 s</translation>
+    </message>
+    <message>
+        <source>%1 bytes arrived</source>
+        <translation>%1 Bytes sind angekommen</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>%1 von %2 Bytes sind angekommen</translation>
+    </message>
+    <message>
+        <source>%1 MB arrived</source>
+        <translation>%1 MB sind angekommen</translation>
+    </message>
+    <message>
+        <source>%1 of %2 MB arrived</source>
+        <translation>%1 von %2 MB sind angekommen</translation>
+    </message>
+    <message>
+        <source>The compressed catalogue could not be unpacked: %1</source>
+        <translation>Der komprimierte Katalog konnte nicht entpackt werden: %1</translation>
+    </message>
+    <message>
+        <source>The update server sent the catalogue encoded as &quot;%1&quot;, which was not asked for</source>
+        <translation>Der Update-Server hat den Katalog in der nicht angefragten Kodierung &quot;%1&quot; gesendet</translation>
     </message>
     <message>
         <location filename="../../src/catalogue/updaterequest.cpp" line="120"/>
@@ -887,11 +926,6 @@
         <location filename="../../src/catalogue/curldownload.cpp" line="32"/>
         <source>curl could not be started</source>
         <translation>curl konnte nicht gestartet werden</translation>
-    </message>
-    <message>
-        <location filename="../../src/catalogue/curldownload.cpp" line="40"/>
-        <source>curl did not finish within %1 seconds</source>
-        <translation>curl wurde nicht innerhalb von %1 Sekunden fertig</translation>
     </message>
     <message>
         <location filename="../../src/catalogue/curldownload.cpp" line="51"/>

@@ -8,18 +8,23 @@ CurlCommand CurlCommand::forDownload(
     CurlCommand command;
     // -q (first): no ~/.curlrc may change the request. -sS: no progress meter,
     // but errors on standard error. --fail: an error page is a failure, not a
-    // catalogue. At most one redirect, and only to http(s). The headers, and
-    // after them the HTTP status and the last address, go to standard error,
-    // since only a 2xx body is the catalogue and a failure names its reason.
+    // catalogue. At most one redirect, and only to http(s). --compressed: the
+    // body is asked for compressed and written unpacked, so the size limit
+    // counts what it unpacks to. The headers, and after them the HTTP status,
+    // the last address and the body's size as sent (a time-out tells it), go to
+    // standard error, since only a 2xx body is the catalogue and a failure names
+    // its reason.
     command.arguments = {QStringLiteral("-q"), QStringLiteral("-sS"), QStringLiteral("-L"),
-        QStringLiteral("--max-redirs"), QStringLiteral("1"), QStringLiteral("--fail"),
-        QStringLiteral("--proto-redir"), QStringLiteral("=http,https"),
+        QStringLiteral("--compressed"), QStringLiteral("--max-redirs"), QStringLiteral("1"),
+        QStringLiteral("--fail"), QStringLiteral("--proto-redir"), QStringLiteral("=http,https"),
         QStringLiteral("--max-time"), QString::number(maxTimeMs / 1000.0),
         QStringLiteral("--dump-header"), QStringLiteral("/dev/stderr"),
         QStringLiteral("--write-out"),
         QStringLiteral("%{stderr}\n") + QLatin1String(kStatusLabel)
             + QStringLiteral("%{http_code}\n") + QLatin1String(kUrlLabel)
-            + QStringLiteral("%{url_effective}\n"),
+            + QStringLiteral("%{url_effective}\n") + QLatin1String(kArrivedLabel)
+            + QStringLiteral("%{size_download}\n") + QLatin1String(kTotalLabel)
+            + QStringLiteral("%header{content-length}\n"),
         QStringLiteral("--config"), QStringLiteral("-")};
     // The URL goes with the configuration on standard input too: a password in
     // it must not show in the process list.
@@ -88,6 +93,12 @@ CurlCommand::Report CurlCommand::report(const QByteArray &standardError)
             report.status = trimmed.mid(qstrlen(kStatusLabel)).toInt();
         } else if (trimmed.startsWith(kUrlLabel)) {
             report.url = QString::fromUtf8(trimmed.mid(qstrlen(kUrlLabel)));
+        } else if (trimmed.startsWith(kArrivedLabel)) {
+            report.arrived = trimmed.mid(qstrlen(kArrivedLabel)).toLongLong();
+        } else if (trimmed.startsWith(kTotalLabel)) {
+            bool known = false;
+            const qint64 total = trimmed.mid(qstrlen(kTotalLabel)).toLongLong(&known);
+            report.total = known ? total : -1;
         } else if (trimmed.startsWith("curl: (")
             || (trimmed.startsWith("curl: ") && !curlError.startsWith("curl: "))) {
             curlError = trimmed;

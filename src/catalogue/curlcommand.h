@@ -23,16 +23,21 @@ struct CurlCommand
     static QByteArray quoted(const QByteArray &value);
 
     // What curl wrote on its standard error: the response headers (of every
-    // hop), its error line, then the status and the address it ended at.
+    // hop), its error line, then the status, the address it ended at and how
+    // much of the body arrived.
     struct Report
     {
         QString errorLine; // "curl: (22) ..."; without one, the last other line
         int status = 0; // 0 when there was no HTTP response (file:, no connection)
         QString reason; // the server's reason phrase for that status: untrusted
         QString url; // where the last request went
+        qint64 arrived = 0; // of the last body, as sent (before unpacking)
+        qint64 total = -1; // its Content-Length; -1 without one
     };
     static Report report(const QByteArray &standardError);
 
     static constexpr const char *kStatusLabel = "HTTP status: ";
     static constexpr const char *kUrlLabel = "Last URL: ";
+    static constexpr const char *kArrivedLabel = "Body bytes: ";
+    static constexpr const char *kTotalLabel = "Announced bytes: ";
 };

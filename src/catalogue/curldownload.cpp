@@ -22,6 +22,9 @@ constexpr int kHttpError = 22; // CURLE_HTTP_RETURNED_ERROR, for --fail
 constexpr int kTimedOut = 28; // CURLE_OPERATION_TIMEDOUT
 constexpr int kProxyNotFound = 5; // CURLE_COULDNT_RESOLVE_PROXY
 constexpr int kNoConnection = 7; // CURLE_COULDNT_CONNECT: to the proxy when there is one
+// curl is stopped only this long after its own limit, which it ends at by
+// itself, telling how much arrived.
+constexpr int kGraceMs = 500;
 
 QString tr(const char *text)
 {
@@ -46,12 +49,6 @@ void keepTail(QByteArray *kept, const QByteArray &more)
         kept->remove(0, kept->size() - kErrorTail);
 }
 
-DownloadResult timedOut(const DownloadSettings &settings)
-{
-    return DownloadResult::timeout(
-        tr("curl did not finish within %1 seconds").arg((settings.curlTimeoutMs + 999) / 1000), -1);
-}
-
 } // namespace
 
 DownloadResult CurlDownload::run(const DownloadSettings &settings, const CatalogueSink &sink)
@@ -61,7 +58,7 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings, const Catalog
     const CurlCommand command
         = CurlCommand::forDownload(settings.url, proxy, settings.curlTimeoutMs);
 
-    const QDeadlineTimer deadline(settings.curlTimeoutMs, Qt::PreciseTimer);
+    const QDeadlineTimer deadline(settings.curlTimeoutMs + kGraceMs, Qt::PreciseTimer);
     QProcess curl;
     curl.setProgram(QStringLiteral("curl"));
     curl.setArguments(command.arguments);
@@ -101,7 +98,8 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings, const Catalog
             break;
         if (deadline.hasExpired()) {
             stop(curl);
-            return timedOut(settings);
+            // Its report is lost with it: what it wrote of the body tells.
+            return DownloadResult::timeout(settings, {received > 0, received, -1});
         }
         // Returns false at once when curl closed its output but runs on.
         const int wait = static_cast<int>(deadline.remainingTime());
@@ -112,7 +110,7 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings, const Catalog
 
     const bool exited = curl.exitStatus() == QProcess::NormalExit;
     const int exitCode = exited ? curl.exitCode() : -1;
-    log(Severity::Info, QStringLiteral("curl exit code = %1").arg(exitCode));
+    log(Severity::Info, QStringLiteral("curl exit status = %1").arg(exitCode));
     const CurlCommand::Report report = CurlCommand::report(standardError);
     // Any other failure (a redirect not followed, too many of them) is told
     // better by curl's own line.
@@ -122,7 +120,8 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings, const Catalog
             exitCode != 0 ? exitCode : int(QNetworkReply::UnknownContentError));
     }
     if (exitCode == kTimedOut)
-        return timedOut(settings);
+        return DownloadResult::timeout(
+            settings, {report.status != 0, report.arrived, report.total});
     if (exitCode == kProxyNotFound && proxy)
         return DownloadResult::proxyNotFound(*proxy, exitCode);
     if (exitCode == kNoConnection && proxy)

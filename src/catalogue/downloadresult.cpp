@@ -1,13 +1,17 @@
 #include "catalogue/downloadresult.h"
 
+#include "catalogue/downloadsettings.h"
 #include "catalogue/networkutils.h"
 #include "core/common.h"
 #include "core/console.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -37,6 +41,31 @@ DownloadResult proxyError(const QString &what, const QNetworkProxy &proxy, int c
         code);
 }
 
+// Who set the limit, and how long it is.
+QString limitText(const DownloadSettings &settings)
+{
+    const int limitMs = settings.useCurl ? settings.curlTimeoutMs : settings.timeoutMs;
+    const QString seconds = QLocale().toString(limitMs / 1000.0);
+    if (settings.timeLimitGiven)
+        return tr("the limit set by -t is %1 s").arg(seconds);
+    return settings.useCurl ? tr("the default limit with -r is %1 s").arg(seconds)
+                            : tr("the default limit is %1 s").arg(seconds);
+}
+
+// In bytes up to a million, else in MB.
+QString arrivedText(qint64 arrived, qint64 total)
+{
+    const QLocale locale;
+    if (std::max(arrived, total) < 1000 * 1000) {
+        return total < 0
+            ? tr("%1 bytes arrived").arg(locale.toString(arrived))
+            : tr("%1 of %2 bytes arrived").arg(locale.toString(arrived), locale.toString(total));
+    }
+    const auto mb = [&locale](qint64 bytes) { return locale.toString(bytes / 1e6, 'f', 1); };
+    return total < 0 ? tr("%1 MB arrived").arg(mb(arrived))
+                     : tr("%1 of %2 MB arrived").arg(mb(arrived), mb(total));
+}
+
 } // namespace
 
 DownloadResult DownloadResult::failure(const QString &title, const QString &message)
@@ -51,11 +80,19 @@ DownloadResult DownloadResult::networkError(const QString &reason, int code)
     return failure(tr("Network Error"), tr("An error occurred: %1 (%2)").arg(reason).arg(code));
 }
 
-DownloadResult DownloadResult::timeout(const QString &reason, int code)
+DownloadResult DownloadResult::timeout(const DownloadSettings &settings, const Progress &progress)
 {
-    DownloadResult result = networkError(reason, code);
-    result.error.title = tr("Network Timeout");
-    return result;
+    // Without an answer the connection itself is in doubt; with data flowing
+    // it works, but too slowly for the limit.
+    if (!progress.answered) {
+        return failure(tr("Network Timeout"),
+            tr("A network timeout occurred (%1).  Please make sure you are connected to the "
+               "internet.")
+                .arg(limitText(settings)));
+    }
+    return failure(tr("Network Timeout"),
+        tr("A network timeout occurred (%1): %2.  Allow more time with -t.")
+            .arg(limitText(settings), arrivedText(progress.arrived, progress.total)));
 }
 
 DownloadResult DownloadResult::httpError(

@@ -9,6 +9,7 @@
 
 class QNetworkProxy;
 class QUrl;
+struct DownloadSettings;
 
 // Takes the body of the catalogue's response piece by piece, as it arrives.
 // Whether the pieces are the catalogue is known only when the transfer has
@@ -23,8 +24,18 @@ struct DownloadResult
     static DownloadResult failure(const QString &title, const QString &message);
     // "An error occurred: <reason> (<code>)" under the title "Network Error".
     static DownloadResult networkError(const QString &reason, int code);
-    // The same under the title "Network Timeout".
-    static DownloadResult timeout(const QString &reason, int code);
+    // How far a download had come when its time ran out: whether the server
+    // answered, and how much of the body arrived (as sent, before unpacking)
+    // of how much it announced (-1: not announced).
+    struct Progress
+    {
+        bool answered = false;
+        qint64 arrived = 0;
+        qint64 total = -1;
+    };
+    // "Network Timeout": the limit of the settings' client, and how far it
+    // came.
+    static DownloadResult timeout(const DownloadSettings &settings, const Progress &progress);
     // A final response other than 2xx, which is never the catalogue, named by
     // its status, the server's reason phrase and the address (password left
     // out). The reason is untrusted text (see plainReason).

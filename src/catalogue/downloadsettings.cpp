@@ -14,6 +14,7 @@ DownloadSettings DownloadSettings::fromStore(const QString &url)
     if (store->timeLimitSeconds > 0) {
         settings.timeoutMs = store->timeLimitSeconds * 1000;
         settings.curlTimeoutMs = settings.timeoutMs;
+        settings.timeLimitGiven = true;
     }
     return settings;
 }

@@ -20,6 +20,7 @@ struct DownloadSettings
     bool useCurl = false;
     int timeoutMs = kDefaultTimeoutMs; // built-in client, redirect included
     int curlTimeoutMs = kDefaultCurlTimeoutMs;
+    bool timeLimitGiven = false; // by -t, rather than the defaults
     // A larger catalogue is refused as soon as this many bytes are passed.
     qint64 maxBytes = kDefaultMaxBytes;
     // Asked (built-in client only) when the proxy is switched on but names no

@@ -1,5 +1,6 @@
 #include "catalogue/updaterequest.h"
 
+#include "catalogue/bodydecoder.h"
 #include "catalogue/curldownload.h"
 #include "catalogue/networkutils.h"
 #include "catalogue/redirecttarget.h"
@@ -37,6 +38,8 @@ QNetworkRequest catalogueRequest(const QUrl &url)
     // and only to http(s).
     request.setAttribute(
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // Asked for here, a compressed body reaches the BodyDecoder as it was sent.
+    request.setRawHeader("Accept-Encoding", BodyDecoder::kAccepted);
     return request;
 }
 
@@ -158,8 +161,10 @@ DownloadResult UpdateRequest::replyFailure(const QNetworkReply &reply) const
 
 QNetworkReply *UpdateRequest::get(const QUrl &url)
 {
+    m_arrived = 0;
     m_received = 0;
     m_tooLarge = false;
+    m_decoder.reset();
     QNetworkReply *reply = m_manager->get(catalogueRequest(url));
     // Qt reads on only while the body is taken, so that it never holds much.
     reply->setReadBufferSize(4 * kPiece);
@@ -173,19 +178,40 @@ void UpdateRequest::pass(QNetworkReply *reply)
     // catalogue.
     const int status = statusCode(*reply);
     const bool catalogue = status == 0 || (status >= 200 && status <= 299);
-    while (!m_tooLarge && reply->bytesAvailable() > 0) {
-        const qint64 got = reply->read(m_piece.data(), m_piece.size());
-        if (got <= 0)
-            return;
-        m_received += got;
-        // An endless body is stopped at the limit.
+    if (!m_decoder) {
+        m_decoder = std::make_unique<BodyDecoder>(
+            catalogue ? reply->rawHeader("Content-Encoding") : QByteArray());
+    }
+    const BodyDecoder::Output passOn = [this, reply, catalogue](QByteArrayView part) {
+        m_received += part.size();
+        // An endless body, or one that unpacks without end, is stopped at the
+        // limit.
         if (m_received > m_settings.maxBytes) {
             m_tooLarge = true;
             reply->abort();
-        } else if (catalogue) {
-            m_sink(QByteArrayView(m_piece.constData(), got));
+            return false;
         }
+        if (catalogue)
+            m_sink(part);
+        return true;
+    };
+    while (!m_tooLarge && m_decoder->error().isEmpty() && reply->bytesAvailable() > 0) {
+        const qint64 got = reply->read(m_piece.data(), m_piece.size());
+        if (got <= 0)
+            return;
+        m_arrived += got;
+        if (!m_decoder->decode(QByteArrayView(m_piece.constData(), got), passOn))
+            reply->abort();
     }
+}
+
+std::optional<DownloadResult> UpdateRequest::bodyFailure() const
+{
+    if (m_tooLarge)
+        return DownloadResult::tooLarge(m_settings.maxBytes);
+    if (m_decoder && !m_decoder->error().isEmpty())
+        return DownloadResult::networkError(m_decoder->error(), QNetworkReply::UnknownContentError);
+    return std::nullopt;
 }
 
 DownloadResult UpdateRequest::download()
@@ -220,18 +246,21 @@ DownloadResult UpdateRequest::download()
         waitForReply(reply.get(), &deadline);
     }
 
-    if (m_tooLarge)
-        return DownloadResult::tooLarge(m_settings.maxBytes);
+    if (const std::optional<DownloadResult> failure = bodyFailure())
+        return *failure;
     if (!deadline.isActive()) {
+        // What Qt holds counts as arrived, though it was not read yet.
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        const DownloadResult::Progress progress
+            = {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid(),
+                m_arrived + reply->bytesAvailable(), length.isValid() ? length.toLongLong() : -1};
         reply->abort();
         // Qt's network thread can be held by a reply that it cannot abort (an
         // endless header line), and the manager's destructor waits 5 s for it
         // before leaving it running. It is left at once instead; it ends with
         // the process.
         abandonedManagers()->push_back(m_manager.release());
-        return DownloadResult::failure(tr("Network Timeout"),
-            tr("A network timeout occurred.  Please make sure you are "
-               "connected to the internet."));
+        return DownloadResult::timeout(m_settings, progress);
     }
     deadline.stop();
 
@@ -254,15 +283,15 @@ DownloadResult UpdateRequest::download()
         return replyFailure(*reply);
 
     pass(reply.get());
-    if (m_tooLarge)
-        return DownloadResult::tooLarge(m_settings.maxBytes);
+    if (const std::optional<DownloadResult> failure = bodyFailure())
+        return *failure;
     // A connection that ends early can leave the reply without an error; only a
     // body of the announced length is whole. (A chunked body cut short does not
     // read as JSON.)
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() != m_received) {
+    if (length.isValid() && length.toLongLong() != m_arrived) {
         return DownloadResult::networkError(tr("The connection ended after %1 of %2 bytes.")
-                                                .arg(m_received)
+                                                .arg(m_arrived)
                                                 .arg(length.toLongLong()),
             QNetworkReply::RemoteHostClosedError);
     }

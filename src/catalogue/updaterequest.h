@@ -8,6 +8,10 @@
 #include <QObject>
 #include <QSslError>
 
+#include <memory>
+#include <optional>
+
+class BodyDecoder;
 class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -37,8 +41,10 @@ private:
     void checkProxy();
     // Sends the request; a 2xx body goes to the sink as it arrives.
     QNetworkReply *get(const QUrl &url);
-    // What the reply has for the sink now.
+    // What the reply has for the sink now, unpacked when it came compressed.
     void pass(QNetworkReply *reply);
+    // A body that passed the size limit or could not be unpacked.
+    std::optional<DownloadResult> bodyFailure() const;
     DownloadResult download();
     DownloadResult readLocalFile(QFile &file);
     // A reply that failed without an HTTP status.
@@ -48,7 +54,9 @@ private:
     CatalogueSink m_sink;
     std::unique_ptr<QNetworkAccessManager> m_manager;
     QByteArray m_piece; // room for one read
-    qint64 m_received = 0; // of the current reply
+    std::unique_ptr<BodyDecoder> m_decoder; // of the current reply, once it has a status
+    qint64 m_arrived = 0; // of the current reply's body, as sent
+    qint64 m_received = 0; // of it, unpacked
     bool m_tooLarge = false; // the current reply passed the size limit
     DownloadResult m_result;
 };

@@ -2,11 +2,15 @@
 real tinyproxy, and X servers that misbehave.
 
 A route maps a path to {"status": 200, "reason": "OK", "body": "...", "file": "path",
-"headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall", "delay": 2}.
-"file" is read relative to the base folder; a required header that lacks its
-text gives 400; "stall" accepts the request and never answers; "endless" sends
-the body again and again until the client goes away; "delay" waits so many seconds
-before the answer. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
+"headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall",
+"padding": 0, "gzip": False, "delay": 2}.
+"file" is read relative to the base folder; "padding" appends that many blanks
+to the body, and "gzip" sends it gzip-encoded (both made as it is served, so
+that a large body is never a file); a required header that lacks its text gives
+400; "stall" accepts the request and never answers; "midway" sends the headers
+and the first half of the body, then holds the connection; "endless" sends
+the body again and again until the client goes away; "delay" waits so many
+seconds before the answer. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
 " via" when it came through a proxy.
 """
 import http.server
@@ -18,6 +22,16 @@ import subprocess
 import threading
 import time
 import urllib.parse
+import zlib
+
+
+def gzipped(body, padding):
+    """The body and its blanks, gzip-encoded a piece at a time: a bomb is never whole."""
+    encoder = zlib.compressobj(9, zlib.DEFLATED, 31)  # 31: with a gzip header
+    pieces = [encoder.compress(body)]
+    for start in range(0, padding, 1 << 20):
+        pieces.append(encoder.compress(b" " * min(padding - start, 1 << 20)))
+    return b"".join(pieces) + encoder.flush()
 
 
 def start_http(routes, hits_path, base=".", tls=None):
@@ -43,18 +57,29 @@ def start_http(routes, hits_path, base=".", tls=None):
                 if text not in self.headers.get(name, ""):
                     route = {"status": 400}
                     body = f"{name} does not contain {text}".encode()
+            headers = dict(route.get("headers", {}))
+            if route.get("gzip"):
+                body = gzipped(body, route.get("padding", 0))
+                headers["Content-Encoding"] = "gzip"
+            else:
+                body += b" " * route.get("padding", 0)
             mode = route.get("mode")
             time.sleep(route.get("delay", 0))
             if mode == "stall":
                 time.sleep(120)
                 return
             self.send_response(route.get("status", 200), route.get("reason"))
-            for name, value in route.get("headers", {}).items():
+            for name, value in headers.items():
                 self.send_header(name, value)
             if mode != "endless":
                 self.send_header("Content-Length", str(len(body)))
             self.send_header("Connection", "close")
             self.end_headers()
+            if mode == "midway":
+                self.wfile.write(body[:len(body) // 2])
+                self.wfile.flush()
+                time.sleep(120)
+                return
             self.wfile.write(body)
             block = body * (1 + (1 << 20) // max(len(body), 1))
             try:
