@@ -20,30 +20,33 @@ namespace {
 // Deeper nesting is refused, as the catalogue always was.
 constexpr std::size_t kMaxDepth = 1024;
 const QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
-constexpr qsizetype kLongestCarry = 64 * 1024;
-constexpr qint64 kLongestEscape = 12;
 
 // What an open container is to the catalogue.
 enum class Role : quint8 { Other, Top, Products, Group, Patches, Patch };
 
 // The members read: "Product" at the top, "version" and "patches" in a group,
 // the fields in a patch (in the order of kFields).
-constexpr std::array<std::string_view, 1> kTopMembers {"Product"};
-constexpr std::array<std::string_view, 2> kGroupMembers {"version", "patches"};
 constexpr std::array<std::string_view, 7> kPatchMembers {
     "Name", "Products", "SecurityPatch", "Platform", "url", "QFE_ID", "ReleaseDate"};
 QString PatchItem::*const kFields[]
     = {&PatchItem::name, &PatchItem::products, &PatchItem::securityPatch, &PatchItem::platform,
         &PatchItem::url, &PatchItem::qfeId, &PatchItem::releaseDate};
-enum { kProduct = 0, kVersion = 0, kPatches = 1, kSecurityPatch = 2, kPlatform = 3 };
+enum { kVersion = 0, kPatches = 1, kSecurityPatch = 2, kPlatform = 3 };
+using Fields = std::array<std::string, kPatchMembers.size()>; // as UTF-8
 
 enum class Scalar { Text, Number, Bool, Null };
 
-template<std::size_t N>
-int memberIndex(const std::array<std::string_view, N> &names, std::string_view name)
+// The index of the member in its container's list, or -1.
+int memberIndex(Role role, std::string_view name)
 {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (names[i] == name)
+    if (role == Role::Top)
+        return name == "Product" ? 0 : -1;
+    if (role == Role::Group)
+        return name == "version" ? kVersion : name == "patches" ? kPatches : -1;
+    if (role != Role::Patch)
+        return -1;
+    for (std::size_t i = 0; i < kPatchMembers.size(); ++i) {
+        if (kPatchMembers[i] == name)
             return int(i);
     }
     return -1;
@@ -58,26 +61,30 @@ std::string numberText(const std::string &json)
     return ok ? QVariant(value).toString().toStdString() : json;
 }
 
-// Texts kept packed, each its length and then its bytes.
-void appendSized(std::string *packed, const std::string &text)
-{
-    const std::size_t length = text.size();
-    packed->append(reinterpret_cast<const char *>(&length), sizeof length);
-    packed->append(text);
-}
-
-QByteArrayView takeSized(const std::string &packed, std::size_t *at)
-{
-    std::size_t length = 0;
-    std::memcpy(&length, packed.data() + *at, sizeof length);
-    const QByteArrayView text(packed.data() + *at + sizeof length, qsizetype(length));
-    *at += sizeof length + length;
-    return text;
-}
-
 QString fromUtf8(const std::string &text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// CatalogueReader::isLinuxPlatform() of UTF-8 text, without a QString for
+// the common text of ASCII letters.
+bool isLinux(const std::string &platform)
+{
+    std::string lower;
+    for (const char c : platform) {
+        if (uchar(c) >= 0x80)
+            return CatalogueReader::isLinuxPlatform(fromUtf8(platform));
+        lower += char(std::tolower(uchar(c)));
+    }
+    return lower.find("linux") != std::string::npos || lower.find("all") != std::string::npos;
+}
+
+PatchItem itemOf(const Fields &fields)
+{
+    PatchItem item;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        item.*kFields[i] = fromUtf8(fields[i]);
+    return item;
 }
 
 // The length of the UTF-8 sequence that the byte starts.
@@ -126,8 +133,7 @@ public:
     bool on_key_part(json::string_view part, std::size_t, json::error_code &)
     {
         m_inText = true;
-        // No member read has a longer name.
-        if (m_key.size() <= 16)
+        if (m_key.size() <= 16) // no member read has a longer name
             m_key.append(part.data(), part.size());
         return true;
     }
@@ -136,13 +142,8 @@ public:
         // Most names come in one part.
         if (!m_key.empty() && m_key.size() <= 16)
             m_key.append(part.data(), part.size());
-        const std::string_view name
-            = m_key.empty() ? std::string_view(part.data(), part.size()) : m_key;
-        const Role role = parent();
-        m_member = role == Role::Top ? memberIndex(kTopMembers, name)
-            : role == Role::Group    ? memberIndex(kGroupMembers, name)
-            : role == Role::Patch    ? memberIndex(kPatchMembers, name)
-                                     : -1;
+        m_member = memberIndex(
+            parent(), m_key.empty() ? std::string_view(part.data(), part.size()) : m_key);
         m_key.clear();
         m_inText = false;
         return true;
@@ -190,8 +191,8 @@ public:
             return QStringLiteral("unterminated string");
         if (m_stack.empty())
             return QStringLiteral("illegal value");
-        return m_openObjects.back() ? QStringLiteral("unterminated object")
-                                    : QStringLiteral("unterminated array");
+        return m_stack.back().object ? QStringLiteral("unterminated object")
+                                     : QStringLiteral("unterminated array");
     }
 
     Result result()
@@ -202,12 +203,22 @@ public:
             return result;
         }
         Logger *log = Logger::instance();
-        for (std::size_t at = 0; at < m_names.size();) {
+        for (const std::string &name : m_names)
             log->Print(Severity::Debug,
-                QStringLiteral("Adding patch to master list: %1")
-                    .arg(QString::fromUtf8(takeSized(m_names, &at))));
+                QStringLiteral("Adding patch to master list: %1").arg(fromUtf8(name)));
+        if (m_product.skippedGroups > 0) {
+            log->Print(Severity::Warning,
+                QStringLiteral("Skipped %1 of %2 release groups of the patch catalogue that have "
+                               "no version text or no patch list.")
+                    .arg(m_product.skippedGroups)
+                    .arg(m_product.groups));
         }
-        warnSkipped(m_product.skippedGroups, m_product.groups, m_product.skippedPatches);
+        if (m_product.skippedPatches > 0) {
+            log->Print(Severity::Warning,
+                QStringLiteral(
+                    "Skipped %1 patch entries of the patch catalogue that are not objects.")
+                    .arg(m_product.skippedPatches));
+        }
         // Entries of which not one can be read are a broken catalogue, not an
         // empty one.
         if (m_product.groups > 0 && m_product.usable == 0) {
@@ -220,6 +231,11 @@ public:
     }
 
 private:
+    struct Frame
+    {
+        Role role;
+        bool object;
+    };
     struct ProductList
     {
         bool list = false;
@@ -235,42 +251,31 @@ private:
         bool hasVersion = false;
         bool hasPatches = false;
         qsizetype nonObjects = 0;
-        bool defer = false; // the patches are set aside
         QList<PatchItem> patches;
-        std::string deferred; // each field as in appendSized()
+        // The patches of a version not kept, set aside unread in case a later
+        // "version" names one that is: their fields one after another, and
+        // where each ends.
+        bool setAside = false;
+        std::string asideText;
+        std::vector<std::size_t> asideEnds;
         std::size_t names = 0; // where its patches' names start in m_names
     };
 
-    static void warnSkipped(qsizetype skippedGroups, qsizetype groups, qsizetype skippedPatches)
-    {
-        Logger *log = Logger::instance();
-        if (skippedGroups > 0) {
-            log->Print(Severity::Warning,
-                QStringLiteral("Skipped %1 of %2 release groups of the patch catalogue that have "
-                               "no version text or no patch list.")
-                    .arg(skippedGroups)
-                    .arg(groups));
-        }
-        if (skippedPatches > 0) {
-            log->Print(Severity::Warning,
-                QStringLiteral(
-                    "Skipped %1 patch entries of the patch catalogue that are not objects.")
-                    .arg(skippedPatches));
-        }
-    }
-
-    Role parent() const { return m_stack.empty() ? Role::Other : m_stack.back(); }
+    Role parent() const { return m_stack.empty() ? Role::Other : m_stack.back().role; }
 
     // A value of the catalogue's own begins: what it is to its container.
     bool open(bool object)
     {
         Role role = Role::Other;
-        switch (m_stack.empty() ? Role::Top : parent()) {
-        case Role::Top:
+        switch (parent()) {
+        case Role::Other:
             if (m_stack.empty()) {
                 m_rootObject = object;
                 role = object ? Role::Top : Role::Other;
-            } else if (m_member == kProduct) {
+            }
+            break;
+        case Role::Top:
+            if (m_member == 0) {
                 m_product = ProductList();
                 m_product.list = !object;
                 m_names.clear();
@@ -308,20 +313,16 @@ private:
             if (m_member >= 0)
                 m_fields[m_member].clear();
             break;
-        case Role::Other:
-            break;
         }
-        m_stack.push_back(role);
-        m_openObjects.push_back(object);
+        m_stack.push_back({role, object});
         m_member = -1;
         return true;
     }
 
     bool close()
     {
-        const Role role = m_stack.back();
+        const Role role = m_stack.back().role;
         m_stack.pop_back();
-        m_openObjects.pop_back();
         if (role == Role::Patch)
             endPatch();
         else if (role == Role::Group)
@@ -346,7 +347,7 @@ private:
     {
         startText();
         if (m_target)
-            m_target->append(part.data(), qsizetype(part.size()));
+            m_target->append(part.data(), part.size());
     }
     bool number(json::string_view part)
     {
@@ -360,13 +361,12 @@ private:
     {
         m_inText = false;
         const bool text = kind == Scalar::Text || kind == Scalar::Number;
-        if (m_stack.empty()) {
-            m_rootObject = false;
-            return true;
-        }
         switch (parent()) {
+        case Role::Other:
+            m_rootObject = m_rootObject && !m_stack.empty();
+            break;
         case Role::Top:
-            if (m_member == kProduct) {
+            if (m_member == 0) {
                 m_product = ProductList();
                 m_names.clear();
             }
@@ -391,8 +391,6 @@ private:
             if (m_member >= 0 && !text && !(kind == Scalar::Bool && m_member == kSecurityPatch))
                 m_fields[m_member].clear();
             break;
-        case Role::Other:
-            break;
         }
         return true;
     }
@@ -408,40 +406,28 @@ private:
         m_group.hasPatches = list;
         m_group.nonObjects = 0;
         m_group.patches.clear();
-        m_group.deferred.clear();
+        m_group.asideText.clear();
+        m_group.asideEnds.clear();
         m_names.resize(m_group.names);
-        // The patches of a version not kept are only set aside, unread, in
-        // case a later "version" names one that is.
-        m_group.defer = m_group.hasVersion && !wantedVersion(m_group.version);
-    }
-
-    PatchItem item(const std::array<QByteArrayView, kPatchMembers.size()> &fields) const
-    {
-        PatchItem item;
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            item.*kFields[i] = QString::fromUtf8(fields[i]);
-        return item;
+        m_group.setAside = m_group.hasVersion && !wantedVersion(m_group.version);
     }
 
     void endPatch()
     {
         // A patch set aside is looked at only if its group is kept, unless
         // the log names it now.
-        if (!m_group.defer || m_logPatches) {
-            if (!isLinuxPlatform(fromUtf8(m_fields[kPlatform])))
-                return;
-            if (m_logPatches)
-                appendSized(&m_names, m_fields[0]);
-        }
-        if (m_group.defer) {
-            for (const std::string &field : m_fields)
-                appendSized(&m_group.deferred, field);
+        if ((!m_group.setAside || m_logPatches) && !isLinux(m_fields[kPlatform]))
+            return;
+        if (m_logPatches)
+            m_names.push_back(m_fields[0]);
+        if (m_group.setAside) {
+            for (const std::string &field : m_fields) {
+                m_group.asideText += field;
+                m_group.asideEnds.push_back(m_group.asideText.size());
+            }
             return;
         }
-        std::array<QByteArrayView, kPatchMembers.size()> fields;
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            fields[i] = QByteArrayView(m_fields[i].data(), qsizetype(m_fields[i].size()));
-        PatchItem patch = item(fields);
+        PatchItem patch = itemOf(m_fields);
         // The group's version may still change: a patch is kept while some
         // wanted version would keep it.
         bool kept = !m_keep || !m_versions;
@@ -463,12 +449,14 @@ private:
         if (!wantedVersion(m_group.version))
             return;
         // Set aside under a version given again after the patches.
-        for (std::size_t at = 0; at < m_group.deferred.size();) {
-            std::array<QByteArrayView, kPatchMembers.size()> fields;
-            for (QByteArrayView &field : fields)
-                field = takeSized(m_group.deferred, &at);
-            if (isLinuxPlatform(QString::fromUtf8(fields[kPlatform])))
-                m_group.patches.append(item(fields));
+        Fields fields;
+        for (std::size_t at = 0; at < m_group.asideEnds.size(); at += fields.size()) {
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                const std::size_t start = at + i == 0 ? 0 : m_group.asideEnds[at + i - 1];
+                fields[i] = m_group.asideText.substr(start, m_group.asideEnds[at + i] - start);
+            }
+            if (isLinux(fields[kPlatform]))
+                m_group.patches.append(itemOf(fields));
         }
         if (m_keep) {
             m_group.patches.removeIf(
@@ -481,8 +469,7 @@ private:
     const PatchFilter m_keep;
     const bool m_logPatches;
 
-    std::vector<Role> m_stack;
-    std::vector<bool> m_openObjects;
+    std::vector<Frame> m_stack;
     int m_member = -1; // of the object read, by its role
     std::string m_key; // a name that came in parts
     bool m_inText = false; // inside a string, a key or a number
@@ -491,10 +478,8 @@ private:
     bool m_rootObject = false;
     ProductList m_product;
     Group m_group;
-    std::array<std::string, kPatchMembers.size()> m_fields; // of the patch read, as UTF-8
-    // The Linux patches of the usable groups, for the verbose log: each a
-    // length, then the name as UTF-8.
-    std::string m_names;
+    Fields m_fields; // of the patch read
+    std::vector<std::string> m_names; // of the Linux patches of usable groups, for the log
 };
 
 struct CatalogueReader::Private
@@ -523,61 +508,25 @@ struct CatalogueReader::Private
             ended = true;
         }
         checkUtf8(bytes);
-        const qint64 start = size;
         size += bytes.size();
-        // The parser's pieces end only after a byte that ends no token halfway,
-        // and an escape (up to "\uD834\uDD1E") is read in one piece: where an
-        // error is found then does not depend on where the transfer's pieces
-        // end.
-        const auto isCut
-            = [](char c) { return c != 0 && std::strchr(",:[]{}\" \t\n\r", c) != nullptr; };
-        qsizetype first = 0;
-        for (; first < bytes.size(); ++first) {
-            if (bytes[first] == '\\')
-                backslash = start + first;
-            else if (isCut(bytes[first]) && start + first - backslash >= kLongestEscape)
-                break;
-        }
-        if (first == bytes.size()) {
-            carry.append(bytes);
-            // Only in a token this long is an error found at another place.
-            if (carry.size() > kLongestCarry) {
-                parse(carry);
-                carry.clear();
+        std::size_t used = 0;
+        if (!parser.done()) {
+            json::error_code code;
+            used = parser.write_some(true, bytes.data(), size_t(bytes.size()), code);
+            if (code) {
+                // The parser may stop in a word or just after it, depending on
+                // how much text follows; the word's start is the same.
+                qsizetype start = qsizetype(used);
+                while (start > 0 && std::isalnum(uchar(bytes[start - 1])))
+                    --start;
+                fail(code, parsed + start);
             }
-            return;
         }
-        qsizetype floor = first;
-        if (const void *found = memrchr(bytes.data() + first, '\\', size_t(bytes.size() - first))) {
-            floor = static_cast<const char *>(found) - bytes.data() + kLongestEscape;
-            backslash = start + floor - kLongestEscape;
+        for (qsizetype at = qsizetype(used); error.isEmpty() && at < bytes.size(); ++at) {
+            if (!std::strchr(" \t\n\r", bytes[at]))
+                error = QStringLiteral("garbage at the end of the document at offset %1")
+                            .arg(parsed + at);
         }
-        qsizetype last = bytes.size() - 1;
-        while (last > first && !(last >= floor && isCut(bytes[last])))
-            --last;
-        carry.append(bytes.first(first + 1));
-        parse(carry);
-        carry.clear();
-        parse(bytes.sliced(first + 1, last - first));
-        carry.append(bytes.sliced(last + 1));
-    }
-
-    void parse(QByteArrayView bytes)
-    {
-        if (!error.isEmpty() || bytes.isEmpty())
-            return;
-        json::error_code code;
-        const std::size_t used = parser.write_some(true, bytes.data(), size_t(bytes.size()), code);
-        if (code) {
-            // The parser may stop in a word or an escape, or just after it,
-            // depending on how much text follows; its start is the same.
-            qsizetype start = qsizetype(used);
-            while (start > 0 && std::isalnum(uchar(bytes[start - 1])))
-                --start;
-            fail(code, parsed + start);
-        } else if (qsizetype(used) < bytes.size())
-            error = QStringLiteral("garbage at the end of the document at offset %1")
-                        .arg(parsed + qint64(used));
         parsed += bytes.size();
     }
 
@@ -626,8 +575,6 @@ struct CatalogueReader::Private
     bool headRead = false;
     bool ended = false; // at a NUL byte
     qint64 size = 0; // of the text proper
-    QByteArray carry; // the end of the last piece, after its last cut
-    qint64 backslash = -kLongestEscape; // where the last one was
     qint64 parsed = 0; // given to the parser
     QString error; // the text is not JSON
     bool validUtf8 = true;
@@ -667,7 +614,6 @@ CatalogueReader::Result CatalogueReader::finish()
         result.error = QStringLiteral("empty");
         return result;
     }
-    d->parse(d->carry);
     if (d->error.isEmpty() && !d->parser.done()) {
         json::error_code code;
         d->parser.write_some(false, nullptr, 0, code);
