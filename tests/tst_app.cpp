@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/handover.h"
 #include "app/reportfile.h"
 #include "app/switchtable.h"
 #include "smalldisk.h"
@@ -8,11 +9,15 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <QFile>
 #include <QRegularExpression>
 #include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 class TestApp : public QObject
 {
@@ -26,6 +31,8 @@ private slots:
     void switchesDocumented();
     void reportFileOnAFullDiskKeepsTheOldOne();
     void killedWritesLeaveWholeReports();
+    void startedDescriptor_data();
+    void startedDescriptor();
 };
 
 void TestApp::arguments_data()
@@ -135,6 +142,41 @@ void TestApp::killedWritesLeaveWholeReports()
         const QByteArray bytes = report.readAll();
         QVERIFY2(bytes == kSmall || bytes == kLarge, qPrintable(QString::number(bytes.size())));
     }
+}
+
+void TestApp::startedDescriptor_data()
+{
+    QTest::addColumn<QByteArray>("value"); // "pipe", "file": the number of one opened here
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("pipe") << QByteArray("pipe") << true;
+    QTest::newRow("file") << QByteArray("file") << false;
+    QTest::newRow("standard input") << QByteArray("0") << false;
+    QTest::newRow("not open") << QByteArray("999") << false;
+    QTest::newRow("not a number") << QByteArray("4x") << false;
+}
+
+void TestApp::startedDescriptor()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(bool, taken);
+    int ends[2];
+    QCOMPARE(::pipe(ends), 0);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    if (value == "pipe" || value == "file")
+        value = QByteArray::number(value == "pipe" ? ends[1] : file.handle());
+    qputenv("KORVANE_STARTED_FD", value);
+    const int descriptor = Handover::takeStartedDescriptor();
+    QVERIFY(!qEnvironmentVariableIsSet("KORVANE_STARTED_FD")); // for the programs it starts
+    QCOMPARE(descriptor, taken ? ends[1] : -1);
+    QVERIFY(!taken || ::fcntl(descriptor, F_GETFD) == FD_CLOEXEC);
+    Handover::signalStarted(descriptor);
+    if (!taken)
+        ::close(ends[1]);
+    QCOMPARE(::fcntl(ends[1], F_GETFD), -1);
+    char bytes[2];
+    QCOMPARE(::read(ends[0], bytes, 2), taken ? 1 : 0);
+    ::close(ends[0]);
 }
 
 // The children of the tests above.
