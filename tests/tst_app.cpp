@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/displayprobe.h"
 #include "app/handover.h"
 #include "app/reportfile.h"
 #include "app/switchtable.h"
@@ -31,6 +32,8 @@ private slots:
     void switchesDocumented();
     void reportFileOnAFullDiskKeepsTheOldOne();
     void killedWritesLeaveWholeReports();
+    void x11Address_data();
+    void x11Address();
     void startedDescriptor_data();
     void startedDescriptor();
 };
@@ -142,6 +145,43 @@ void TestApp::killedWritesLeaveWholeReports()
         const QByteArray bytes = report.readAll();
         QVERIFY2(bytes == kSmall || bytes == kLarge, qPrintable(QString::number(bytes.size())));
     }
+}
+
+void TestApp::x11Address_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("socketPath");
+    QTest::newRow("local") << ":0"
+                           << "" << 0 << "/tmp/.X11-unix/X0";
+    QTest::newRow("unix, with a screen") << "unix:12.1"
+                                         << "" << 0 << "/tmp/.X11-unix/X12";
+    QTest::newRow("local number beyond any integer") << ":99999999999"
+                                                     << "" << 0 << "";
+    QTest::newRow("TCP") << "host:1"
+                         << "host" << 6001 << "";
+    QTest::newRow("IPv6 in brackets") << "[::1]:2.0"
+                                      << "::1" << 6002 << "";
+    QTest::newRow("last port") << "host:59535"
+                               << "host" << 65535 << "";
+    QTest::newRow("beyond the last port") << "host:59536"
+                                          << "" << 0 << "";
+    QTest::newRow("largest int") << "localhost:2147483647"
+                                 << "" << 0 << "";
+    QTest::newRow("wraps to port 6000") << "host:4294961296"
+                                        << "" << 0 << "";
+    QTest::newRow("no number") << "host:"
+                               << "" << 0 << "";
+}
+
+void TestApp::x11Address()
+{
+    QFETCH(QString, display);
+    const X11Address address = ::x11Address(display);
+    QTEST(address.host, "host");
+    QTEST(address.port, "port");
+    QTEST(address.socketPath, "socketPath");
 }
 
 void TestApp::startedDescriptor_data()

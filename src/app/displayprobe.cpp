@@ -136,15 +136,16 @@ X11Address x11Address(const QString &display)
     static const QRegularExpression form(QStringLiteral("^(.*):([0-9]+)(\\.[0-9]+)?$"));
     const QRegularExpressionMatch match = form.match(display);
     X11Address address;
-    if (!match.hasMatch())
+    bool isNumber = false;
+    const uint number = match.captured(2).toUInt(&isNumber);
+    if (!match.hasMatch() || !isNumber)
         return address;
     const QString host = match.captured(1);
-    const int number = match.captured(2).toInt();
     if (host.isEmpty() || host == QLatin1String("unix")) {
         address.socketPath = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-    } else {
+    } else if (number <= 65535 - 6000) {
         address.host = host.startsWith(QLatin1Char('[')) ? host.mid(1, host.size() - 2) : host;
-        address.port = 6000 + number;
+        address.port = 6000 + int(number);
     }
     return address;
 }
@@ -203,7 +204,8 @@ bool displayAnswers(QString *reason, int timeoutMs)
     QString problem;
     const QDeadlineTimer deadline(timeoutMs);
     if (address.host.isEmpty() && address.socketPath.isEmpty()) {
-        problem = QStringLiteral("it is not of the form [host]:number[.screen]");
+        problem = QStringLiteral("it is not of the form [host]:number[.screen], or the number is "
+                                 "out of range");
     } else if (const Socket socket(connectToDisplay(address, deadline, &problem));
                socket.get() >= 0) {
         // The connection set-up of the X11 protocol 11.0, little-endian, no

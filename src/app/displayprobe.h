@@ -13,7 +13,8 @@
 bool displayAnswers(QString *reason, int timeoutMs = 2000);
 
 // The X11 display's socket address from a DISPLAY value: the local socket's
-// path (abstract first) or host and TCP port. Empty host and path: no display.
+// path (abstract first) or host and TCP port. Empty host and path: no display,
+// as is a number that is no port.
 struct X11Address
 {
     QString host; // empty for the local socket
