@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
@@ -82,17 +83,72 @@ int connectToLocal(
     return -1;
 }
 
-// Whether the peer sends anything within the deadline, after the request.
-QString answerWithin(const Socket &socket, const void *request, size_t size,
-    const QDeadlineTimer &deadline, const QString &silence)
+QString sendRequest(const Socket &socket, const void *request, size_t size)
 {
-    char reply = 0;
-    if (::send(socket.get(), request, size, MSG_NOSIGNAL) != qsizetype(size))
-        return QString::fromLocal8Bit(std::strerror(errno));
-    if (!waitFor(socket.get(), POLLIN, deadline) || ::recv(socket.get(), &reply, 1, 0) != 1)
-        return silence;
-    return QString();
+    if (::send(socket.get(), request, size, MSG_NOSIGNAL) == qsizetype(size))
+        return QString();
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
+
+// What a display sends back, read up to the deadline: only a complete reply
+// is an answer, as the desktop part would wait for the rest.
+class Reply
+{
+public:
+    Reply(const Socket &socket, const QDeadlineTimer &deadline)
+        : m_descriptor(socket.get())
+        , m_deadline(deadline)
+    { }
+
+    // Reads size bytes into *into (nullptr: skips them); false when they do
+    // not all come in time.
+    bool read(char *into, size_t size)
+    {
+        char skipped[4096];
+        while (size > 0) {
+            if (!waitFor(m_descriptor, POLLIN, m_deadline))
+                return false;
+            const ssize_t got
+                = ::recv(m_descriptor, into ? into : skipped, std::min(size, sizeof skipped), 0);
+            if (got < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (got <= 0) {
+                m_error = got < 0 ? errno : 0;
+                m_closed = got == 0;
+                return false;
+            }
+            m_received += got;
+            size -= size_t(got);
+            if (into)
+                into += got;
+        }
+        return true;
+    }
+
+    // Why the reply is not complete, for the log; peer: who should have sent it.
+    QString problem(const QString &peer, int timeoutMs) const
+    {
+        const QString seconds = QString::number(timeoutMs / 1000.0);
+        if (m_error != 0)
+            return QString::fromLocal8Bit(std::strerror(m_error));
+        if (m_closed)
+            return QStringLiteral("%1 closed the connection before its answer was complete")
+                .arg(peer);
+        if (m_received == 0)
+            return QStringLiteral("%1 does not answer within %2 s").arg(peer, seconds);
+        return QStringLiteral("%1 sent %2 byte(s) and did not complete its answer within %3 s")
+            .arg(peer)
+            .arg(m_received)
+            .arg(seconds);
+    }
+
+private:
+    int m_descriptor;
+    const QDeadlineTimer &m_deadline;
+    qint64 m_received = 0;
+    int m_error = 0;
+    bool m_closed = false;
+};
 
 // A connected socket to the display, or -1 with *reason set.
 int connectToDisplay(const X11Address &address, const QDeadlineTimer &deadline, QString *reason)
@@ -174,13 +230,24 @@ bool waylandAnswers(QString *reason, int timeoutMs)
                socket.get() >= 0) {
         // wl_display.sync (object 1, opcode 0, message size 12) with the new
         // callback object 2, in the machine's byte order: the compositor
-        // answers with the callback's done event.
+        // answers with the callback's done event (object 2, opcode 0).
         static const quint32 sync[3] = {1, 12u << 16, 2};
-        problem = answerWithin(socket, sync, sizeof sync, deadline,
-            QStringLiteral("the compositor does not answer within %1 s").arg(timeoutMs / 1000.0));
+        problem = sendRequest(socket, sync, sizeof sync);
+        Reply reply(socket, deadline);
+        quint32 event[2]; // the object, then the size << 16 | the opcode
+        while (problem.isEmpty() && reply.read(reinterpret_cast<char *>(event), sizeof event)) {
+            const quint32 size = event[1] >> 16;
+            if (size < sizeof event || size % 4 != 0) {
+                problem = QStringLiteral("the compositor's answer is malformed");
+            } else if (!reply.read(nullptr, size - sizeof event)) {
+                break;
+            } else if (event[0] == 2 && (event[1] & 0xffff) == 0) {
+                return true;
+            }
+        }
+        if (problem.isEmpty())
+            problem = reply.problem(QStringLiteral("the compositor"), timeoutMs);
     }
-    if (problem.isEmpty())
-        return true;
     *reason = QStringLiteral("Cannot open the Wayland display \"%1\" (%2); running in console "
                              "mode.")
                   .arg(display, problem);
@@ -211,11 +278,17 @@ bool displayAnswers(QString *reason, int timeoutMs)
         // The connection set-up of the X11 protocol 11.0, little-endian, no
         // authorisation: 'l', unused, major 11, minor 0, two empty lengths, unused.
         static const char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-        problem = answerWithin(socket, setup, sizeof setup, deadline,
-            QStringLiteral("the X server does not answer within %1 s").arg(timeoutMs / 1000.0));
+        problem = sendRequest(socket, setup, sizeof setup);
+        // The reply: status, a length, the protocol version, then the length
+        // of what follows in 4-byte units, in the byte order asked for.
+        char header[8];
+        Reply reply(socket, deadline);
+        if (problem.isEmpty() && reply.read(header, sizeof header)
+            && reply.read(nullptr, 4 * size_t(qFromLittleEndian<quint16>(header + 6))))
+            return true;
+        if (problem.isEmpty())
+            problem = reply.problem(QStringLiteral("the X server"), timeoutMs);
     }
-    if (problem.isEmpty())
-        return true;
     *reason = QStringLiteral("Cannot open the display \"%1\" (%2); running in console mode.")
                   .arg(display, problem);
     return false;

@@ -5,9 +5,9 @@
 // Whether the display the desktop part would use answers. A display that
 // accepts a connection but never answers would hang the desktop part, and one
 // that cannot be opened aborts it, so the console program asks first: it
-// sends the X11 connection set-up and waits for the first byte of any reply
-// (a refusal for lack of authorisation shows a server too). Without DISPLAY,
-// or with Qt's platform set to wayland, it asks the Wayland compositor of
+// sends the X11 connection set-up and waits for a complete reply (a refusal
+// for lack of authorisation shows a server too). Without DISPLAY, or with
+// Qt's platform set to wayland, it asks the Wayland compositor of
 // WAYLAND_DISPLAY instead (a sync request, answered by an event). On failure
 // *reason says why, for the log.
 bool displayAnswers(QString *reason, int timeoutMs = 2000);

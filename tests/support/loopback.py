@@ -13,6 +13,7 @@ import os
 import shutil
 import socket
 import ssl
+import struct
 import subprocess
 import threading
 import time
@@ -75,7 +76,8 @@ def start_fake_x(mode):
     """An X server that is not one, on TCP display 127.0.0.1:N; returns (socket, N).
     "silent" takes connections (the kernel does, listening) and never answers;
     "refusing" answers the first connection set-up (with a failure) and then
-    refuses connections, as a display does that goes away after the probe."""
+    refuses connections, as a display does that goes away after the probe;
+    "one-byte" sends the first byte of an answer to the first one and nothing more."""
     listener = socket.socket()
     for number in range(50, 100):
         try:
@@ -84,13 +86,19 @@ def start_fake_x(mode):
         except OSError:
             continue
     listener.listen()
+    reason = b"refused\0"  # padded to 4 bytes; the lengths in the byte order asked for ('l')
+    failure = struct.pack("<BBHHH", 0, 7, 11, 0, len(reason) // 4) + reason
 
     def answer_once():
         client = listener.accept()[0]
         client.recv(12)
-        client.sendall(b"\0")
-        listener.close()
-    if mode == "refusing":
+        client.sendall(failure if mode == "refusing" else failure[:1])
+        if mode == "refusing":
+            listener.close()
+        else:
+            client.recv(1)  # open, and silent, until the client goes away
+        client.close()
+    if mode in ("refusing", "one-byte"):
         threading.Thread(target=answer_once, daemon=True).start()
     return listener, number
 
