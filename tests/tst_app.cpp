@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <cstdio>
+#include <ctime>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -34,6 +36,8 @@ private slots:
     void killedWritesLeaveWholeReports();
     void x11Address_data();
     void x11Address();
+    void silentNameServer_data();
+    void silentNameServer();
     void startedDescriptor_data();
     void startedDescriptor();
 };
@@ -182,6 +186,61 @@ void TestApp::x11Address()
     QTEST(address.host, "host");
     QTEST(address.port, "port");
     QTEST(address.socketPath, "socketPath");
+}
+
+namespace {
+
+// A resolver that keeps the request, as with a name server that never
+// answers, until the test ends it: the result written, then the notification.
+gaicb *g_request = nullptr;
+sigevent g_notification {};
+int g_cancelled = 0;
+int keepRequest(int, gaicb *list[], int, sigevent *notification)
+{
+    g_request = list[0];
+    g_notification = *notification;
+    return 0;
+}
+int waitOut(const gaicb *const[], int, const timespec *timeout)
+{
+    ::nanosleep(timeout, nullptr);
+    return EAI_AGAIN;
+}
+int inProgress(gaicb *)
+{
+    return EAI_INPROGRESS;
+}
+int cancel(gaicb *)
+{
+    return g_cancelled;
+}
+
+} // namespace
+
+void TestApp::silentNameServer_data()
+{
+    QTest::addColumn<int>("cancelled");
+    QTest::newRow("still queued: cancelled") << EAI_CANCELED;
+    QTest::newRow("running: ends later") << EAI_NOTCANCELED;
+}
+
+void TestApp::silentNameServer()
+{
+    QFETCH(int, cancelled);
+    g_cancelled = cancelled;
+    QElapsedTimer timer;
+    timer.start();
+    QString reason;
+    QVERIFY(!x11Answers(QStringLiteral("display.invalid:0"), &reason, 300,
+        {&keepRequest, &waitOut, &inProgress, &cancel}));
+    QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(reason,
+        "Cannot open the display \"display.invalid:0\" (the host name lookup did not end "
+        "within 0.3 s); running in console mode.");
+    if (cancelled == EAI_NOTCANCELED) { // AddressSanitizer tells a request freed before
+        g_request->ar_result = nullptr;
+        g_notification.sigev_notify_function(g_notification.sigev_value);
+    }
 }
 
 void TestApp::startedDescriptor_data()

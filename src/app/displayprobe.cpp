@@ -5,7 +5,9 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include <fcntl.h>
@@ -150,8 +152,80 @@ private:
     bool m_closed = false;
 };
 
+// One host lookup, held by the probe and by glibc's resolver until both are
+// done with it: one still running at the deadline cannot be cancelled, and
+// the resolver writes its result here when it ends, then notifies.
+struct PendingLookup
+{
+    gaicb request {};
+    QByteArray host;
+    QByteArray service;
+    addrinfo hints {};
+    std::atomic<int> holders {2};
+};
+
+void release(PendingLookup *lookup)
+{
+    if (--lookup->holders > 0)
+        return;
+    if (lookup->request.ar_result)
+        ::freeaddrinfo(lookup->request.ar_result);
+    delete lookup;
+}
+
+void resolverDone(sigval value)
+{
+    release(static_cast<PendingLookup *>(value.sival_ptr));
+}
+
+// The host's addresses in (*found)->request.ar_result, looked up within the
+// deadline; false with *reason set when the lookup fails or does not end in
+// time. *found is released by the caller either way.
+bool lookUp(const X11Address &address, const QDeadlineTimer &deadline, int timeoutMs,
+    const HostLookup &lookup, PendingLookup **found, QString *reason)
+{
+    auto *pending = *found = new PendingLookup;
+    pending->host = address.host.toUtf8();
+    pending->service = QByteArray::number(address.port);
+    pending->hints.ai_socktype = SOCK_STREAM;
+    pending->request.ar_name = pending->host.constData();
+    pending->request.ar_service = pending->service.constData();
+    pending->request.ar_request = &pending->hints;
+    sigevent done {};
+    done.sigev_notify = SIGEV_THREAD;
+    done.sigev_notify_function = &resolverDone;
+    done.sigev_value.sival_ptr = pending;
+    gaicb *list[] = {&pending->request};
+    // Refused or not, the caller lets go of its hold only: glibc notifies a
+    // request it did not take too (when it can start the thread).
+    if (const int refused = lookup.start(GAI_NOWAIT, list, 1, &done); refused != 0) {
+        *reason = QString::fromLocal8Bit(::gai_strerror(refused));
+        return false;
+    }
+    int status;
+    while (
+        (status = lookup.status(&pending->request)) == EAI_INPROGRESS && !deadline.hasExpired()) {
+        const qint64 left = deadline.remainingTimeNSecs();
+        const timespec wait {time_t(left / 1000000000), long(left % 1000000000)};
+        lookup.wait(list, 1, &wait); // its end, a signal or the time-out: asked again above
+    }
+    if (status == 0)
+        return true;
+    if (status != EAI_INPROGRESS) {
+        *reason = QString::fromLocal8Bit(::gai_strerror(status));
+        return false;
+    }
+    *reason
+        = QStringLiteral("the host name lookup did not end within %1 s").arg(timeoutMs / 1000.0);
+    // A request still queued is never notified: the resolver lets it go.
+    if (lookup.cancel(&pending->request) == EAI_CANCELED)
+        release(pending);
+    return false;
+}
+
 // A connected socket to the display, or -1 with *reason set.
-int connectToDisplay(const X11Address &address, const QDeadlineTimer &deadline, QString *reason)
+int connectToDisplay(const X11Address &address, const QDeadlineTimer &deadline, int timeoutMs,
+    const HostLookup &lookup, QString *reason)
 {
     if (address.host.isEmpty()) {
         // Servers listen on the abstract name and on the file; try both.
@@ -162,17 +236,11 @@ int connectToDisplay(const X11Address &address, const QDeadlineTimer &deadline, 
         }
         return -1;
     }
-    addrinfo hints {};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    const int lookup = ::getaddrinfo(address.host.toUtf8().constData(),
-        QByteArray::number(address.port).constData(), &hints, &found);
-    if (lookup != 0) {
-        *reason = QString::fromLocal8Bit(::gai_strerror(lookup));
-        return -1;
-    }
+    PendingLookup *found = nullptr;
+    const bool resolved = lookUp(address, deadline, timeoutMs, lookup, &found, reason);
     int descriptor = -1;
-    for (addrinfo *entry = found; entry && descriptor < 0; entry = entry->ai_next) {
+    for (addrinfo *entry = resolved ? found->request.ar_result : nullptr; entry && descriptor < 0;
+         entry = entry->ai_next) {
         const int candidate = ::socket(entry->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         *reason = connectWithin(candidate, entry->ai_addr, entry->ai_addrlen, deadline);
         if (reason->isEmpty())
@@ -180,7 +248,7 @@ int connectToDisplay(const X11Address &address, const QDeadlineTimer &deadline, 
         else
             ::close(candidate);
     }
-    ::freeaddrinfo(found);
+    release(found);
     return descriptor;
 }
 
@@ -267,13 +335,19 @@ bool displayAnswers(QString *reason, int timeoutMs)
         return waylandAnswers(reason, timeoutMs);
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
         return true;
+    return x11Answers(display, reason, timeoutMs);
+}
+
+bool x11Answers(const QString &display, QString *reason, int timeoutMs, const HostLookup &lookup)
+{
     const X11Address address = x11Address(display);
     QString problem;
     const QDeadlineTimer deadline(timeoutMs);
     if (address.host.isEmpty() && address.socketPath.isEmpty()) {
         problem = QStringLiteral("it is not of the form [host]:number[.screen], or the number is "
                                  "out of range");
-    } else if (const Socket socket(connectToDisplay(address, deadline, &problem));
+    } else if (const Socket socket(
+                   connectToDisplay(address, deadline, timeoutMs, lookup, &problem));
                socket.get() >= 0) {
         // The connection set-up of the X11 protocol 11.0, little-endian, no
         // authorisation: 'l', unused, major 11, minor 0, two empty lengths, unused.

@@ -382,10 +382,14 @@ def run_variant(path, case, korvane, variant):
         command = [str(Path(korvane).parents[1] / case["program"])]
     try:
         if case.get("unshare"):
-            if not shutil.which("unshare") or subprocess.run(
-                    ["unshare", "-rn", "true"], capture_output=True).returncode != 0:
-                raise Skip("unshare -rn is missing or not permitted here (user namespaces off)")
-            command = ["unshare", "-rn", korvane]
+            dns = case["unshare"] == "silent-dns"
+            flags = "-rnm" if dns else "-rn"
+            if not shutil.which("unshare") or (dns and not shutil.which("ip")) or subprocess.run(
+                    ["unshare", flags, "true"], capture_output=True).returncode != 0:
+                raise Skip(f"unshare {flags} (or ip) is missing or not permitted here "
+                           "(user namespaces off)")
+            command = ["unshare", flags] + dns * [sys.executable, loopback.__file__, "silent-dns",
+                                                  str(tmp)] + [korvane]
         if "tinyproxy" in case:
             if not shutil.which("tinyproxy"):
                 raise Skip("tinyproxy is not installed (scripts/deps.sh installs it)")

@@ -1,5 +1,5 @@
 """Services on 127.0.0.1 for the end-to-end cases: a canned HTTP server, a
-real tinyproxy, and X servers that misbehave.
+real tinyproxy, X servers that misbehave, and a name server that never answers.
 
 A route maps a path to {"status": 200, "reason": "OK", "body": "...", "file": "path",
 "headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall"}.
@@ -8,13 +8,16 @@ text gives 400; "stall" accepts the request and never answers; "endless" sends
 the body again and again until the client goes away. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
 " via" when it came through a proxy.
 """
+import ctypes
 import http.server
 import os
 import shutil
+import signal
 import socket
 import ssl
 import struct
 import subprocess
+import sys
 import threading
 import time
 import urllib.parse
@@ -103,6 +106,33 @@ def start_fake_x(mode):
     return listener, number
 
 
+def silent_dns_then_exec(folder, command):
+    """In a network and mount namespace of its own (unshare -rnm): lo up, a name server on
+    127.0.0.1 that reads the queries and never answers, named by a resolv.conf bound over
+    /etc/resolv.conf; then the command in place of this process."""
+    with open("/proc/self/uid_map") as mapping:  # never the machine's own resolv.conf
+        if mapping.read().split() == ["0", "0", "4294967295"]:
+            sys.exit("loopback.py silent-dns: run it in unshare -rnm")
+    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+    server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    server.bind(("127.0.0.1", 53))
+    conf = os.path.join(folder, "resolv.conf")
+    with open(conf, "w") as f:
+        f.write("nameserver 127.0.0.1\n")
+    subprocess.run(["mount", "--bind", conf, "/etc/resolv.conf"], check=True)
+    parent = os.getpid()
+    if os.fork() == 0:  # the name server, ended with the command (PR_SET_PDEATHSIG)
+        ctypes.CDLL(None).prctl(1, signal.SIGKILL)
+        quiet = os.open(os.devnull, os.O_RDWR)
+        for stream in (0, 1, 2):  # the command's output ends with the command
+            os.dup2(quiet, stream)
+        while os.getppid() == parent:
+            server.recv(512)
+        os._exit(0)
+    server.close()
+    os.execvp(command[0], command)
+
+
 def free_port():
     with socket.socket() as probe:
         probe.bind(("127.0.0.1", 0))
@@ -133,3 +163,7 @@ def start_tinyproxy(user, password, workdir):
         process.kill()
         process.wait()
     raise RuntimeError("tinyproxy did not start")
+
+
+if __name__ == "__main__" and sys.argv[1:2] == ["silent-dns"]:  # silent-dns FOLDER COMMAND...
+    silent_dns_then_exec(sys.argv[2], sys.argv[3:])
