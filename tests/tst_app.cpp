@@ -1,21 +1,25 @@
 #include "app/commandline.h"
+#include "app/displayprobe.h"
+#include "app/handover.h"
 #include "app/reportfile.h"
 #include "app/switchtable.h"
 #include "smalldisk.h"
 #include "testmain.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QThread>
-
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QThread>
 
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <thread>
 
 #include <fcntl.h>
@@ -35,6 +39,12 @@ private slots:
     void reportFileOnAFullDiskKeepsTheOldOne();
     void killedWritesLeaveWholeReports();
     void storedReportSwappedForAFifo();
+    void x11Address_data();
+    void x11Address();
+    void silentNameServer_data();
+    void silentNameServer();
+    void startedDescriptor_data();
+    void startedDescriptor();
 };
 
 void TestApp::arguments_data()
@@ -175,6 +185,131 @@ void TestApp::storedReportSwappedForAFifo()
     if (writer >= 0)
         ::close(writer);
     QCOMPARE(reads.load(), 3000);
+void TestApp::x11Address_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("socketPath");
+    QTest::newRow("local") << ":0"
+                           << "" << 0 << "/tmp/.X11-unix/X0";
+    QTest::newRow("unix, with a screen") << "unix:12.1"
+                                         << "" << 0 << "/tmp/.X11-unix/X12";
+    QTest::newRow("local number beyond any integer") << ":99999999999"
+                                                     << "" << 0 << "";
+    QTest::newRow("TCP") << "host:1"
+                         << "host" << 6001 << "";
+    QTest::newRow("IPv6 in brackets") << "[::1]:2.0"
+                                      << "::1" << 6002 << "";
+    QTest::newRow("last port") << "host:59535"
+                               << "host" << 65535 << "";
+    QTest::newRow("beyond the last port") << "host:59536"
+                                          << "" << 0 << "";
+    QTest::newRow("largest int") << "localhost:2147483647"
+                                 << "" << 0 << "";
+    QTest::newRow("wraps to port 6000") << "host:4294961296"
+                                        << "" << 0 << "";
+    QTest::newRow("no number") << "host:"
+                               << "" << 0 << "";
+}
+
+void TestApp::x11Address()
+{
+    QFETCH(QString, display);
+    const X11Address address = ::x11Address(display);
+    QTEST(address.host, "host");
+    QTEST(address.port, "port");
+    QTEST(address.socketPath, "socketPath");
+}
+
+namespace {
+
+// A resolver that keeps the request, as with a name server that never
+// answers, until the test ends it: the result written, then the notification.
+gaicb *g_request = nullptr;
+sigevent g_notification {};
+int g_cancelled = 0;
+int keepRequest(int, gaicb *list[], int, sigevent *notification)
+{
+    g_request = list[0];
+    g_notification = *notification;
+    return 0;
+}
+int waitOut(const gaicb *const[], int, const timespec *timeout)
+{
+    ::nanosleep(timeout, nullptr);
+    return EAI_AGAIN;
+}
+int inProgress(gaicb *)
+{
+    return EAI_INPROGRESS;
+}
+int cancel(gaicb *)
+{
+    return g_cancelled;
+}
+
+} // namespace
+
+void TestApp::silentNameServer_data()
+{
+    QTest::addColumn<int>("cancelled");
+    QTest::newRow("still queued: cancelled") << EAI_CANCELED;
+    QTest::newRow("running: ends later") << EAI_NOTCANCELED;
+}
+
+void TestApp::silentNameServer()
+{
+    QFETCH(int, cancelled);
+    g_cancelled = cancelled;
+    QElapsedTimer timer;
+    timer.start();
+    QString reason;
+    QVERIFY(!x11Answers(QStringLiteral("display.invalid:0"), &reason, 300,
+        {&keepRequest, &waitOut, &inProgress, &cancel}));
+    QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(reason,
+        "Cannot open the display \"display.invalid:0\" (the host name lookup did not end "
+        "within 0.3 s); running in console mode.");
+    if (cancelled == EAI_NOTCANCELED) { // AddressSanitizer tells a request freed before
+        g_request->ar_result = nullptr;
+        g_notification.sigev_notify_function(g_notification.sigev_value);
+    }
+}
+
+void TestApp::startedDescriptor_data()
+{
+    QTest::addColumn<QByteArray>("value"); // "pipe", "file": the number of one opened here
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("pipe") << QByteArray("pipe") << true;
+    QTest::newRow("file") << QByteArray("file") << false;
+    QTest::newRow("standard input") << QByteArray("0") << false;
+    QTest::newRow("not open") << QByteArray("999") << false;
+    QTest::newRow("not a number") << QByteArray("4x") << false;
+}
+
+void TestApp::startedDescriptor()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(bool, taken);
+    int ends[2];
+    QCOMPARE(::pipe(ends), 0);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    if (value == "pipe" || value == "file")
+        value = QByteArray::number(value == "pipe" ? ends[1] : file.handle());
+    qputenv("KORVANE_STARTED_FD", value);
+    const int descriptor = Handover::takeStartedDescriptor();
+    QVERIFY(!qEnvironmentVariableIsSet("KORVANE_STARTED_FD")); // for the programs it starts
+    QCOMPARE(descriptor, taken ? ends[1] : -1);
+    QVERIFY(!taken || ::fcntl(descriptor, F_GETFD) == FD_CLOEXEC);
+    Handover::signalStarted(descriptor);
+    if (!taken)
+        ::close(ends[1]);
+    QCOMPARE(::fcntl(ends[1], F_GETFD), -1);
+    char bytes[2];
+    QCOMPARE(::read(ends[0], bytes, 2), taken ? 1 : 0);
+    ::close(ends[0]);
 }
 
 // The children of the tests above.

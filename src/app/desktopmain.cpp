@@ -1,3 +1,4 @@
+#include "app/handover.h"
 #include "app/startup.h"
 #include "core/processend.h"
 #include "gui/desktopmode.h"
@@ -5,6 +6,8 @@
 // The desktop program: the console program's run, with the windows.
 int main(int argc, char *argv[])
 {
-    static const DesktopFrontEnd desktop {&createDesktopApplication, &runDesktopMode};
+    // First of all, so that nothing this program starts inherits it.
+    const int started = Handover::takeStartedDescriptor();
+    const DesktopFrontEnd desktop {&createDesktopApplication, &runDesktopMode, started};
     endProcess(korvaneMain(argc, argv, &desktop));
 }

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,17 +98,22 @@ std::optional<int> runDesktop(char **argv, QString *reason, int startLimitMs)
     return std::nullopt;
 }
 
-bool handedOver()
-{
-    return qEnvironmentVariableIsSet(kStartedVariable);
-}
-
-void signalStarted()
+int takeStartedDescriptor()
 {
     bool isNumber = false;
     const int descriptor = qEnvironmentVariableIntValue(kStartedVariable, &isNumber);
-    ::unsetenv(kStartedVariable); // not for the programs this one starts
-    if (!isNumber || descriptor < 0)
+    ::unsetenv(kStartedVariable);
+    struct stat status = {};
+    if (!isNumber || descriptor <= STDERR_FILENO || ::fstat(descriptor, &status) != 0
+        || !S_ISFIFO(status.st_mode))
+        return -1;
+    ::fcntl(descriptor, F_SETFD, FD_CLOEXEC);
+    return descriptor;
+}
+
+void signalStarted(int descriptor)
+{
+    if (descriptor < 0)
         return;
     const char byte = 1;
     while (::write(descriptor, &byte, 1) < 0 && errno == EINTR) { }

@@ -22,10 +22,14 @@ bool desktopInstalled();
 // it is stopped); *reason then says why.
 std::optional<int> runDesktop(char **argv, QString *reason, int startLimitMs = 30000);
 
-// In the desktop program: whether the console program started it.
-bool handedOver();
-// In the desktop program: tells the console program that started it, if one
-// did, that the application object exists and the check starts.
-void signalStarted();
+// In the desktop program, before anything else: the descriptor on which the
+// console program that started it waits, or -1. The variable that names it is
+// removed, and the descriptor is closed on exec, so that the programs this one
+// starts see neither. Only a pipe above standard error is taken: standard
+// output may be a pipe too.
+int takeStartedDescriptor();
+// Tells the console program on that descriptor (-1: none) that the
+// application object exists and the check starts.
+void signalStarted(int descriptor);
 
 } // namespace Handover

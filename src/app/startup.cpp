@@ -181,7 +181,8 @@ int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
         desktop = false;
     }
     // The console program that handed this run over has just asked.
-    if (desktop && !Handover::handedOver() && !displayAnswers(&consoleReason))
+    const bool handedOver = frontEnd && frontEnd->startedDescriptor >= 0;
+    if (desktop && !handedOver && !displayAnswers(&consoleReason))
         desktop = false;
     if (desktop && !frontEnd) {
         if (const std::optional<int> status = Handover::runDesktop(argv, &consoleReason))
@@ -196,7 +197,7 @@ int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
         frontEnd->createApplication(argc, argv);
     else
         new QCoreApplication(argc, argv);
-    Handover::signalStarted();
+    Handover::signalStarted(frontEnd ? frontEnd->startedDescriptor : -1);
 
     if (!Utils::isNetworkAccessable()) {
         Utils::ErrorMsg(QObject::tr("Network Error"),

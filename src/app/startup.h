@@ -10,6 +10,9 @@ struct DesktopFrontEnd
 {
     void (*createApplication)(int &argc, char **argv);
     void (*run)(bool tray);
+    // Where the console program that handed the run over waits for its start
+    // (app/handover.h); -1 when none did.
+    int startedDescriptor;
 };
 
 // The whole run of the program: mode choice, application object, settings,

@@ -1,5 +1,5 @@
 """Services on 127.0.0.1 for the end-to-end cases: a canned HTTP server, a
-real tinyproxy, and X servers that misbehave.
+real tinyproxy, X servers that misbehave, and a name server that never answers.
 
 A route maps a path to {"status": 200, "reason": "OK", "body": "...", "file": "path",
 "headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall",
@@ -13,12 +13,16 @@ the body again and again until the client goes away; "delay" waits so many
 seconds before the answer. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
 " via" when it came through a proxy.
 """
+import ctypes
 import http.server
 import os
 import shutil
+import signal
 import socket
 import ssl
+import struct
 import subprocess
+import sys
 import threading
 import time
 import urllib.parse
@@ -102,7 +106,8 @@ def start_fake_x(mode):
     """An X server that is not one, on TCP display 127.0.0.1:N; returns (socket, N).
     "silent" takes connections (the kernel does, listening) and never answers;
     "refusing" answers the first connection set-up (with a failure) and then
-    refuses connections, as a display does that goes away after the probe."""
+    refuses connections, as a display does that goes away after the probe;
+    "one-byte" sends the first byte of an answer to the first one and nothing more."""
     listener = socket.socket()
     for number in range(50, 100):
         try:
@@ -111,15 +116,48 @@ def start_fake_x(mode):
         except OSError:
             continue
     listener.listen()
+    reason = b"refused\0"  # padded to 4 bytes; the lengths in the byte order asked for ('l')
+    failure = struct.pack("<BBHHH", 0, 7, 11, 0, len(reason) // 4) + reason
 
     def answer_once():
         client = listener.accept()[0]
         client.recv(12)
-        client.sendall(b"\0")
-        listener.close()
-    if mode == "refusing":
+        client.sendall(failure if mode == "refusing" else failure[:1])
+        if mode == "refusing":
+            listener.close()
+        else:
+            client.recv(1)  # open, and silent, until the client goes away
+        client.close()
+    if mode in ("refusing", "one-byte"):
         threading.Thread(target=answer_once, daemon=True).start()
     return listener, number
+
+
+def silent_dns_then_exec(folder, command):
+    """In a network and mount namespace of its own (unshare -rnm): lo up, a name server on
+    127.0.0.1 that reads the queries and never answers, named by a resolv.conf bound over
+    /etc/resolv.conf; then the command in place of this process."""
+    with open("/proc/self/uid_map") as mapping:  # never the machine's own resolv.conf
+        if mapping.read().split() == ["0", "0", "4294967295"]:
+            sys.exit("loopback.py silent-dns: run it in unshare -rnm")
+    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+    server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    server.bind(("127.0.0.1", 53))
+    conf = os.path.join(folder, "resolv.conf")
+    with open(conf, "w") as f:
+        f.write("nameserver 127.0.0.1\n")
+    subprocess.run(["mount", "--bind", conf, "/etc/resolv.conf"], check=True)
+    parent = os.getpid()
+    if os.fork() == 0:  # the name server, ended with the command (PR_SET_PDEATHSIG)
+        ctypes.CDLL(None).prctl(1, signal.SIGKILL)
+        quiet = os.open(os.devnull, os.O_RDWR)
+        for stream in (0, 1, 2):  # the command's output ends with the command
+            os.dup2(quiet, stream)
+        while os.getppid() == parent:
+            server.recv(512)
+        os._exit(0)
+    server.close()
+    os.execvp(command[0], command)
 
 
 def free_port():
@@ -152,3 +190,7 @@ def start_tinyproxy(user, password, workdir):
         process.kill()
         process.wait()
     raise RuntimeError("tinyproxy did not start")
+
+
+if __name__ == "__main__" and sys.argv[1:2] == ["silent-dns"]:  # silent-dns FOLDER COMMAND...
+    silent_dns_then_exec(sys.argv[2], sys.argv[3:])
