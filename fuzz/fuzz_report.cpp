@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView text(data, qsizetype(size));
     QString inPieces;
     QString whole;
-    const std::optional<JsonReport> report
-        = read(text, size > 0 ? 1 + data[0] % 64 : 1, &inPieces);
+    const std::optional<JsonReport> report = read(text, size > 0 ? 1 + data[0] % 64 : 1, &inPieces);
     const std::optional<JsonReport> once = read(text, qMax<qsizetype>(text.size(), 1), &whole);
     if (!report && inPieces.isEmpty())
         std::abort(); // a refusal always says why

@@ -166,8 +166,8 @@ void TestApp::storedReportSwappedForAFifo()
     std::atomic<bool> done {false};
     std::thread swapper([&] {
         while (!done)
-            ::renameat2(AT_FDCWD, names[0].constData(), AT_FDCWD, names[1].constData(),
-                RENAME_EXCHANGE);
+            ::renameat2(
+                AT_FDCWD, names[0].constData(), AT_FDCWD, names[1].constData(), RENAME_EXCHANGE);
     });
     std::atomic<int> reads {0};
     std::thread reader([&] {
@@ -185,6 +185,8 @@ void TestApp::storedReportSwappedForAFifo()
     if (writer >= 0)
         ::close(writer);
     QCOMPARE(reads.load(), 3000);
+}
+
 void TestApp::x11Address_data()
 {
     QTest::addColumn<QString>("display");

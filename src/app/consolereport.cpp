@@ -36,8 +36,7 @@ void consoleReport(const CheckReport &report, const std::function<void(const QSt
           << QStringLiteral("             Brivex for Server and Extensions Korvane               ")
           << doubleRule << QString() << QObject::tr(" Installed products:") << QString();
     for (const CheckReport::Product &product : report.products)
-        lines
-            << QStringLiteral("     %1 %2")
+        lines << QStringLiteral("     %1 %2")
                      .arg(Console::printable(product.name), Console::printable(product.version));
     lines << QString() << doubleRule << QString();
 
@@ -45,8 +44,8 @@ void consoleReport(const CheckReport &report, const std::function<void(const QSt
         lines << QObject::tr(" The following updates are available:") << QString();
         for (const CheckReport::Product &product : report.products) {
             lines << QObject::tr("  Updates for %1 %2")
-                         .arg(Console::printable(product.name),
-                             Console::printable(product.version));
+                         .arg(
+                             Console::printable(product.name), Console::printable(product.version));
             bool any = false;
             for (const CheckReport::Update &update : report.updates) {
                 if (!report.listsUnder(update, product))

@@ -159,7 +159,8 @@ void makePrintable(JsonReport &stored)
         for (QString &name : update.appliesTo)
             clean(name);
     }
-    for (CheckError *error : {&report.error, stored.lastFailure ? &stored.lastFailure->error : nullptr}) {
+    for (CheckError *error :
+        {&report.error, stored.lastFailure ? &stored.lastFailure->error : nullptr}) {
         if (error) {
             clean(error->title);
             clean(error->message);

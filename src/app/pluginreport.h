@@ -2,7 +2,6 @@
 
 #include <QString>
 
-
 #include "catalogue/checkreport.h"
 
 // The check as a monitoring plugin reports it (-m): a status line with

@@ -42,8 +42,7 @@ int presentReport(
     switch (format) {
     case ReportFormat::Json: {
         // Written as it is encoded: a long report is never held twice.
-        JsonWriter json(
-            [](QByteArrayView piece) { Console::writeDocument(piece.toByteArray()); });
+        JsonWriter json([](QByteArrayView piece) { Console::writeDocument(piece.toByteArray()); });
         document.write(json);
         return jsonReportStatus(report);
     }
@@ -66,8 +65,7 @@ int presentReport(
     if (!report.updates.isEmpty()) {
         Console::LineWriter writer;
         consoleReport(report, [&writer](const QString &line) { writer.add(line); });
-    }
-    else if (!report.error.failed())
+    } else if (!report.error.failed())
         Console::writeLine(QObject::tr("No updates available."));
     // Otherwise the failure has been reported where it happened.
     return report.error.failed() ? ExitStatus::Failure : ExitStatus::Success;

@@ -73,12 +73,16 @@ namespace ReportFile {
 QString targetProblem(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::lstat(name.constData(), &info) == 0) {
         if (S_ISLNK(info.st_mode)) {
             // A link is replaced, not followed; but one that leads to
             // something other than a report says that this is not its place.
-            struct stat target {};
+            struct stat target
+            {
+            };
             if (::stat(name.constData(), &target) == 0 && !S_ISREG(target.st_mode)) {
                 return QObject::tr("it is a link to %1, not a report file")
                     .arg(kindOf(target.st_mode));
@@ -129,13 +133,15 @@ std::optional<JsonReport> read(const QString &path, QString *problem)
 {
     // Without O_NONBLOCK a FIFO put there would keep the reader waiting for
     // a writer; the type is asked of what was opened, not of the name.
-    const Descriptor file {::open(QFile::encodeName(path).constData(),
-        O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+    const Descriptor file {
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
     if (file.value < 0) {
         *problem = openProblem(errno);
         return std::nullopt;
     }
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(file.value, &info) != 0) {
         *problem = systemError();
         return std::nullopt;
@@ -144,8 +150,7 @@ std::optional<JsonReport> read(const QString &path, QString *problem)
         *problem = QObject::tr("it is %1, not a regular file").arg(kindOf(info.st_mode));
         return std::nullopt;
     }
-    const QString tooLarge
-        = QObject::tr("it is larger than %1 MiB").arg(kMaxSize / (1024 * 1024));
+    const QString tooLarge = QObject::tr("it is larger than %1 MiB").arg(kMaxSize / (1024 * 1024));
     if (info.st_size > kMaxSize) {
         *problem = tooLarge;
         return std::nullopt;
@@ -177,18 +182,20 @@ std::optional<JsonReport> read(const QString &path, QString *problem)
 Lock::Lock(const QString &reportPath, int waitMs)
 {
     const QFileInfo report(reportPath);
-    const QString path
-        = report.absolutePath() + QStringLiteral("/.") + report.fileName() + QStringLiteral(".lock");
+    const QString path = report.absolutePath() + QStringLiteral("/.") + report.fileName()
+        + QStringLiteral(".lock");
     m_descriptor = ::open(QFile::encodeName(path).constData(),
         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
     if (m_descriptor < 0) {
-        m_problem = QObject::tr("the lock file %1 cannot be used: %2")
-                        .arg(path,
-                            errno == ELOOP ? QObject::tr("it is a symbolic link")
-                                           : openProblem(errno));
+        m_problem
+            = QObject::tr("the lock file %1 cannot be used: %2")
+                  .arg(path,
+                      errno == ELOOP ? QObject::tr("it is a symbolic link") : openProblem(errno));
         return;
     }
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(m_descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         m_problem = QObject::tr("the lock file %1 cannot be used: it is %2")
                         .arg(path, kindOf(info.st_mode));
@@ -197,7 +204,8 @@ Lock::Lock(const QString &reportPath, int waitMs)
     const QDeadlineTimer deadline(waitMs);
     while (::flock(m_descriptor, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            m_problem = QObject::tr("the lock file %1 cannot be locked: %2").arg(path, systemError());
+            m_problem
+                = QObject::tr("the lock file %1 cannot be locked: %2").arg(path, systemError());
             return;
         }
         if (deadline.hasExpired()) {

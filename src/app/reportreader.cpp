@@ -40,27 +40,37 @@ struct Member
 constexpr Member kRootMembers[] = {{"schema", Want::Integer, true, Kind::Skipped},
     {"catalogue", Want::Text, true, Kind::Skipped}, {"products", Want::List, true, Kind::Product},
     {"installedPatches", Want::List, true, Kind::Patch},
-    {"updates", Want::List, true, Kind::Update},
-    {"error", Want::ObjectOrNull, false, Kind::Error},
+    {"updates", Want::List, true, Kind::Update}, {"error", Want::ObjectOrNull, false, Kind::Error},
     {"checkedAt", Want::Text, true, Kind::Skipped}, {"host", Want::Text, false, Kind::Skipped},
     {"user", Want::Text, false, Kind::Skipped}, {"version", Want::Text, false, Kind::Skipped},
     {"lastFailure", Want::ObjectOrNull, false, Kind::Failure}};
-enum RootMember { kSchema, kCatalogue, kProducts, kInstalled, kUpdates, kError, kCheckedAt, kHost,
-    kUser, kVersion, kLastFailure };
+enum RootMember {
+    kSchema,
+    kCatalogue,
+    kProducts,
+    kInstalled,
+    kUpdates,
+    kError,
+    kCheckedAt,
+    kHost,
+    kUser,
+    kVersion,
+    kLastFailure
+};
 constexpr Member kProductMembers[] = {{"name", Want::Text, true, Kind::Skipped},
     {"version", Want::Text, true, Kind::Skipped}, {"directory", Want::Text, true, Kind::Skipped}};
 constexpr Member kPatchMembers[]
     = {{"title", Want::Text, true, Kind::Skipped}, {"qfeId", Want::Text, true, Kind::Skipped}};
 constexpr Member kUpdateMembers[] = {{"name", Want::Text, true, Kind::Skipped},
-    {"products", Want::Text, true, Kind::Skipped},
-    {"appliesTo", Want::List, true, Kind::AppliesTo}, {"qfeId", Want::Text, true, Kind::Skipped},
-    {"url", Want::Text, true, Kind::Skipped}, {"releaseDate", Want::Text, true, Kind::Skipped},
-    {"platform", Want::Text, true, Kind::Skipped}, {"security", Want::Boolean, true, Kind::Skipped}};
+    {"products", Want::Text, true, Kind::Skipped}, {"appliesTo", Want::List, true, Kind::AppliesTo},
+    {"qfeId", Want::Text, true, Kind::Skipped}, {"url", Want::Text, true, Kind::Skipped},
+    {"releaseDate", Want::Text, true, Kind::Skipped}, {"platform", Want::Text, true, Kind::Skipped},
+    {"security", Want::Boolean, true, Kind::Skipped}};
 constexpr Member kErrorMembers[] = {{"code", Want::Integer, true, Kind::Skipped},
     {"title", Want::Text, true, Kind::Skipped}, {"message", Want::Text, true, Kind::Skipped}};
-constexpr Member kFailureMembers[] = {{"checkedAt", Want::Text, true, Kind::Skipped},
-    {"code", Want::Integer, true, Kind::Skipped}, {"title", Want::Text, true, Kind::Skipped},
-    {"message", Want::Text, true, Kind::Skipped}};
+constexpr Member kFailureMembers[]
+    = {{"checkedAt", Want::Text, true, Kind::Skipped}, {"code", Want::Integer, true, Kind::Skipped},
+        {"title", Want::Text, true, Kind::Skipped}, {"message", Want::Text, true, Kind::Skipped}};
 
 struct Members
 {
@@ -91,8 +101,7 @@ Members membersOf(Kind kind)
 
 QString quotedName(std::string_view name)
 {
-    return QLatin1Char('"') + QLatin1String(name.data(), qsizetype(name.size()))
-        + QLatin1Char('"');
+    return QLatin1Char('"') + QLatin1String(name.data(), qsizetype(name.size())) + QLatin1Char('"');
 }
 
 // Why a member's value is not what the report holds there.
@@ -151,7 +160,8 @@ public:
     {
         m_inText = true;
         // No member read has a longer name.
-        m_key.append(part.data(), std::min(part.size(), 40 - std::min<std::size_t>(m_key.size(), 40)));
+        m_key.append(
+            part.data(), std::min(part.size(), 40 - std::min<std::size_t>(m_key.size(), 40)));
         return true;
     }
     bool on_key(json::string_view part, std::size_t, json::error_code &ec)
@@ -204,8 +214,8 @@ public:
     bool on_int64(std::int64_t value, json::string_view part, json::error_code &ec)
     {
         m_number.append(part.data(), part.size());
-        const bool whole = value >= std::numeric_limits<int>::min()
-            && value <= std::numeric_limits<int>::max();
+        const bool whole
+            = value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
         return number(whole ? std::optional<int>(int(value)) : std::nullopt, ec);
     }
     bool on_uint64(std::uint64_t, json::string_view part, json::error_code &ec)
@@ -376,8 +386,7 @@ private:
         case Kind::Failure:
             if (!m_error.failed()) {
                 return fail(
-                    wrongType(kRootMembers[frame.kind == Kind::Error ? kError : kLastFailure]),
-                    ec);
+                    wrongType(kRootMembers[frame.kind == Kind::Error ? kError : kLastFailure]), ec);
             }
             if (frame.kind == Kind::Error)
                 report.error = m_error;
@@ -398,8 +407,8 @@ private:
         if (wanted() == Want::Ignored)
             return true;
         if (m_text.size() + part.size() > std::size_t(kLongestText)) {
-            return fail(QObject::tr("it holds a text longer than %1 MiB")
-                            .arg(kLongestText / (1024 * 1024)),
+            return fail(
+                QObject::tr("it holds a text longer than %1 MiB").arg(kLongestText / (1024 * 1024)),
                 ec);
         }
         m_text.append(part.data(), part.size());
@@ -454,7 +463,7 @@ private:
             return m_failureTime.isValid();
         } else {
             (kind == Kind::Failure ? index == 2 : index == 1) ? m_error.title = text
-                                                                : m_error.message = text;
+                                                              : m_error.message = text;
         }
         return true;
     }
@@ -559,9 +568,8 @@ struct ReportReader::Private
             what = QStringLiteral("invalid UTF-8");
         else
             what = QStringLiteral("illegal value");
-        problem = QObject::tr("it is not a JSON document (%1 at offset %2)")
-                      .arg(what)
-                      .arg(offset + at);
+        problem
+            = QObject::tr("it is not a JSON document (%1 at offset %2)").arg(what).arg(offset + at);
     }
 
     json::basic_parser<Handler> parser;

@@ -19,15 +19,17 @@ namespace {
 // temporary folder) cannot be replaced: say whose it is and what to do.
 bool ownerProblem(const QString &path, QString *problem)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || info.st_uid == ::geteuid())
         return false;
     const passwd *owner = ::getpwuid(info.st_uid);
-    *problem = QObject::tr("The log file %1 belongs to the user %2, so this run cannot write it; "
-                           "give a log file of your own with -l PATH.")
-                   .arg(path,
-                       owner ? QString::fromLocal8Bit(owner->pw_name)
-                             : QString::number(info.st_uid));
+    *problem
+        = QObject::tr("The log file %1 belongs to the user %2, so this run cannot write it; "
+                      "give a log file of your own with -l PATH.")
+              .arg(path,
+                  owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(info.st_uid));
     return true;
 }
 
