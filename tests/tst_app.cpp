@@ -1,7 +1,8 @@
-#include "app/commandline.h"
 #include "app/displayprobe.h"
 #include "app/handover.h"
+#include "app/modechoice.h"
 #include "app/reportfile.h"
+#include "app/runoptions.h"
 #include "app/switchtable.h"
 #include "smalldisk.h"
 #include "testmain.h"
@@ -51,6 +52,7 @@ void TestApp::arguments_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("problem"); // a part of the message; empty: accepted
+    QTest::addColumn<QString>("mode"); // chosen with a display; empty: not looked at
     QFile file(QFINDTESTDATA("data/arguments.txt"));
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
     for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
@@ -59,7 +61,8 @@ void TestApp::arguments_data()
             continue;
         QStringList args = cells.value(1).split(u' ', Qt::SkipEmptyParts);
         args.replaceInStrings(QStringLiteral("<empty>"), QString());
-        QTest::newRow(qPrintable(cells.value(0).trimmed())) << args << cells.value(2).trimmed();
+        QTest::newRow(qPrintable(cells.value(0).trimmed()))
+            << args << cells.value(2).trimmed() << cells.value(3).trimmed();
     }
 }
 
@@ -67,9 +70,15 @@ void TestApp::arguments()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, problem);
-    const QString found = argumentProblem(args);
+    QFETCH(QString, mode);
+    const RunOptions options = readOptions(args);
+    const QString &found = options.problem;
     QVERIFY2(problem.isEmpty() ? found.isEmpty() : found.contains(problem), qPrintable(found));
     QVERIFY(!found.contains(QLatin1String("secret")));
+    static const char *const modes[]
+        = {"refused", "version", "usage", "stored", "show proxy", "console", "window", "tray"};
+    if (!mode.isEmpty())
+        QCOMPARE(modes[int(chooseMode(options, {true, true}).mode)], mode);
 }
 
 void TestApp::usageText()

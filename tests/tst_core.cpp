@@ -18,7 +18,6 @@ class TestCore : public QObject
     Q_OBJECT
 
 private slots:
-    void displayIsReadOnce();
     void logLevels_data();
     void logLevels();
     void logOnAFullDiskIsToldOnce();
@@ -31,19 +30,6 @@ private slots:
     void cipherKnownAnswers();
     void cipherRoundTrip();
 };
-
-void TestCore::displayIsReadOnce()
-{
-    // The first call of the process reads DISPLAY; nothing before has called it.
-    qputenv("DISPLAY", ":7");
-    QVERIFY(Utils::hasDisplay());
-    qputenv("DISPLAY", "");
-    QVERIFY(Utils::hasDisplay());
-    QVERIFY(!Utils::isGuiApp());
-    QCOMPARE(Utils::korvaneRootDir(),
-        QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/.."))
-            .absoluteFilePath());
-}
 
 void TestCore::logLevels_data()
 {

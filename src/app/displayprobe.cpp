@@ -286,10 +286,10 @@ namespace {
 
 // The Wayland counterpart of the X11 question: a compositor that accepts a
 // connection but never answers would hang the desktop part just the same.
-bool waylandAnswers(QString *reason, int timeoutMs)
+bool waylandAnswers(const DisplayTarget &target, QString *reason, int timeoutMs)
 {
-    const QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
-    const QString path = waylandSocketPath(display, qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    const QString &display = target.name;
+    const QString &path = target.waylandSocket;
     QString problem;
     const QDeadlineTimer deadline(timeoutMs);
     if (path.isEmpty()) {
@@ -324,18 +324,48 @@ bool waylandAnswers(QString *reason, int timeoutMs)
 
 } // namespace
 
-bool displayAnswers(QString *reason, int timeoutMs)
+DisplayEnvironment DisplayEnvironment::ofThisProcess()
 {
-    // Without an X display the desktop part runs on Wayland
-    // (gui/desktopmode.cpp); a platform chosen through the environment is
-    // Qt's choice, and only X11 and Wayland are asked here.
-    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
-    const QString display = qEnvironmentVariable("DISPLAY");
-    if (platform.startsWith(QLatin1String("wayland")) || (platform.isEmpty() && display.isEmpty()))
-        return waylandAnswers(reason, timeoutMs);
-    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
+    return {qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"),
+        qEnvironmentVariable("QT_QPA_PLATFORM"), qEnvironmentVariable("XDG_RUNTIME_DIR")};
+}
+
+DisplayTarget displayTarget(const DisplayEnvironment &environment)
+{
+    DisplayTarget target;
+    const QString &platform = environment.platform;
+    if (environment.display.isEmpty() && environment.waylandDisplay.isEmpty())
+        return target;
+    if (platform.startsWith(QLatin1String("wayland"))
+        || (platform.isEmpty() && environment.display.isEmpty())) {
+        target.kind = DisplayTarget::Wayland;
+        target.name = environment.waylandDisplay;
+        target.waylandSocket = waylandSocketPath(target.name, environment.runtimeDir);
+        target.platform = platform.isEmpty() ? "wayland" : QByteArray();
+    } else if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb"))) {
+        target.kind = DisplayTarget::Other;
+    } else {
+        target.kind = DisplayTarget::X11;
+        target.name = environment.display;
+    }
+    return target;
+}
+
+bool displayAnswers(const DisplayTarget &target, QString *reason, int timeoutMs)
+{
+    switch (target.kind) {
+    case DisplayTarget::X11:
+        return x11Answers(target.name, reason, timeoutMs);
+    case DisplayTarget::Wayland:
+        return waylandAnswers(target, reason, timeoutMs);
+    case DisplayTarget::Other:
         return true;
-    return x11Answers(display, reason, timeoutMs);
+    case DisplayTarget::None:
+        break;
+    }
+    *reason
+        = QStringLiteral("Neither DISPLAY nor WAYLAND_DISPLAY is set; running in console mode.");
+    return false;
 }
 
 bool x11Answers(const QString &display, QString *reason, int timeoutMs, const HostLookup &lookup)

@@ -1,13 +1,27 @@
 #pragma once
 
-// The exit statuses of a run (README and the manual page hold the table of
-// mode and outcome).
-namespace ExitStatus {
-enum : int {
-    Success = 0,
-    Failure = 1, // the check, or a change of the settings, failed
-    Usage = 2, // the command line cannot be run; nothing was done
-    PluginUnknown = 3, // -m: the UNKNOWN state, also for a usage error
-    UpdatesAvailable = 100, // -j
+struct CheckReport;
+
+// The exit status of a run: one table of where the result went and how the
+// run ended (README and the manual page hold it too, and
+// tests/e2e/exit_status.py runs every row).
+enum class Output {
+    Console, // -c, and -h, -s, -p, -k, --version
+    Json, // -j, -o
+    Plugin, // -m
+    Window, // the report window and the tray mode
 };
-} // namespace ExitStatus
+enum class Outcome {
+    Done, // printed, or shown in a window
+    NoUpdates,
+    Updates,
+    SecurityUpdates,
+    NoProducts, // what a check run as another user than the installation's owner finds
+    Failed, // the check, reading a stored report, or a change of the settings
+    UsageError, // the command line cannot be run; nothing was done
+    NotWritten, // standard output, the report file or the metrics file
+};
+
+int exitStatus(Output output, Outcome outcome);
+// The outcome of a check.
+Outcome outcomeOf(const CheckReport &report);

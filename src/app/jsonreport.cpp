@@ -1,6 +1,5 @@
 #include "app/jsonreport.h"
 
-#include "app/exitstatus.h"
 #include "app/jsonwriter.h"
 #include "catalogue/networkutils.h"
 
@@ -132,11 +131,4 @@ QByteArray JsonReport::encode() const
     JsonWriter json([&bytes](QByteArrayView piece) { bytes += piece; });
     write(json);
     return bytes;
-}
-
-int jsonReportStatus(const CheckReport &report)
-{
-    if (report.error.failed())
-        return ExitStatus::Failure;
-    return report.updates.isEmpty() ? ExitStatus::Success : ExitStatus::UpdatesAvailable;
 }

@@ -38,6 +38,3 @@ struct JsonReport
     void write(JsonWriter &writer) const;
     QByteArray encode() const;
 };
-
-// 1 when the check failed, 100 when updates are available, otherwise 0.
-int jsonReportStatus(const CheckReport &report);

@@ -29,7 +29,6 @@ void discoverInstalledProducts()
         Console::writeLine(error.message);
         Logger::instance()->Print(
             Severity::Fatal, QStringLiteral("Could not determine HOME directory."));
-        Common::instance()->lastError = error.code;
     } else {
         reportCheckError(error);
     }
@@ -44,14 +43,14 @@ namespace {
 int writeStoredReport(JsonReport document, const QString &path, const QDateTime &runStart)
 {
     tellWhenNothingIsInstalled(document, Origin::ThisRun);
-    const int status = jsonReportStatus(document.report);
+    const int status = exitStatus(Output::Json, outcomeOf(document.report));
     QString summary = pluginSummary(document.report);
     const auto refuse = [&path](const QString &problem) {
         Console::writeLine(QStringLiteral("korvane: ")
             + QObject::tr("The report could not be written to %1: %2. The file there is left "
                           "as it was.")
                   .arg(path, problem));
-        return ExitStatus::Failure;
+        return exitStatus(Output::Json, Outcome::NotWritten);
     };
     // Read, amended and replaced by one writer at a time.
     const ReportFile::Lock lock(path);
@@ -103,7 +102,7 @@ QString staleness(const QDateTime &checkedAt, int maxAgeHours)
 
 } // namespace
 
-int runConsoleMode(ReportFormat format, const QString &reportPath)
+int runConsoleMode(const DownloadSettings &settings, ReportFormat format, const QString &reportPath)
 {
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
@@ -114,10 +113,10 @@ int runConsoleMode(ReportFormat format, const QString &reportPath)
             Console::writeLine(QStringLiteral("korvane: ")
                 + QObject::tr("The report cannot be written to %1: %2. Nothing was checked.")
                       .arg(reportPath, problem));
-            return ExitStatus::Failure;
+            return exitStatus(Output::Json, Outcome::NotWritten);
         }
     }
-    const QString &url = Common::instance()->updateUrl;
+    const QString &url = settings.url;
     const BrivexConfig *config = BrivexConfig::instance();
     JsonReport document;
     if (config->error().failed()) {
@@ -125,7 +124,7 @@ int runConsoleMode(ReportFormat format, const QString &reportPath)
         document = JsonReport::ofThisRun(CheckReport::of(
             url, config->installedProducts(), config->installedPatches(), {}, config->error()));
     } else {
-        const BrivexUpdate update(DownloadSettings::fromStore(url));
+        const BrivexUpdate update(settings);
         reportCheckError(update.error());
         document = JsonReport::ofThisRun(CheckReport::of(url, update));
     }
@@ -183,12 +182,11 @@ int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
         const QString message
             = QObject::tr("The stored report %1 cannot be read: %2.").arg(path, problem);
         Logger::instance()->Print(Severity::Error, message);
-        if (format == ReportFormat::Plugin) {
+        if (format == ReportFormat::Plugin)
             Console::writeDocument(pluginUnknownLine(message).toUtf8() + '\n');
-            return ExitStatus::PluginUnknown;
-        }
-        Utils::ErrorMsg(QObject::tr("Report Error"), message, nullptr);
-        return ExitStatus::Failure;
+        else
+            Utils::ErrorMsg(QObject::tr("Report Error"), message, nullptr);
+        return exitStatus(outputOf(format), Outcome::Failed);
     }
     // The document is written again by the report writer, which escapes them.
     if (format != ReportFormat::Json)
@@ -197,7 +195,7 @@ int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
     const QString stale = staleness(stored->checkedAt, maxAgeHours);
     if (format == ReportFormat::Plugin && !stale.isEmpty()) {
         Console::writeDocument(pluginUnknownLine(stale).toUtf8() + '\n');
-        return ExitStatus::PluginUnknown;
+        return exitStatus(Output::Plugin, Outcome::Failed);
     }
     QString lastFailure;
     if (stored->lastFailure) {
@@ -215,7 +213,7 @@ int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
             Console::writeLine(QStringLiteral("korvane: ") + lastFailure);
         if (!stale.isEmpty()) {
             Console::writeLine(QStringLiteral("korvane: ") + stale);
-            status = ExitStatus::Failure;
+            status = exitStatus(outputOf(format), Outcome::Failed);
         }
     }
     return status;

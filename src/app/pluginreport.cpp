@@ -1,13 +1,12 @@
 #include "app/pluginreport.h"
 
+#include "app/exitstatus.h"
 #include "catalogue/checkreport.h"
 #include "core/console.h"
 
 #include <QObject>
 
 namespace {
-
-enum State { Ok, Warning, Critical, Unknown };
 
 // A '|' would start the performance data, and a line break a new line; other
 // controls are replaced as on the console.
@@ -39,62 +38,54 @@ QString pluginUpdateLine(const CheckReport &report, const CheckReport::Update &u
 
 namespace {
 
+// The state's name, by the plugin's exit status.
 QString statusLine(
-    State state, const QString &summary, const QString &updates, const QString &security)
+    int status, const QString &summary, const QString &updates, const QString &security)
 {
     static const char *const stateNames[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
     return QStringLiteral("KORVANE %1 - %2 | updates=%3;0;;0 security_updates=%4;;0;0")
-        .arg(QLatin1String(stateNames[state]), plain(summary), updates, security);
+        .arg(QLatin1String(stateNames[status]), plain(summary), updates, security);
+}
+
+QString summaryOf(const CheckReport &report)
+{
+    const qsizetype updates = report.updates.size();
+    const qsizetype security = report.securityUpdateCount();
+    if (report.error.failed())
+        return report.error.message;
+    if (report.products.isEmpty())
+        return QObject::tr("No installed products were found for this user.");
+    if (updates == 0)
+        return QObject::tr("no updates for %1").arg(productCount(report.products.size()));
+    const QString count = updates == 1
+        ? QObject::tr("1 update (%1 security)").arg(security)
+        : QObject::tr("%1 updates (%2 security)").arg(updates).arg(security);
+    return QObject::tr("%1 for %2").arg(count, productCount(report.products.size()));
 }
 
 } // namespace
 
 QString pluginUnknownLine(const QString &reason)
 {
-    return statusLine(Unknown, reason, QStringLiteral("U"), QStringLiteral("U"));
+    return statusLine(exitStatus(Output::Plugin, Outcome::Failed), reason, QStringLiteral("U"),
+        QStringLiteral("U"));
 }
-
-namespace {
-
-struct Verdict
-{
-    State state = Unknown;
-    QString summary;
-};
-
-Verdict verdictOf(const CheckReport &report)
-{
-    const qsizetype updates = report.updates.size();
-    const qsizetype security = report.securityUpdateCount();
-    if (report.error.failed())
-        return {Unknown, report.error.message};
-    if (report.products.isEmpty())
-        return {Unknown, QObject::tr("No installed products were found for this user.")};
-    if (updates == 0)
-        return {Ok, QObject::tr("no updates for %1").arg(productCount(report.products.size()))};
-    const QString count = updates == 1
-        ? QObject::tr("1 update (%1 security)").arg(security)
-        : QObject::tr("%1 updates (%2 security)").arg(updates).arg(security);
-    return {security > 0 ? Critical : Warning,
-        QObject::tr("%1 for %2").arg(count, productCount(report.products.size()))};
-}
-
-} // namespace
 
 QString pluginSummary(const CheckReport &report)
 {
-    return plain(verdictOf(report).summary);
+    return plain(summaryOf(report));
 }
 
 PluginReport pluginReport(const CheckReport &report, const QString &note)
 {
-    Verdict verdict = verdictOf(report);
+    QString summary = summaryOf(report);
     if (!note.isEmpty())
-        verdict.summary += QStringLiteral("; ") + note;
+        summary += QStringLiteral("; ") + note;
+    const int status = exitStatus(Output::Plugin, outcomeOf(report));
     // A failed check has no counts to graph: "U" is the plugins' unknown value.
     const bool counted = !report.error.failed();
-    return {verdict.state,
-        statusLine(verdict.state, verdict.summary,
+    return {status,
+        statusLine(status, summary,
             counted ? QString::number(report.updates.size()) : QStringLiteral("U"),
             counted ? QString::number(report.securityUpdateCount()) : QStringLiteral("U"))};
 }

@@ -12,6 +12,19 @@
 
 #include <QObject>
 
+Output outputOf(ReportFormat format)
+{
+    switch (format) {
+    case ReportFormat::Json:
+        return Output::Json;
+    case ReportFormat::Plugin:
+        return Output::Plugin;
+    case ReportFormat::Text:
+        break;
+    }
+    return Output::Console;
+}
+
 void tellWhenNothingIsInstalled(const JsonReport &document, Origin origin)
 {
     const CheckReport &report = document.report;
@@ -44,7 +57,7 @@ int presentReport(
         // Written as it is encoded: a long report is never held twice.
         JsonWriter json([](QByteArrayView piece) { Console::writeDocument(piece.toByteArray()); });
         document.write(json);
-        return jsonReportStatus(report);
+        return exitStatus(Output::Json, outcomeOf(report));
     }
     case ReportFormat::Plugin: {
         const PluginReport plugin = pluginReport(report, pluginNote);
@@ -68,5 +81,5 @@ int presentReport(
     } else if (!report.error.failed())
         Console::writeLine(QObject::tr("No updates available."));
     // Otherwise the failure has been reported where it happened.
-    return report.error.failed() ? ExitStatus::Failure : ExitStatus::Success;
+    return exitStatus(Output::Console, outcomeOf(report));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/exitstatus.h"
+
 #include <QString>
 
 struct JsonReport;
@@ -7,6 +9,7 @@ struct JsonReport;
 // How console mode presents a check: the text report (-c), one JSON document
 // (-j) or a monitoring plugin's output (-m).
 enum class ReportFormat { Text, Json, Plugin };
+Output outputOf(ReportFormat format);
 
 // A check run now, or one read from the stored report (-f).
 enum class Origin { ThisRun, Stored };

@@ -1,18 +1,19 @@
 #include "app/startup.h"
 
-#include "app/commandline.h"
 #include "app/displayprobe.h"
 #include "app/exitstatus.h"
 #include "app/handover.h"
+#include "app/modechoice.h"
 #include "app/modes.h"
 #include "app/pluginreport.h"
 #include "app/proxyswitches.h"
+#include "app/runoptions.h"
 #include "app/switchtable.h"
+#include "catalogue/downloadsettings.h"
 #include "catalogue/networkutils.h"
 #include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"
-#include "core/processend.h"
 #include "core/utils.h"
 
 #include <QCoreApplication>
@@ -21,10 +22,9 @@
 #include <QObject>
 #include <QTranslator>
 
-namespace {
+#include <memory>
 
-// How old a stored report -f takes by default: a daily check may be late by a day.
-constexpr int kDefaultMaxAgeHours = 48;
+namespace {
 
 // Where the log goes when -l does not say: the temporary directory, or /tmp
 // when that cannot be determined (never the current directory).
@@ -36,97 +36,16 @@ QString defaultLogPath()
     return directory + QDir::separator() + QStringLiteral("Korvane.log");
 }
 
-// Why the level of -v, a whole number once the command line has passed, is
-// not used as it stands; empty when it is.
-QString logLevelProblem(const QString &value, int level)
+// A monitoring agent reads every run's state from the status, a refused
+// one's too.
+Output outputOf(const RunOptions &options)
 {
-    if (level >= LogLevel::Off && level <= LogLevel::Verbose)
-        return QString();
-    return QObject::tr("The log level %1 is not one of 0 (off), 1 (normal) or 2 (verbose); "
-                       "it is taken as 1.")
-        .arg(value);
+    return options.plugin ? Output::Plugin : outputOf(options.format());
 }
 
-// Translations are looked for in "locale" beside the executable; a missing one
-// is fine: the built-in English texts are used.
-void installTranslation(QTranslator &translator)
-{
-    (void)translator.load(QCoreApplication::applicationDirPath()
-        + QStringLiteral("/locale/korvane_") + QLocale::system().name());
-    QCoreApplication::installTranslator(&translator);
-}
-
-// A command line that cannot be run: nothing is checked, read or written.
-// One line on standard error, or for a monitoring agent its UNKNOWN status line.
-int refuseArguments(int &argc, char **argv, bool plugin)
-{
-    QCoreApplication app(argc, argv);
-    QTranslator translator;
-    installTranslation(translator);
-    // Worded again, now that the translation is there.
-    const QString text = argumentProblem(savedArguments()) + QLatin1Char(' ')
-        + QObject::tr("\"korvane -h\" lists the switches.");
-    if (plugin) {
-        Console::writeDocument(pluginUnknownLine(text).toUtf8() + '\n');
-        return ExitStatus::PluginUnknown;
-    }
-    Console::setLinesToStandardError(true);
-    Console::writeLine(QStringLiteral("korvane: ") + text);
-    return ExitStatus::Usage;
-}
-
-// -f: the stored report, without a look at the network, the settings or the
-// installation, so that a monitoring agent can run it as itself.
-int reportStored(int &argc, char **argv, const QString &path, ReportFormat format)
-{
-    QCoreApplication app(argc, argv);
-    QTranslator translator;
-    installTranslation(translator);
-    initLogging();
-    const int status = runStoredReport(
-        path, format, numberValue(savedArguments(), QStringLiteral("A"), kDefaultMaxAgeHours));
-    Logger::instance()->close();
-    return outputStatus(status, format == ReportFormat::Plugin);
-}
-
-} // namespace
-
-LogSwitches logSwitches(const QStringList &args, const QString &defaultPath)
-{
-    LogSwitches result {defaultPath, LogLevel::Off, QString()};
-    QString value;
-    if (argumentBySwitchIn(args, QStringLiteral("V"), &value)) {
-        result.level = value.toInt();
-        result.problem = logLevelProblem(value, result.level);
-    }
-    if (argumentBySwitchIn(args, QStringLiteral("L"), &result.path)
-        && result.level == LogLevel::Off)
-        result.level = LogLevel::Normal;
-    return result;
-}
-
-void initLogging()
-{
-    const LogSwitches log = logSwitches(savedArguments(), defaultLogPath());
-    if (!log.problem.isEmpty())
-        Utils::ErrorMsg(QObject::tr("Invalid Argument"), log.problem, nullptr);
-    Logger::instance()->init(log.path, static_cast<LogLevel::LogLevel>(log.level));
-    logArgs();
-}
-
-void logArgs()
-{
-    const QStringList lines = argumentLogLines(savedArguments());
-    for (const QString &line : lines)
-        Logger::instance()->Print(Severity::Info, line);
-}
-
-void printUsage()
-{
-    Console::writeLines(usageLines());
-}
-
-int outputStatus(int status, bool plugin)
+// The status to end with: the given one, unless standard output could not be
+// written (then one line on standard error says so).
+int outputStatus(int status, Output output)
 {
     const QString error = Console::standardOutputError();
     if (error.isEmpty())
@@ -134,121 +53,227 @@ int outputStatus(int status, bool plugin)
     Console::setLinesToStandardError(true);
     Console::writeLine(QStringLiteral("korvane: ")
         + QObject::tr("Standard output could not be written: %1.").arg(error));
-    return plugin ? ExitStatus::PluginUnknown : ExitStatus::Failure;
+    return exitStatus(output, Outcome::NotWritten);
 }
 
-int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *frontEnd)
+// The application object, its translation and the log: what every mode but
+// the shortest ones starts with. The object lives until the process ends.
+class Start
 {
-    saveArguments(argc, argv);
-
-    // With -j or -m standard output carries the document alone; every line
-    // the other modes print goes to standard error, from the first one on.
-    // -o writes the document to a file and leaves standard output empty.
-    QString reportPath;
-    argumentBySwitch(QStringLiteral("O"), &reportPath);
-    const bool json = switchPresent(QStringLiteral("J")) || switchPresent(QStringLiteral("O"));
-    const bool plugin = switchPresent(QStringLiteral("M"));
-    Console::setLinesToStandardError(json || plugin);
-
-    if (!argumentProblem(savedArguments()).isEmpty())
-        return refuseArguments(argc, argv, plugin);
-    if (savedArguments().contains(QStringLiteral("--version"))) {
-        Console::writeLine(QStringLiteral("korvane " KORVANE_VERSION));
-        return outputStatus(ExitStatus::Success, false);
+public:
+    Start(int &argc, char **argv, const RunOptions &options,
+        const DesktopFrontEnd *desktop = nullptr, const QByteArray &platform = {})
+    {
+        if (desktop)
+            desktop->createApplication(argc, argv, platform);
+        else
+            new QCoreApplication(argc, argv); // never deleted
+        // Where the settings store and the log-on entry are.
+        QCoreApplication::setOrganizationName(QStringLiteral("Zedo"));
+        QCoreApplication::setOrganizationDomain(QStringLiteral("zedo.example"));
+        QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
+        // Translations are looked for in "locale" beside the executable; a
+        // missing one is fine: the built-in English texts are used.
+        (void)m_translator.load(QCoreApplication::applicationDirPath()
+            + QStringLiteral("/locale/korvane_") + QLocale::system().name());
+        QCoreApplication::installTranslator(&m_translator);
+        m_options = &options;
     }
-    const ReportFormat format = json ? ReportFormat::Json
-        : plugin                     ? ReportFormat::Plugin
-                                     : ReportFormat::Text;
-    const bool usage = switchPresent(QStringLiteral("H")) || switchPresent(QStringLiteral("?"))
-        || savedArguments().contains(QStringLiteral("--help"));
-    QString storedPath;
-    if (argumentBySwitch(QStringLiteral("F"), &storedPath) && !usage)
-        return reportStored(argc, argv, storedPath, format);
+    ~Start()
+    {
+        Logger::instance()->close();
+        QCoreApplication::removeTranslator(&m_translator);
+    }
+    Q_DISABLE_COPY(Start)
 
-    bool desktop = !switchPresent(QStringLiteral("C")) && !json && !plugin && Utils::hasDisplay();
-    const bool tray = switchPresent(QStringLiteral("I"));
-    // Why the run is not the desktop one it would be; told in the log once
-    // it is open.
-    QString consoleReason;
-    if (desktop && !frontEnd && !Handover::desktopInstalled()) {
-        // Said where it is seen: the run goes on in console mode.
-        consoleReason = QStringLiteral("The report window and the tray mode come with the "
-                                       "package korvane-desktop, which is not installed; running "
-                                       "in console mode.");
+    void startLog() const
+    {
+        const LogSwitches log = logSwitches(*m_options, defaultLogPath());
+        if (!log.problem.isEmpty())
+            Utils::ErrorMsg(QObject::tr("Invalid Argument"), log.problem, nullptr);
+        Logger::instance()->init(log.path, static_cast<LogLevel::LogLevel>(log.level));
+        for (const QString &line : argumentLogLines(m_options->arguments))
+            Logger::instance()->Print(Severity::Info, line);
+    }
+
+private:
+    QTranslator m_translator;
+    const RunOptions *m_options = nullptr;
+};
+
+// A command line that cannot be run: nothing is checked, read or written.
+// One line on standard error, or for a monitoring agent its UNKNOWN status line.
+int refuse(int &argc, char **argv, const RunOptions &options)
+{
+    const Start start(argc, argv, options);
+    // Worded again, now that the translation is there.
+    const QString text = readOptions(options.arguments).problem + QLatin1Char(' ')
+        + QObject::tr("\"korvane -h\" lists the switches.");
+    const Output output = outputOf(options);
+    if (output == Output::Plugin) {
+        Console::writeDocument(pluginUnknownLine(text).toUtf8() + '\n');
+    } else {
         Console::setLinesToStandardError(true);
-        Console::writeLine(QStringLiteral("korvane: ") + consoleReason);
-        Console::setLinesToStandardError(false);
-        desktop = false;
+        Console::writeLine(QStringLiteral("korvane: ") + text);
     }
+    return exitStatus(output, Outcome::UsageError);
+}
+
+// -f: the stored report, without a look at the network, the settings or the
+// installation, so that a monitoring agent can run it as itself.
+int reportStored(int &argc, char **argv, const RunOptions &options)
+{
+    const Start start(argc, argv, options);
+    start.startLog();
+    return runStoredReport(*options.storedPath, options.format(), options.maxAgeHours);
+}
+
+// The download of this run: the URL, time limit and client asked for, with
+// the stored proxy.
+DownloadSettings downloadSettings(const RunOptions &options)
+{
+    const Common *store = Common::instance();
+    DownloadSettings settings;
+    settings.url = options.catalogueUrl.value_or(store->updateUrl);
+    settings.useProxy = store->useProxy;
+    settings.proxy = store->proxy;
+    settings.useCurl = options.curl;
+    if (options.timeLimitSeconds > 0) {
+        settings.timeoutMs = options.timeLimitSeconds * 1000;
+        settings.curlTimeoutMs = settings.timeoutMs;
+        settings.timeLimitGiven = true;
+    }
+    return settings;
+}
+
+// -p and -k; false when the settings could not be written (told already).
+bool applySettingsSwitches(const RunOptions &options)
+{
+    bool saved = true;
+    if (options.proxyUrl)
+        saved = applyProxySwitch(*options.proxyUrl);
+    if (options.clearProxy)
+        saved = clearProxySwitch() && saved;
+    return saved;
+}
+
+// A window or the tray mode, once the display has answered: handed over to
+// the desktop program, or run here by it. Falls back to console mode, with
+// the reason in *choice, when neither can be.
+std::optional<int> showWindows(
+    ModeChoice *choice, const DisplayTarget &display, char **argv, const DesktopFrontEnd *desktop)
+{
     // The console program that handed this run over has just asked.
-    const bool handedOver = frontEnd && frontEnd->startedDescriptor >= 0;
-    if (desktop && !handedOver && !displayAnswers(&consoleReason))
-        desktop = false;
-    if (desktop && !frontEnd) {
-        if (const std::optional<int> status = Handover::runDesktop(argv, &consoleReason))
-            return *status;
-        desktop = false;
+    const bool handedOver = desktop && desktop->startedDescriptor >= 0;
+    if (!handedOver && !displayAnswers(display, &choice->consoleReason)) {
+        choice->mode = Mode::Console;
+    } else if (!desktop) {
+        if (const std::optional<int> status = Handover::runDesktop(argv, &choice->consoleReason))
+            return status;
+        choice->mode = Mode::Console;
     }
-    if (switchPresent(QStringLiteral("R")))
-        Common::instance()->useCurl = true;
+    return std::nullopt;
+}
 
-    // Never deleted: it lives until the process ends.
+// A check in the chosen mode, after the settings switches.
+int check(int &argc, char **argv, const RunOptions &options, const ModeChoice &choice,
+    const DisplayTarget &display, const DesktopFrontEnd *desktop)
+{
+    const bool windows = choice.mode == Mode::Window || choice.mode == Mode::Tray;
+    const Start start(argc, argv, options, windows ? desktop : nullptr, display.platform);
     if (desktop)
-        frontEnd->createApplication(argc, argv);
-    else
-        new QCoreApplication(argc, argv);
-    Handover::signalStarted(frontEnd ? frontEnd->startedDescriptor : -1);
-
+        Handover::signalStarted(desktop->startedDescriptor);
     if (!Utils::isNetworkAccessable()) {
         Utils::ErrorMsg(QObject::tr("Network Error"),
             QObject::tr("Your computer appears to be offline.  Please check your "
                         "Internet connection and try again."),
             nullptr);
     }
-
-    QCoreApplication::setOrganizationName(QStringLiteral("Zedo"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("zedo.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
-
-    QTranslator translator;
-    installTranslation(translator);
-
     Common::instance()->readSettings();
-    initLogging();
+    start.startLog();
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("----------------- Program start -------------------"));
-    if (!consoleReason.isEmpty())
-        Logger::instance()->Print(Severity::Warning, consoleReason);
-
-    if (usage) {
-        printUsage();
-        endProcess(outputStatus(ExitStatus::Success, false));
+    if (!choice.consoleReason.isEmpty())
+        Logger::instance()->Print(Severity::Warning, choice.consoleReason);
+    const Output output = windows ? Output::Window : outputOf(options);
+    if (choice.mode == Mode::Usage) {
+        Console::writeLines(usageLines());
+        return exitStatus(output, Outcome::Done);
     }
-    if (QString url; argumentBySwitch(QStringLiteral("U"), &url))
-        Common::instance()->updateUrl = url;
-    Common::instance()->timeLimitSeconds = numberValue(savedArguments(), QStringLiteral("T"), 0);
     // A proxy change that could not be saved fails the run, whatever follows.
-    bool settingsSaved = true;
-    if (QString url; argumentBySwitch(QStringLiteral("P"), &url))
-        settingsSaved = applyProxySwitch(url);
-    if (switchPresent(QStringLiteral("K")))
-        settingsSaved = clearProxySwitch() && settingsSaved;
-    const int settingsStatus = settingsSaved ? ExitStatus::Success : ExitStatus::Failure;
-    if (switchPresent(QStringLiteral("S"))) {
+    const Outcome settings = applySettingsSwitches(options) ? Outcome::Done : Outcome::Failed;
+    if (choice.mode == Mode::ShowProxy) {
         printProxySettings();
-        endProcess(outputStatus(settingsStatus, false));
+        return exitStatus(output, settings);
     }
-
     discoverInstalledProducts();
-    int status = settingsStatus;
-    if (desktop) {
-        frontEnd->run(tray);
-    } else {
-        const int checked = runConsoleMode(format, reportPath);
-        // A monitoring agent reads the state of the check from the status.
-        status = plugin || settingsSaved ? checked : ExitStatus::Failure;
+    if (windows) {
+        desktop->run(choice.mode == Mode::Tray, downloadSettings(options));
+        return exitStatus(output, settings);
     }
+    const int checked = runConsoleMode(
+        downloadSettings(options), options.format(), options.reportPath.value_or(QString()));
+    // A monitoring agent reads the state of the check from the status.
+    return output == Output::Plugin || settings == Outcome::Done
+        ? checked
+        : exitStatus(output, Outcome::Failed);
+}
 
-    QCoreApplication::removeTranslator(&translator);
-    return outputStatus(status, plugin);
+} // namespace
+
+LogSwitches logSwitches(const RunOptions &options, const QString &defaultPath)
+{
+    LogSwitches result {options.logPath.value_or(defaultPath), LogLevel::Off, QString()};
+    if (options.logLevel) {
+        result.level = *options.logLevel;
+        if (result.level > LogLevel::Verbose) {
+            result.problem = QObject::tr("The log level %1 is not one of 0 (off), 1 (normal) or "
+                                         "2 (verbose); it is taken as 1.")
+                                 .arg(result.level);
+        }
+    }
+    if (options.logPath && result.level == LogLevel::Off)
+        result.level = LogLevel::Normal;
+    return result;
+}
+
+int korvaneMain(int &argc, char **argv, const DesktopFrontEnd *desktop)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(argv[i] ? QString::fromLocal8Bit(argv[i]) : QString());
+    const RunOptions options = readOptions(arguments);
+    // With -j or -m standard output carries the document alone; every line
+    // the other modes print goes to standard error, from the first one on.
+    // -o writes the document to a file and leaves standard output empty.
+    Console::setLinesToStandardError(options.format() != ReportFormat::Text);
+
+    const DisplayTarget display = displayTarget(DisplayEnvironment::ofThisProcess());
+    ModeChoice choice = chooseMode(
+        options, {display.kind != DisplayTarget::None, desktop || Handover::desktopInstalled()});
+    if (choice.tellNow) {
+        // Said where it is seen: the run goes on in console mode.
+        Console::setLinesToStandardError(true);
+        Console::writeLine(QStringLiteral("korvane: ") + choice.consoleReason);
+        Console::setLinesToStandardError(false);
+    }
+    int status = 0;
+    switch (choice.mode) {
+    case Mode::Refused:
+        return refuse(argc, argv, options);
+    case Mode::Version:
+        Console::writeLine(QStringLiteral("korvane " KORVANE_VERSION));
+        return outputStatus(exitStatus(Output::Console, Outcome::Done), Output::Console);
+    case Mode::Stored:
+        status = reportStored(argc, argv, options);
+        break;
+    case Mode::Window:
+    case Mode::Tray:
+        if (const std::optional<int> shown = showWindows(&choice, display, argv, desktop))
+            return *shown;
+        [[fallthrough]];
+    default:
+        status = check(argc, argv, options, choice, display, desktop);
+    }
+    return outputStatus(status, outputOf(options));
 }

@@ -1,23 +1,6 @@
 #include "catalogue/downloadsettings.h"
 
-#include "core/common.h"
 #include "core/logger.h"
-
-DownloadSettings DownloadSettings::fromStore(const QString &url)
-{
-    const Common *store = Common::instance();
-    DownloadSettings settings;
-    settings.url = url;
-    settings.useProxy = store->useProxy;
-    settings.proxy = store->proxy;
-    settings.useCurl = store->useCurl;
-    if (store->timeLimitSeconds > 0) {
-        settings.timeoutMs = store->timeLimitSeconds * 1000;
-        settings.curlTimeoutMs = settings.timeoutMs;
-        settings.timeLimitGiven = true;
-    }
-    return settings;
-}
 
 std::optional<QNetworkProxy> DownloadSettings::usableProxy() const
 {

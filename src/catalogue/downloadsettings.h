@@ -28,10 +28,6 @@ struct DownloadSettings
     // and connects directly.
     std::function<void(DownloadSettings &)> askForProxyHost;
 
-    // The URL given, with the proxy, curl choice and time limit of the
-    // settings store.
-    static DownloadSettings fromStore(const QString &url);
-
     // The proxy to connect through: the one switched on, when it names a host.
     // Logs a warning for a proxy that is switched on without a host.
     std::optional<QNetworkProxy> usableProxy() const;

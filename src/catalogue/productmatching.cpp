@@ -12,13 +12,3 @@ bool Utils::thisPatchMatchesThisProduct(
     }
     return false;
 }
-
-bool Utils::thisProductHasNewPatches(
-    const BrivexProducts::BrivexProductBase &product, const QList<PatchItem> &items)
-{
-    for (const PatchItem &item : items) {
-        if (thisPatchMatchesThisProduct(product, item))
-            return true;
-    }
-    return false;
-}

@@ -15,8 +15,5 @@ namespace Utils {
 // case. Versions are not looked at.
 bool thisPatchMatchesThisProduct(
     const BrivexProducts::BrivexProductBase &product, const PatchItem &item);
-// Some of the patches matches the product.
-bool thisProductHasNewPatches(
-    const BrivexProducts::BrivexProductBase &product, const QList<PatchItem> &items);
 
 } // namespace Utils

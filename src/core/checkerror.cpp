@@ -1,6 +1,5 @@
 #include "core/checkerror.h"
 
-#include "core/common.h"
 #include "core/logger.h"
 #include "core/utils.h"
 
@@ -10,5 +9,4 @@ void reportCheckError(const CheckError &error)
         return;
     Logger::instance()->Print(Severity::Error, error.message);
     Utils::ErrorMsg(error.title, error.message, nullptr);
-    Common::instance()->lastError = error.code;
 }

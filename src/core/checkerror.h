@@ -14,7 +14,7 @@ struct CheckError
     bool failed() const { return code != 0; }
 };
 
-// Logs the failure at Error, shows it (a message box on the desktop, a
-// "<<<< ... >>>>" line on the console) and records its code as the store's
-// lastError. Does nothing for an error that did not fail.
+// Logs the failure at Error and shows it (a message box on the desktop, a
+// "<<<< ... >>>>" line on the console). Does nothing for an error that did
+// not fail.
 void reportCheckError(const CheckError &error);

@@ -125,10 +125,8 @@ void Common::readSettings()
 bool Common::saveSettings()
 {
     const QString fileName = settingsPath();
-    if (!isUsableSettingsFile(fileName)) {
-        lastError = ErrSettingsWrite;
+    if (!isUsableSettingsFile(fileName))
         return false;
-    }
     prepareOwnerOnlyFile(fileName);
     QSettings settings(fileName, QSettings::IniFormat);
     settings.setValue(kCheckAtLogin, checkAtLogin);
@@ -141,10 +139,8 @@ bool Common::saveSettings()
     // Write now, so that a file that cannot be written is reported here and
     // not silently lost when the settings object goes away.
     settings.sync();
-    if (settings.status() == QSettings::AccessError) {
-        lastError = ErrSettingsWrite;
+    if (settings.status() == QSettings::AccessError)
         return false;
-    }
     QFile::setPermissions(settings.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return true;
 }
@@ -167,17 +163,6 @@ void Common::showWriteError() const
 {
     Utils::ErrorMsg(QObject::tr("Settings Error"),
         QObject::tr("The settings could not be written to %1.").arg(settingsFileName()), nullptr);
-}
-
-QString Common::lastErrorString() const
-{
-    return errorString(lastError);
-}
-
-void Common::clearCheckError()
-{
-    if (lastError == ErrNetwork || lastError == ErrAuthentication || lastError == ErrCatalogue)
-        lastError = ErrNone;
 }
 
 QString Common::errorString(int code)

@@ -8,9 +8,10 @@
 
 #include <memory>
 
-// The process-wide settings store: what the user configures (proxy, check at
-// login), the catalogue URL, curl choice and time limit of this run, and the
-// code of the last failure, which the reports consult.
+// The process-wide settings store: what is stored (the proxy, the check at
+// log-on) and the catalogue URL used when a run names none. What one run was
+// asked travels as its options (app/runoptions.h), never through here. The
+// error codes are those of CheckError.
 class Common
 {
 public:
@@ -26,7 +27,7 @@ public:
     static Common *instance();
 
     void readSettings();
-    // Returns false when the settings could not be written (lastError is then 2).
+    // Returns false when the settings could not be written.
     bool saveSettings();
     // The native path of the settings file.
     QString settingsFileName() const;
@@ -34,10 +35,6 @@ public:
     void showWriteError() const;
     // Tells the user that the settings could not be read, naming the file.
     void showReadError() const;
-    QString lastErrorString() const;
-    // A new check starts without the failure of an earlier check (codes 3 to
-    // 5); a failure of the settings or of the home directory stays.
-    void clearCheckError();
 
     // The text of an error code; empty for an unknown code.
     static QString errorString(int code);
@@ -45,14 +42,9 @@ public:
     QString title = QStringLiteral("Brivex Server and Extensions Korvane");
     QString updateUrl = QStringLiteral("http://downloads.zedo.example/korvane/patches.json");
     QNetworkProxy proxy;
-    bool useCurl = false;
-    // The download's time limit for this run (-t), in seconds; 0 keeps the
-    // defaults. Not saved.
-    int timeLimitSeconds = 0;
     bool useProxy = false;
     bool checkAtLogin = false;
     std::unique_ptr<CryptDecrypt> crypt;
-    int lastError = ErrNone;
 
 private:
     Common();

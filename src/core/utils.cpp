@@ -14,7 +14,7 @@ Utils::MessagePresenter s_presenter = nullptr;
 void showMessage(
     Utils::MessageKind kind, const QString &title, const QString &text, QWidget *parent)
 {
-    if (s_presenter && Utils::hasDisplay() && Utils::isGuiApp())
+    if (s_presenter && Utils::isGuiApp())
         s_presenter(kind, title, text, parent);
     else
         Console::writeLine(QStringLiteral("<<<< ") + text + QStringLiteral(" >>>>"));
@@ -30,20 +30,6 @@ QString usableFolder(const QString &path)
 }
 
 } // namespace
-
-bool Utils::hasDisplay()
-{
-    // Read once per process: later changes of DISPLAY have no effect.
-    static int checked = -1;
-    static bool hasDisplay = false;
-    if (checked == -1) {
-        // A Wayland session without X has only WAYLAND_DISPLAY.
-        hasDisplay = !QString::fromLocal8Bit(qgetenv("DISPLAY")).isEmpty()
-            || !QString::fromLocal8Bit(qgetenv("WAYLAND_DISPLAY")).isEmpty();
-        checked = 1;
-    }
-    return hasDisplay;
-}
 
 bool Utils::isGuiApp()
 {

@@ -10,8 +10,6 @@ class QWidget;
 // declared beside their definitions in the folders that hold them.
 namespace Utils {
 
-// DISPLAY or WAYLAND_DISPLAY names a display; read once per process.
-bool hasDisplay();
 // The application object is a desktop one (a QApplication).
 bool isGuiApp();
 
@@ -25,7 +23,7 @@ enum class MessageKind { Information, Critical };
 using MessagePresenter
     = void (*)(MessageKind kind, const QString &title, const QString &text, QWidget *parent);
 // Installed once at start-up by the desktop front end; used only while there
-// is a display and a desktop application object.
+// is a desktop application object.
 void setMessagePresenter(MessagePresenter presenter);
 
 QString fileErrorToString(const QFileDevice::FileError &error);

@@ -1,6 +1,7 @@
 #include "gui/iconwindow.h"
 
 #include "catalogue/brivexupdate.h"
+#include "catalogue/checkreport.h"
 #include "core/checkerror.h"
 #include "core/common.h"
 #include "core/logger.h"
@@ -18,8 +19,10 @@
 #include <QScreen>
 #include <QTimer>
 
-IconWindow::IconWindow(const TrayLimits &limits, const QDBusConnection &bus, QWidget *parent)
+IconWindow::IconWindow(const DownloadSettings &settings, const TrayLimits &limits,
+    const QDBusConnection &bus, QWidget *parent)
     : QDialog(parent)
+    , m_settings(settings)
     , m_limits(limits)
     , m_bus(bus)
 {
@@ -65,20 +68,17 @@ void IconWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
 
 void IconWindow::showNotificationDialog()
 {
-    NotificationDialog dialog(this);
+    NotificationDialog dialog(m_settings, this);
     dialog.exec();
 }
 
 void IconWindow::showNotificationPopup()
 {
     // A check of its own, to count; it may fail where the first one did not.
-    Common::instance()->clearCheckError();
-    const BrivexUpdate update(desktopDownloadSettings());
+    const BrivexUpdate update(checkSettings(m_settings));
     noteCheckFailure(update.error());
-    const QList<PatchItem> &patches = update.patchList();
-    const auto security = std::count_if(patches.begin(), patches.end(),
-        [](const PatchItem &patch) { return patch.isSecurityPatch(); });
-    announce(int(patches.size()), int(security), update.error());
+    const CheckReport report = CheckReport::of(m_settings.url, update);
+    announce(int(report.updates.size()), int(report.securityUpdateCount()), update.error());
 }
 
 void IconWindow::exit()
@@ -100,8 +100,7 @@ void IconWindow::createMenu()
 
 void IconWindow::checkForUpdates()
 {
-    Common::instance()->clearCheckError();
-    const BrivexUpdate update(desktopDownloadSettings());
+    const BrivexUpdate update(checkSettings(m_settings));
     noteCheckFailure(update.error()); // the announcement shows it
     if (update.error().failed()) {
         announce(0, 0, update.error());
@@ -127,6 +126,8 @@ void IconWindow::announce(int updates, int securityUpdates, const CheckError &er
     const QString message = popupMessage(updates, error);
     Logger::instance()->Print(Severity::Info, QStringLiteral("Announcing: %1").arg(message));
     NotificationPopup popup(message, m_limits.popupMs, this);
+    // The popup's timer keeps running while the report window is open.
+    connect(&popup, &NotificationPopup::reportRequested, this, &IconWindow::showNotificationDialog);
     popup.exec();
 }
 

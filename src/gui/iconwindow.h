@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "catalogue/downloadsettings.h"
+
 class QAction;
 class QMenu;
 struct Announcement;
@@ -31,8 +33,9 @@ class IconWindow : public QDialog
     Q_OBJECT
 
 public:
-    // bus: where the desktop's notification server is looked for.
-    explicit IconWindow(const TrayLimits &limits = {},
+    // settings: the download of this run; bus: where the desktop's
+    // notification server is looked for.
+    explicit IconWindow(const DownloadSettings &settings, const TrayLimits &limits = {},
         const QDBusConnection &bus = QDBusConnection::sessionBus(), QWidget *parent = nullptr);
     ~IconWindow() override;
 
@@ -57,6 +60,7 @@ private:
     // server took it.
     bool notify(const Announcement &announcement);
 
+    const DownloadSettings m_settings;
     TrayLimits m_limits;
     QDBusConnection m_bus;
     // Declared so that the icon goes before its menu; the actions are children.

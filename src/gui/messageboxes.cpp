@@ -1,7 +1,6 @@
 #include "gui/messageboxes.h"
 
 #include "core/checkerror.h"
-#include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"
 #include "core/utils.h"
@@ -34,5 +33,4 @@ void noteCheckFailure(const CheckError &error)
     if (!error.failed())
         return;
     Logger::instance()->Print(Severity::Error, error.message);
-    Common::instance()->lastError = error.code;
 }

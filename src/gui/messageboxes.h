@@ -6,7 +6,6 @@ void installMessageBoxes();
 
 struct CheckError;
 
-// Logs a check's failure and records it as the store's lastError, without a
-// box: the report window, the popup or the notification shows it. Offline at
-// log-on, the start-up box has said enough already.
+// Logs a check's failure, without a box: the report window, the popup or the notification shows it.
+// Offline at log-on, the start-up box has said enough already.
 void noteCheckFailure(const CheckError &error);

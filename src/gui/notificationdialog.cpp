@@ -14,9 +14,10 @@
 #include <QPixmap>
 #include <QShowEvent>
 
-NotificationDialog::NotificationDialog(QWidget *parent)
+NotificationDialog::NotificationDialog(const DownloadSettings &settings, QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::NotificationDialog>())
+    , m_settings(settings)
 {
     ui->setupUi(this);
     showMainView(false);
@@ -95,8 +96,7 @@ void NotificationDialog::showSettingsDialog()
 
 void NotificationDialog::getPatchList()
 {
-    Common::instance()->clearCheckError();
-    const DownloadSettings settings = desktopDownloadSettings();
+    const DownloadSettings settings = checkSettings(m_settings);
     const BrivexUpdate update(settings);
     noteCheckFailure(update.error()); // the window shows it
     // The check's own failure, not a settings file that could not be

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/checkreport.h"
+#include "catalogue/downloadsettings.h"
 
 #include <QDialog>
 
@@ -19,7 +20,8 @@ class NotificationDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit NotificationDialog(QWidget *parent = nullptr);
+    // settings: the download of this run.
+    explicit NotificationDialog(const DownloadSettings &settings, QWidget *parent = nullptr);
     ~NotificationDialog() override;
 
 protected:
@@ -40,6 +42,7 @@ private:
     void writeSettings();
 
     std::unique_ptr<Ui::NotificationDialog> ui;
+    const DownloadSettings m_settings;
     CheckReport m_report; // of the last check
     // A check is queued or running; further show events start no other.
     bool m_checkPending = false;

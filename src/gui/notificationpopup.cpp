@@ -64,7 +64,7 @@ NotificationPopup::NotificationPopup(const QString &message, int timeoutMs, QWid
     readSettings();
     drawMainView();
 
-    connect(ui->mainView, &InfoLabel::clicked, this, &NotificationPopup::showNotificationDialog);
+    connect(ui->mainView, &InfoLabel::clicked, this, &NotificationPopup::reportRequested);
     connect(ui->titleBar, &TitleLabel::pressed, this, &NotificationPopup::onTitlePressed);
     connect(ui->titleBar, &TitleLabel::moved, this, &NotificationPopup::onTitleMoved);
     connect(ui->updateCheck, &QCheckBox::clicked, this, &NotificationPopup::onUpdateCheckClicked);
@@ -104,13 +104,6 @@ void NotificationPopup::showEvent(QShowEvent *event)
 void NotificationPopup::on_closeButton_clicked()
 {
     closeWindow();
-}
-
-void NotificationPopup::showNotificationDialog()
-{
-    // The popup's timer keeps running meanwhile.
-    NotificationDialog dialog;
-    dialog.exec();
 }
 
 void NotificationPopup::timerDone()

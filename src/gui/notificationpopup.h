@@ -14,9 +14,9 @@ class NotificationPopup;
 }
 
 // The frameless announcement of the tray check: it rises into the bottom-right
-// corner of the screen's work area, can be dragged by its title bar, opens the
-// report window when its message is clicked, and slides out again on "X" or
-// when its time-out expires. Closing it leaves the log-on choice alone: that
+// corner of the screen's work area, can be dragged by its title bar, asks for
+// the report window when its message is clicked, and slides out again on "X"
+// or when its time-out expires. Closing it leaves the log-on choice alone: that
 // is made in the report window, and the box here stays hidden.
 class NotificationPopup : public QDialog
 {
@@ -29,12 +29,15 @@ public:
 
     void setMessage(const QString &message);
 
+signals:
+    // The message was clicked.
+    void reportRequested();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private slots:
     void on_closeButton_clicked();
-    void showNotificationDialog();
     void timerDone();
     void onTitlePressed(QPoint position);
     void onTitleMoved(QPoint position);

@@ -14,9 +14,11 @@ void askForProxyHost(DownloadSettings &settings)
     settings.proxy = store->proxy;
 }
 
-DownloadSettings desktopDownloadSettings()
+DownloadSettings checkSettings(const DownloadSettings &run)
 {
-    DownloadSettings settings = DownloadSettings::fromStore(Common::instance()->updateUrl);
+    DownloadSettings settings = run;
+    settings.useProxy = Common::instance()->useProxy;
+    settings.proxy = Common::instance()->proxy;
     settings.askForProxyHost = &askForProxyHost;
     return settings;
 }

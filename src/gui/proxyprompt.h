@@ -7,6 +7,7 @@ struct DownloadSettings;
 // holds. Given to downloads as DownloadSettings::askForProxyHost.
 void askForProxyHost(DownloadSettings &settings);
 
-// The store's download settings for its catalogue URL, asking for a missing
+// The download of a check in the windows: the run's, with the proxy the store
+// holds now (the settings dialog may have changed it), asking for a missing
 // proxy host with the dialog.
-DownloadSettings desktopDownloadSettings();
+DownloadSettings checkSettings(const DownloadSettings &run);

@@ -1,7 +1,8 @@
+#include "desktopmode.h"
+
 #include "app/handover.h"
 #include "app/startup.h"
 #include "core/processend.h"
-#include "gui/desktopmode.h"
 
 // The desktop program: the console program's run, with the windows.
 int main(int argc, char *argv[])
