@@ -440,6 +440,11 @@ def run_variant(path, case, korvane, variant):
                if name not in PROXY_VARIABLES + ["XDG_CONFIG_HOME", "LANGUAGE", "WAYLAND_DISPLAY"]
                and not name.startswith("LC_")}
         env.update(HOME=str(home), DISPLAY="", LANG="C.UTF-8", TMPDIR=str(tmp))
+        for name in ("ASAN_OPTIONS", "LSAN_OPTIONS") if "run_as" in case else ():
+            # The sanitizer's suppressions, where the other user can read them.
+            def readable(found, name=name):
+                return "suppressions=" + str(shutil.copy(found[1], tmp / f"{name}.supp"))
+            env[name] = re.sub(r"suppressions=([^:]+)", readable, env.get(name, ""))
         for name, value in case.get("env", {}).items():
             if value is False:
                 env.pop(name, None)
