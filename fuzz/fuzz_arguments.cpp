@@ -5,7 +5,7 @@
 #include "app/runoptions.h"
 #include "app/startup.h"
 #include "app/switchtable.h"
-#include "catalogue/proxyurl.h"
+#include "download/proxyurl.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // A proxy URL as given with -p: the proxy made of it, and the text with its
 // password hidden, which must hide exactly the password and keep the rest.
-#include "catalogue/networkutils.h"
-#include "catalogue/proxyurl.h"
+#include "download/networkutils.h"
+#include "download/proxyurl.h"
 
 #include <cstdlib>
 

@@ -1,5 +1,5 @@
 #include "catalogue/checkreport.h"
-#include "catalogue/updaterequest.h"
+#include "download/updaterequest.h"
 #include "core/checkerror.h"
 #include "core/common.h"
 #include "core/logger.h"

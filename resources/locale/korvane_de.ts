@@ -4,7 +4,7 @@
 <context>
     <name>BodyDecoder</name>
     <message>
-        <location filename="../../src/catalogue/bodydecoder.cpp" line="+36"/>
+        <location filename="../../src/download/bodydecoder.cpp" line="+36"/>
         <source>The update server sent the catalogue encoded as &quot;%1&quot;, which was not asked for</source>
         <translation>Der Update-Server hat den Katalog in der nicht angefragten Kodierung &quot;%1&quot; gesendet</translation>
     </message>
@@ -31,7 +31,7 @@
 <context>
     <name>CurlDownload</name>
     <message>
-        <location filename="../../src/catalogue/curldownload.cpp" line="+78"/>
+        <location filename="../../src/download/curldownload.cpp" line="+78"/>
         <source>curl could not be started: %1</source>
         <translation>curl konnte nicht gestartet werden: %1</translation>
     </message>
@@ -72,7 +72,7 @@
 <context>
     <name>DownloadResult</name>
     <message>
-        <location filename="../../src/catalogue/downloadresult.cpp" line="+80"/>
+        <location filename="../../src/download/downloadresult.cpp" line="+80"/>
         <source>Network Error</source>
         <translation>Netzwerkfehler</translation>
     </message>
@@ -1132,7 +1132,7 @@
 <context>
     <name>UpdateRequest</name>
     <message>
-        <location filename="../../src/catalogue/updaterequest.cpp" line="+102"/>
+        <location filename="../../src/download/updaterequest.cpp" line="+102"/>
         <source>%1 is not a regular file</source>
         <translation>%1 ist keine normale Datei</translation>
     </message>
@@ -1147,7 +1147,7 @@
         <translation>Lesefehler beim Lesen von %1: %2</translation>
     </message>
     <message>
-        <location filename="../../src/catalogue/redirecttarget.cpp" line="+23"/>
+        <location filename="../../src/download/redirecttarget.cpp" line="+23"/>
         <location line="+14"/>
         <source>The update server sent a redirect without a valid target address.</source>
         <translation>Der Update-Server hat ohne gültige Zieladresse umgeleitet.</translation>
@@ -1158,7 +1158,7 @@
         <translation>Der Update-Server hat nach %1 umgeleitet, das keine http- oder https-Adresse ist.</translation>
     </message>
     <message>
-        <location filename="../../src/catalogue/updaterequest.cpp" line="-38"/>
+        <location filename="../../src/download/updaterequest.cpp" line="-38"/>
         <source>The update server redirected the request more than once.</source>
         <translation>Der Update-Server hat die Anfrage mehr als einmal umgeleitet.</translation>
     </message>

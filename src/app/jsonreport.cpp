@@ -1,7 +1,7 @@
 #include "app/jsonreport.h"
 
 #include "app/jsonwriter.h"
-#include "catalogue/networkutils.h"
+#include "download/networkutils.h"
 
 #include <QHostInfo>
 

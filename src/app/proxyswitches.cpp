@@ -1,7 +1,7 @@
 #include "app/proxyswitches.h"
 
-#include "catalogue/networkutils.h"
-#include "catalogue/proxyurl.h"
+#include "download/networkutils.h"
+#include "download/proxyurl.h"
 #include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"

@@ -1,8 +1,8 @@
 #include "app/runoptions.h"
 
 #include "app/switchtable.h"
-#include "catalogue/networkutils.h"
-#include "catalogue/proxyurl.h"
+#include "download/networkutils.h"
+#include "download/proxyurl.h"
 
 #include <QHash>
 #include <QObject>

@@ -2,7 +2,7 @@
 
 #include "catalogue/applicability.h"
 #include "catalogue/cataloguereader.h"
-#include "catalogue/updaterequest.h"
+#include "download/updaterequest.h"
 #include "core/common.h"
 #include "products/brivexconfig.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/downloadsettings.h"
+#include "download/downloadsettings.h"
 #include "catalogue/patchlist.h"
 #include "core/checkerror.h"
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "catalogue/downloadsettings.h"
+#include "download/downloadsettings.h"
 
 class QAction;
 class QMenu;

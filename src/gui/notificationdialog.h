@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalogue/checkreport.h"
-#include "catalogue/downloadsettings.h"
+#include "download/downloadsettings.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
 #include "gui/proxyprompt.h"
 
-#include "catalogue/downloadsettings.h"
+#include "download/downloadsettings.h"
 #include "core/common.h"
 #include "gui/settingsdialog.h"
 

@@ -1,6 +1,6 @@
-#include "catalogue/networkutils.h"
+#include "download/networkutils.h"
 
-#include "catalogue/proxyurl.h"
+#include "download/proxyurl.h"
 #include "core/logger.h"
 
 #include <QHostAddress>

@@ -1,4 +1,4 @@
-#include "catalogue/downloadsettings.h"
+#include "download/downloadsettings.h"
 
 #include "core/logger.h"
 

@@ -1,9 +1,9 @@
-#include "catalogue/updaterequest.h"
+#include "download/updaterequest.h"
 
-#include "catalogue/bodydecoder.h"
-#include "catalogue/curldownload.h"
-#include "catalogue/networkutils.h"
-#include "catalogue/redirecttarget.h"
+#include "download/bodydecoder.h"
+#include "download/curldownload.h"
+#include "download/networkutils.h"
+#include "download/redirecttarget.h"
 #include "core/logger.h"
 
 #include <QEventLoop>

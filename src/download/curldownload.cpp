@@ -1,6 +1,6 @@
-#include "catalogue/curldownload.h"
+#include "download/curldownload.h"
 
-#include "catalogue/curlcommand.h"
+#include "download/curlcommand.h"
 #include "core/logger.h"
 
 #include <QCoreApplication>

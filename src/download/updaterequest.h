@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue/downloadresult.h"
-#include "catalogue/downloadsettings.h"
+#include "download/downloadresult.h"
+#include "download/downloadsettings.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue/downloadresult.h"
-#include "catalogue/downloadsettings.h"
+#include "download/downloadresult.h"
+#include "download/downloadsettings.h"
 
 // Fetches the catalogue with the curl program (see CurlCommand), within the
 // settings' curl time limit, handing the body to the sink as curl writes it.

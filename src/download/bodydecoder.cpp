@@ -1,4 +1,4 @@
-#include "catalogue/bodydecoder.h"
+#include "download/bodydecoder.h"
 
 #include <QCoreApplication>
 

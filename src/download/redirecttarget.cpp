@@ -1,4 +1,4 @@
-#include "catalogue/redirecttarget.h"
+#include "download/redirecttarget.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "catalogue/proxyurl.h"
+#include "download/proxyurl.h"
 
 namespace {
 

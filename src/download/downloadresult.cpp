@@ -1,7 +1,7 @@
-#include "catalogue/downloadresult.h"
+#include "download/downloadresult.h"
 
-#include "catalogue/downloadsettings.h"
-#include "catalogue/networkutils.h"
+#include "download/downloadsettings.h"
+#include "download/networkutils.h"
 #include "core/common.h"
 #include "core/console.h"
 

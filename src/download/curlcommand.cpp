@@ -1,4 +1,4 @@
-#include "catalogue/curlcommand.h"
+#include "download/curlcommand.h"
 
 #include <QUrl>
 
