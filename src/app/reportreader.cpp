@@ -1,6 +1,6 @@
 #include "app/reportreader.h"
 
-#include <boost/json/basic_parser_impl.hpp>
+#include "catalogue/jsonstream.h"
 
 #include <QObject>
 
@@ -8,8 +8,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace json = boost::json;
 
 namespace {
 
@@ -139,120 +137,86 @@ QDateTime utcTime(const QString &text)
 class ReportReader::Handler
 {
 public:
-    static constexpr std::size_t max_object_size = std::size_t(-1);
-    static constexpr std::size_t max_array_size = std::size_t(-1);
-    static constexpr std::size_t max_key_size = std::size_t(-1);
-    static constexpr std::size_t max_string_size = std::size_t(-1);
-
     QString problem;
 
-    bool on_document_begin(json::error_code &) { return true; }
-    bool on_document_end(json::error_code &) { return true; }
-    bool on_object_begin(json::error_code &ec) { return open(true, ec); }
-    bool on_array_begin(json::error_code &ec) { return open(false, ec); }
-    bool on_object_end(std::size_t, json::error_code &ec) { return closeObject(ec); }
-    bool on_array_end(std::size_t, json::error_code &)
+    bool open(bool object)
     {
+        Frame frame {Kind::Root, object};
+        const Want want = wanted();
+        if (m_stack.empty() && !object)
+            return fail(QObject::tr("it is not a JSON object"));
+        if (want == Want::Ignored) {
+            frame.kind = Kind::Skipped;
+        } else if (m_stack.empty()) {
+            frame.kind = Kind::Root;
+        } else if (want == Want::Entry && object && m_stack.back().kind == Kind::List) {
+            frame.kind = m_stack.back().element;
+            m_product = CheckReport::Product();
+            m_patch = InstalledPatchEntry();
+            m_update = CheckReport::Update();
+        } else if (want == Want::List && !object) {
+            frame.element = member().element;
+            frame.kind = frame.element == Kind::AppliesTo ? Kind::AppliesTo : Kind::List;
+        } else if (want == Want::ObjectOrNull && object) {
+            frame.kind = member().element;
+            m_error = CheckError();
+            m_failureTime = QDateTime();
+        } else {
+            return mismatch(want);
+        }
+        m_stack.push_back(frame);
+        return true;
+    }
+
+    bool close()
+    {
+        const Frame frame = m_stack.back();
         m_stack.pop_back();
-        return true;
+        return !frame.object || closeObject(frame);
     }
-    bool on_key_part(json::string_view part, std::size_t, json::error_code &)
+
+    bool key(std::string_view name)
     {
-        m_inText = true;
-        // No member read has a longer name.
-        m_key.append(
-            part.data(), std::min(part.size(), 40 - std::min<std::size_t>(m_key.size(), 40)));
-        return true;
-    }
-    bool on_key(json::string_view part, std::size_t, json::error_code &ec)
-    {
-        on_key_part(part, 0, ec);
-        m_inText = false;
         Frame &frame = m_stack.back();
         frame.member = -1;
         const Members members = membersOf(frame.kind);
         for (int i = 0; i < members.count; ++i) {
-            if (members.first[i].name != m_key)
+            if (members.first[i].name != name)
                 continue;
             if (frame.seen & (1u << i))
-                return fail(QObject::tr("%1 is given twice").arg(quotedName(m_key)), ec);
+                return fail(QObject::tr("%1 is given twice").arg(quotedName(name)));
             frame.seen |= 1u << i;
             frame.member = i;
         }
-        m_key.clear();
         return true;
     }
-    bool on_string_part(json::string_view part, std::size_t, json::error_code &ec)
+
+    // Every value of a member read is collected: its type is looked at once it ends.
+    std::string *target() { return wanted() == Want::Ignored ? nullptr : &m_text; }
+
+    bool scalar(JsonScalar kind)
     {
-        return collect(part, ec);
-    }
-    bool on_string(json::string_view part, std::size_t, json::error_code &ec)
-    {
-        if (!collect(part, ec))
-            return false;
         const Want want = wanted();
-        m_inText = false;
-        if (want == Want::Ignored)
+        if (want == Want::Ignored || (kind == JsonScalar::Null && want == Want::ObjectOrNull))
             return true;
+        if (kind == JsonScalar::Bool && want == Want::Boolean) {
+            m_update.patch.securityPatch = QString::fromStdString(m_text);
+            return true;
+        }
+        if (kind == JsonScalar::Number && want == Want::Integer)
+            return number();
+        if (kind != JsonScalar::Text)
+            return mismatch(want);
         if (want == Want::Entry && m_stack.back().kind == Kind::AppliesTo) {
             m_update.appliesTo.append(keep(m_text));
-            return charge(sizeof(QString), ec);
+            return charge(sizeof(QString));
         }
         if (want != Want::Text)
-            return mismatch(want, ec);
+            return mismatch(want);
         if (!storeText(keep(m_text)))
             return fail(wrongType(member()) + QLatin1Char(' ')
-                    + QObject::tr("(a UTC time such as 2026-12-07T06:00:00Z)"),
-                ec);
-        return charge(0, ec);
-    }
-    bool on_number_part(json::string_view part, json::error_code &)
-    {
-        m_number.append(part.data(), part.size());
-        return true;
-    }
-    bool on_int64(std::int64_t value, json::string_view part, json::error_code &ec)
-    {
-        m_number.append(part.data(), part.size());
-        const bool whole
-            = value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
-        return number(whole ? std::optional<int>(int(value)) : std::nullopt, ec);
-    }
-    bool on_uint64(std::uint64_t, json::string_view part, json::error_code &ec)
-    {
-        m_number.append(part.data(), part.size());
-        return number(std::nullopt, ec);
-    }
-    bool on_double(double, json::string_view part, json::error_code &ec)
-    {
-        m_number.append(part.data(), part.size());
-        return number(std::nullopt, ec);
-    }
-    bool on_bool(bool value, json::error_code &ec)
-    {
-        const Want want = wanted();
-        if (want != Want::Boolean)
-            return want == Want::Ignored || mismatch(want, ec);
-        m_update.patch.securityPatch = value ? QStringLiteral("true") : QStringLiteral("false");
-        return true;
-    }
-    bool on_null(json::error_code &ec)
-    {
-        const Want want = wanted();
-        return want == Want::ObjectOrNull || want == Want::Ignored || mismatch(want, ec);
-    }
-    bool on_comment_part(json::string_view, json::error_code &) { return true; }
-    bool on_comment(json::string_view, json::error_code &) { return true; }
-
-    // Why the text ended before the document did.
-    QString incompleteText() const
-    {
-        if (m_inText)
-            return QStringLiteral("unterminated string");
-        if (m_stack.empty())
-            return QStringLiteral("illegal value");
-        return m_stack.back().object ? QStringLiteral("unterminated object")
-                                     : QStringLiteral("unterminated array");
+                + QObject::tr("(a UTC time such as 2026-12-07T06:00:00Z)"));
+        return charge(0);
     }
 
     JsonReport takeReport() { return std::move(m_report); }
@@ -267,22 +231,20 @@ private:
         int member = -1; // the one whose value comes next
     };
 
-    bool fail(const QString &why, json::error_code &ec)
+    bool fail(const QString &why)
     {
         if (problem.isEmpty())
             problem = why;
-        ec = json::error::syntax;
         return false;
     }
 
-    bool charge(qint64 bytes, json::error_code &ec)
+    bool charge(qint64 bytes)
     {
         m_kept += bytes;
         if (m_kept <= kKeptLimit)
             return true;
         return fail(QObject::tr("it holds more than korvane keeps of a report (%1 MiB)")
-                        .arg(kKeptLimit / (1024 * 1024)),
-            ec);
+                        .arg(kKeptLimit / (1024 * 1024)));
     }
 
     const Member &member() const
@@ -304,89 +266,56 @@ private:
         return member().want;
     }
 
-    bool mismatch(Want want, json::error_code &ec)
+    bool mismatch(Want want)
     {
         if (m_stack.empty())
-            return fail(QObject::tr("it is not a JSON object"), ec);
+            return fail(QObject::tr("it is not a JSON object"));
         const Frame &frame = m_stack.back();
         if (frame.kind == Kind::AppliesTo)
-            return fail(QObject::tr("an entry of \"appliesTo\" is not a text"), ec);
+            return fail(QObject::tr("an entry of \"appliesTo\" is not a text"));
         if (want == Want::Entry) {
             const Frame &owner = m_stack[m_stack.size() - 2];
             return fail(QObject::tr("an entry of %1 is not an object")
-                            .arg(quotedName(membersOf(Kind::Root).first[owner.member].name)),
-                ec);
+                            .arg(quotedName(membersOf(Kind::Root).first[owner.member].name)));
         }
-        return fail(wrongType(member()), ec);
+        return fail(wrongType(member()));
     }
 
-    bool open(bool object, json::error_code &ec)
+    bool closeObject(const Frame &frame)
     {
-        Frame frame {Kind::Root, object};
-        const Want want = wanted();
-        if (m_stack.empty() && !object)
-            return fail(QObject::tr("it is not a JSON object"), ec);
-        if (want == Want::Ignored) {
-            frame.kind = Kind::Skipped;
-        } else if (m_stack.empty()) {
-            frame.kind = Kind::Root;
-        } else if (want == Want::Entry && object && m_stack.back().kind == Kind::List) {
-            frame.kind = m_stack.back().element;
-            m_product = CheckReport::Product();
-            m_patch = InstalledPatchEntry();
-            m_update = CheckReport::Update();
-        } else if (want == Want::List && !object) {
-            frame.element = member().element;
-            frame.kind = frame.element == Kind::AppliesTo ? Kind::AppliesTo : Kind::List;
-        } else if (want == Want::ObjectOrNull && object) {
-            frame.kind = member().element;
-            m_error = CheckError();
-            m_failureTime = QDateTime();
-        } else {
-            return mismatch(want, ec);
-        }
-        m_stack.push_back(frame);
-        return true;
-    }
-
-    bool closeObject(json::error_code &ec)
-    {
-        const Frame frame = m_stack.back();
-        m_stack.pop_back();
         if (frame.kind == Kind::Skipped)
             return true;
         const Members members = membersOf(frame.kind);
         if (frame.kind == Kind::Root && !((frame.seen >> kSchema) & (frame.seen >> kUpdates) & 1))
-            return fail(QObject::tr("it is not a report of korvane"), ec);
+            return fail(QObject::tr("it is not a report of korvane"));
         for (int i = 0; i < members.count; ++i) {
             if (!members.first[i].required || (frame.seen & (1u << i)))
                 continue;
             if (frame.kind == Kind::Root && i == kCheckedAt)
                 return fail(QObject::tr("it does not say when the check ran (written by korvane -j "
-                                        "rather than -o?), so its age is unknown"),
-                    ec);
-            return fail(QObject::tr("%1 is missing").arg(quotedName(members.first[i].name)), ec);
+                                        "rather than -o?), so its age is unknown"));
+            return fail(QObject::tr("%1 is missing").arg(quotedName(members.first[i].name)));
         }
         CheckReport &report = m_report.report;
         switch (frame.kind) {
         case Kind::Product:
             if (report.products.size() == kMostProducts) {
                 return fail(
-                    QObject::tr("it lists more than %1 installed products").arg(kMostProducts), ec);
+                    QObject::tr("it lists more than %1 installed products").arg(kMostProducts));
             }
             report.products.append(m_product);
-            return charge(sizeof(CheckReport::Product), ec);
+            return charge(sizeof(CheckReport::Product));
         case Kind::Patch:
             report.installedPatches.append(m_patch);
-            return charge(sizeof(InstalledPatchEntry), ec);
+            return charge(sizeof(InstalledPatchEntry));
         case Kind::Update:
             report.updates.append(std::move(m_update));
-            return charge(sizeof(CheckReport::Update), ec);
+            return charge(sizeof(CheckReport::Update));
         case Kind::Error:
         case Kind::Failure:
             if (!m_error.failed()) {
                 return fail(
-                    wrongType(kRootMembers[frame.kind == Kind::Error ? kError : kLastFailure]), ec);
+                    wrongType(kRootMembers[frame.kind == Kind::Error ? kError : kLastFailure]));
             }
             if (frame.kind == Kind::Error)
                 report.error = m_error;
@@ -396,23 +325,6 @@ private:
         default:
             return true;
         }
-    }
-
-    bool collect(json::string_view part, json::error_code &ec)
-    {
-        if (!m_inText) {
-            m_inText = true;
-            m_text.clear();
-        }
-        if (wanted() == Want::Ignored)
-            return true;
-        if (m_text.size() + part.size() > std::size_t(kLongestText)) {
-            return fail(
-                QObject::tr("it holds a text longer than %1 MiB").arg(kLongestText / (1024 * 1024)),
-                ec);
-        }
-        m_text.append(part.data(), part.size());
-        return true;
     }
 
     // The text as a QString, shared with its earlier copies when it is short.
@@ -468,33 +380,26 @@ private:
         return true;
     }
 
-    bool number(std::optional<int> value, json::error_code &ec)
+    // The schema or the code of an error, as written in m_text.
+    bool number()
     {
-        const std::string text = std::move(m_number);
-        m_number.clear();
-        const Want want = wanted();
-        if (want != Want::Integer)
-            return want == Want::Ignored || mismatch(want, ec);
-        const Kind kind = m_stack.back().kind;
-        if (kind == Kind::Root) { // the schema
-            if (value == 1)
+        bool whole = false;
+        const int value = QByteArray::fromStdString(m_text).toInt(&whole);
+        if (m_stack.back().kind == Kind::Root) { // the schema
+            if (whole && value == 1)
                 return true;
             return fail(QObject::tr("it has the layout %1, which this version of korvane (layout "
                                     "1) cannot read")
-                            .arg(QString::fromStdString(text)),
-                ec);
+                            .arg(QString::fromStdString(m_text)));
         }
-        if (!value)
-            return fail(wrongType(member()), ec);
-        m_error.code = *value;
+        if (!whole)
+            return fail(wrongType(member()));
+        m_error.code = value;
         return true;
     }
 
     std::vector<Frame> m_stack;
-    std::string m_key; // a name that came in parts
-    std::string m_text; // the text read
-    std::string m_number;
-    bool m_inText = false;
+    std::string m_text; // the value read
     qint64 m_kept = 0;
     std::map<std::string, QString, std::less<>> m_shared;
 
@@ -508,73 +413,8 @@ private:
 
 struct ReportReader::Private
 {
-    static json::parse_options options()
-    {
-        json::parse_options options;
-        options.max_depth = kMaxDepth;
-        return options;
-    }
-
-    Private()
-        : parser(options())
-    { }
-
-    void parse(QByteArrayView bytes)
-    {
-        if (!problem.isEmpty() || bytes.isEmpty())
-            return;
-        if (parser.done()) {
-            checkTrailing(bytes, 0);
-            return;
-        }
-        json::error_code code;
-        const std::size_t used = parser.write_some(true, bytes.data(), size_t(bytes.size()), code);
-        if (code)
-            fail(code, bytes, qsizetype(used));
-        else
-            checkTrailing(bytes, qsizetype(used));
-        offset += bytes.size();
-    }
-
-    // Only white space may follow the document.
-    void checkTrailing(QByteArrayView bytes, qsizetype from)
-    {
-        for (qsizetype at = from; at < bytes.size(); ++at) {
-            if (!std::strchr(" \t\n\r", bytes[at]) || bytes[at] == 0) {
-                problem = QObject::tr("it is not a JSON document (%1 at offset %2)")
-                              .arg(QStringLiteral("garbage at the end of the document"))
-                              .arg(offset + at);
-                return;
-            }
-        }
-    }
-
-    void fail(const json::error_code &code, QByteArrayView bytes, qsizetype at)
-    {
-        problem = parser.handler().problem;
-        if (!problem.isEmpty())
-            return;
-        QString what;
-        const uchar c = at < bytes.size() ? uchar(bytes[at]) : 0x20;
-        if (code == json::error::too_deep)
-            what = QStringLiteral("too deeply nested document");
-        else if (code != json::error::syntax)
-            what = QStringLiteral("illegal value");
-        else if (c == 0)
-            what = QStringLiteral("a NUL byte");
-        else if (c < 0x20)
-            what = QStringLiteral("a control character");
-        else if (c >= 0x80)
-            what = QStringLiteral("invalid UTF-8");
-        else
-            what = QStringLiteral("illegal value");
-        problem
-            = QObject::tr("it is not a JSON document (%1 at offset %2)").arg(what).arg(offset + at);
-    }
-
-    json::basic_parser<Handler> parser;
-    qint64 offset = 0; // of the piece given to the parser
-    QString problem;
+    Handler handler;
+    JsonStream<Handler> stream {handler, kMaxDepth, false, std::size_t(kLongestText)};
 };
 
 ReportReader::ReportReader()
@@ -585,35 +425,27 @@ ReportReader::~ReportReader() = default;
 
 void ReportReader::write(QByteArrayView piece)
 {
-    d->parse(piece);
+    d->stream.write(piece);
 }
 
 bool ReportReader::failed() const
 {
-    return !d->problem.isEmpty();
+    return d->stream.stopped() || !d->stream.error().isEmpty();
 }
 
 std::optional<JsonReport> ReportReader::finish(QString *problem)
 {
-    if (d->problem.isEmpty() && !d->parser.done()) {
-        if (d->offset == 0) {
-            d->problem = QObject::tr("it is empty");
-        } else {
-            json::error_code code;
-            d->parser.write_some(false, nullptr, 0, code);
-            if (code) {
-                d->problem = d->parser.handler().problem;
-                if (d->problem.isEmpty()) {
-                    d->problem = QObject::tr("it is not a JSON document (%1 at offset %2)")
-                                     .arg(d->parser.handler().incompleteText())
-                                     .arg(d->offset);
-                }
-            }
-        }
-    }
-    if (!d->problem.isEmpty()) {
-        *problem = d->problem;
-        return std::nullopt;
-    }
-    return d->parser.handler().takeReport();
+    d->stream.finish();
+    if (d->stream.size() == 0)
+        *problem = QObject::tr("it is empty");
+    else if (d->stream.textTooLong())
+        *problem
+            = QObject::tr("it holds a text longer than %1 MiB").arg(kLongestText / (1024 * 1024));
+    else if (!d->handler.problem.isEmpty())
+        *problem = d->handler.problem;
+    else if (!d->stream.error().isEmpty())
+        *problem = QObject::tr("it is not a JSON document (%1)").arg(d->stream.error());
+    else
+        return d->handler.takeReport();
+    return std::nullopt;
 }

@@ -1,8 +1,7 @@
 #include "catalogue/cataloguereader.h"
 
+#include "catalogue/jsonstream.h"
 #include "core/logger.h"
-
-#include <boost/json/basic_parser_impl.hpp>
 
 #include <QVariant>
 
@@ -12,8 +11,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace json = boost::json;
 
 namespace {
 
@@ -33,8 +30,6 @@ QString PatchItem::*const kFields[]
         &PatchItem::url, &PatchItem::qfeId, &PatchItem::releaseDate};
 enum { kVersion = 0, kPatches = 1, kSecurityPatch = 2, kPlatform = 3 };
 using Fields = std::array<std::string, kPatchMembers.size()>; // as UTF-8
-
-enum class Scalar { Text, Number, Bool, Null };
 
 // The index of the member in its container's list, or -1.
 int memberIndex(Role role, std::string_view name)
@@ -113,86 +108,25 @@ qsizetype completeUtf8(QByteArrayView bytes)
 class CatalogueReader::Handler
 {
 public:
-    static constexpr std::size_t max_object_size = std::size_t(-1);
-    static constexpr std::size_t max_array_size = std::size_t(-1);
-    static constexpr std::size_t max_key_size = std::size_t(-1);
-    static constexpr std::size_t max_string_size = std::size_t(-1);
-
     Handler(std::optional<QStringList> versions, PatchFilter keep, bool logPatches)
         : m_versions(std::move(versions))
         , m_keep(std::move(keep))
         , m_logPatches(logPatches)
     { }
 
-    bool on_document_begin(json::error_code &) { return true; }
-    bool on_document_end(json::error_code &) { return true; }
-    bool on_object_begin(json::error_code &) { return open(true); }
-    bool on_object_end(std::size_t, json::error_code &) { return close(); }
-    bool on_array_begin(json::error_code &) { return open(false); }
-    bool on_array_end(std::size_t, json::error_code &) { return close(); }
-    bool on_key_part(json::string_view part, std::size_t, json::error_code &)
+    bool key(std::string_view name)
     {
-        m_inText = true;
-        if (m_key.size() <= 16) // no member read has a longer name
-            m_key.append(part.data(), part.size());
+        m_member = memberIndex(parent(), name);
         return true;
     }
-    bool on_key(json::string_view part, std::size_t, json::error_code &)
-    {
-        // Most names come in one part.
-        if (!m_key.empty() && m_key.size() <= 16)
-            m_key.append(part.data(), part.size());
-        m_member = memberIndex(
-            parent(), m_key.empty() ? std::string_view(part.data(), part.size()) : m_key);
-        m_key.clear();
-        m_inText = false;
-        return true;
-    }
-    bool on_string_part(json::string_view part, std::size_t, json::error_code &)
-    {
-        appendText(part);
-        return true;
-    }
-    bool on_string(json::string_view part, std::size_t, json::error_code &)
-    {
-        appendText(part);
-        return endScalar(Scalar::Text);
-    }
-    bool on_number_part(json::string_view part, json::error_code &)
-    {
-        appendText(part);
-        return true;
-    }
-    bool on_int64(std::int64_t, json::string_view part, json::error_code &) { return number(part); }
-    bool on_uint64(std::uint64_t, json::string_view part, json::error_code &)
-    {
-        return number(part);
-    }
-    bool on_double(double, json::string_view part, json::error_code &) { return number(part); }
-    bool on_bool(bool value, json::error_code &)
-    {
-        startText();
-        if (m_target)
-            *m_target = value ? "true" : "false";
-        return endScalar(Scalar::Bool);
-    }
-    bool on_null(json::error_code &)
-    {
-        startText();
-        return endScalar(Scalar::Null);
-    }
-    bool on_comment_part(json::string_view, json::error_code &) { return true; }
-    bool on_comment(json::string_view, json::error_code &) { return true; }
 
-    // Why the text ended too early, as the program has always worded it.
-    QString incompleteText() const
+    // Only a value the catalogue reads is collected.
+    std::string *target()
     {
-        if (m_inText)
-            return QStringLiteral("unterminated string");
-        if (m_stack.empty())
-            return QStringLiteral("illegal value");
-        return m_stack.back().object ? QStringLiteral("unterminated object")
-                                     : QStringLiteral("unterminated array");
+        const Role role = parent();
+        return role == Role::Group && m_member == kVersion ? &m_text
+            : role == Role::Patch && m_member >= 0         ? &m_fields[m_member]
+                                                           : nullptr;
     }
 
     Result result()
@@ -229,39 +163,6 @@ public:
         result.groups = std::move(m_product.kept);
         return result;
     }
-
-private:
-    struct Frame
-    {
-        Role role;
-        bool object;
-    };
-    struct ProductList
-    {
-        bool list = false;
-        qsizetype groups = 0;
-        qsizetype usable = 0;
-        qsizetype skippedGroups = 0;
-        qsizetype skippedPatches = 0;
-        QList<PatchList> kept;
-    };
-    struct Group
-    {
-        QString version;
-        bool hasVersion = false;
-        bool hasPatches = false;
-        qsizetype nonObjects = 0;
-        QList<PatchItem> patches;
-        // The patches of a version not kept, set aside unread in case a later
-        // "version" names one that is: their fields one after another, and
-        // where each ends.
-        bool setAside = false;
-        std::string asideText;
-        std::vector<std::size_t> asideEnds;
-        std::size_t names = 0; // where its patches' names start in m_names
-    };
-
-    Role parent() const { return m_stack.empty() ? Role::Other : m_stack.back().role; }
 
     // A value of the catalogue's own begins: what it is to its container.
     bool open(bool object)
@@ -314,14 +215,14 @@ private:
                 m_fields[m_member].clear();
             break;
         }
-        m_stack.push_back({role, object});
+        m_stack.push_back(role);
         m_member = -1;
         return true;
     }
 
     bool close()
     {
-        const Role role = m_stack.back().role;
+        const Role role = m_stack.back();
         m_stack.pop_back();
         if (role == Role::Patch)
             endPatch();
@@ -330,37 +231,11 @@ private:
         return true;
     }
 
-    // Only a value the catalogue reads is collected.
-    void startText()
+    bool scalar(JsonScalar kind)
     {
-        if (m_inText)
-            return;
-        m_inText = true;
-        const Role role = parent();
-        m_target = role == Role::Group && m_member == kVersion ? &m_text
-            : role == Role::Patch && m_member >= 0             ? &m_fields[m_member]
-                                                               : nullptr;
-        if (m_target)
-            m_target->clear();
-    }
-    void appendText(json::string_view part)
-    {
-        startText();
-        if (m_target)
-            m_target->append(part.data(), part.size());
-    }
-    bool number(json::string_view part)
-    {
-        appendText(part);
-        if (m_target)
-            *m_target = numberText(*m_target);
-        return endScalar(Scalar::Number);
-    }
-
-    bool endScalar(Scalar kind)
-    {
-        m_inText = false;
-        const bool text = kind == Scalar::Text || kind == Scalar::Number;
+        const bool text = kind == JsonScalar::Text || kind == JsonScalar::Number;
+        if (kind == JsonScalar::Number && target())
+            *target() = numberText(*target());
         switch (parent()) {
         case Role::Other:
             m_rootObject = m_rootObject && !m_stack.empty();
@@ -388,12 +263,40 @@ private:
             break;
         case Role::Patch:
             // The one field where a boolean means something.
-            if (m_member >= 0 && !text && !(kind == Scalar::Bool && m_member == kSecurityPatch))
+            if (m_member >= 0 && !text && !(kind == JsonScalar::Bool && m_member == kSecurityPatch))
                 m_fields[m_member].clear();
             break;
         }
         return true;
     }
+
+private:
+    struct ProductList
+    {
+        bool list = false;
+        qsizetype groups = 0;
+        qsizetype usable = 0;
+        qsizetype skippedGroups = 0;
+        qsizetype skippedPatches = 0;
+        QList<PatchList> kept;
+    };
+    struct Group
+    {
+        QString version;
+        bool hasVersion = false;
+        bool hasPatches = false;
+        qsizetype nonObjects = 0;
+        QList<PatchItem> patches;
+        // The patches of a version not kept, set aside unread in case a later
+        // "version" names one that is: their fields one after another, and
+        // where each ends.
+        bool setAside = false;
+        std::string asideText;
+        std::vector<std::size_t> asideEnds;
+        std::size_t names = 0; // where its patches' names start in m_names
+    };
+
+    Role parent() const { return m_stack.empty() ? Role::Other : m_stack.back(); }
 
     bool wantedVersion(const QString &version) const
     {
@@ -469,11 +372,8 @@ private:
     const PatchFilter m_keep;
     const bool m_logPatches;
 
-    std::vector<Frame> m_stack;
+    std::vector<Role> m_stack;
     int m_member = -1; // of the object read, by its role
-    std::string m_key; // a name that came in parts
-    bool m_inText = false; // inside a string, a key or a number
-    std::string *m_target = nullptr; // where the value read is collected, if anywhere
     std::string m_text; // a version
     bool m_rootObject = false;
     ProductList m_product;
@@ -484,69 +384,22 @@ private:
 
 struct CatalogueReader::Private
 {
-    static json::parse_options options()
-    {
-        json::parse_options options;
-        options.max_depth = kMaxDepth;
-        // Replaced here, with one warning, rather than refused.
-        options.allow_invalid_utf8 = true;
-        return options;
-    }
-
     Private(std::optional<QStringList> versions, PatchFilter keep)
-        : parser(options(), std::move(versions), std::move(keep),
-            Logger::instance()->isEnabled(Severity::Debug))
+        : handler(
+            std::move(versions), std::move(keep), Logger::instance()->isEnabled(Severity::Debug))
     { }
 
     // Bytes of the text proper: after a byte-order mark, before a NUL byte.
     void feed(QByteArrayView bytes)
     {
-        if (ended || !error.isEmpty() || bytes.isEmpty())
+        if (ended || bytes.isEmpty())
             return;
         if (const void *nul = std::memchr(bytes.data(), 0, size_t(bytes.size()))) {
             bytes.truncate(static_cast<const char *>(nul) - bytes.data());
             ended = true;
         }
         checkUtf8(bytes);
-        size += bytes.size();
-        std::size_t used = 0;
-        if (!parser.done()) {
-            json::error_code code;
-            used = parser.write_some(true, bytes.data(), size_t(bytes.size()), code);
-            if (code) {
-                // The parser may stop in a word or just after it, depending on
-                // how much text follows; the word's start is the same.
-                qsizetype start = qsizetype(used);
-                while (start > 0 && std::isalnum(uchar(bytes[start - 1])))
-                    --start;
-                fail(code, parsed + start);
-            }
-        }
-        for (qsizetype at = qsizetype(used); error.isEmpty() && at < bytes.size(); ++at) {
-            if (!std::strchr(" \t\n\r", bytes[at]))
-                error = QStringLiteral("garbage at the end of the document at offset %1")
-                            .arg(parsed + at);
-        }
-        parsed += bytes.size();
-    }
-
-    void fail(const json::error_code &code, qint64 offset)
-    {
-        QString what;
-        if (code == json::error::incomplete)
-            what = parser.handler().incompleteText();
-        else if (code == json::error::too_deep)
-            what = QStringLiteral("too deeply nested document");
-        else if (code == json::error::exponent_overflow)
-            what = QStringLiteral("illegal number");
-        else if (code == json::error::illegal_leading_surrogate
-            || code == json::error::illegal_trailing_surrogate
-            || code == json::error::expected_hex_digit
-            || code == json::error::expected_utf16_escape)
-            what = QStringLiteral("invalid escape sequence");
-        else
-            what = QStringLiteral("illegal value");
-        error = QStringLiteral("%1 at offset %2").arg(what).arg(offset);
+        stream.write(bytes);
     }
 
     // Only whether the whole text is UTF-8 is kept; a sequence may be split
@@ -570,13 +423,12 @@ struct CatalogueReader::Private
         utf8Tail = bytes.sliced(complete).toByteArray();
     }
 
-    json::basic_parser<Handler> parser;
+    Handler handler;
+    // Invalid UTF-8 is replaced, with one warning, rather than refused.
+    JsonStream<Handler> stream {handler, kMaxDepth, true};
     QByteArray head; // the first bytes, while they may be a byte-order mark
     bool headRead = false;
     bool ended = false; // at a NUL byte
-    qint64 size = 0; // of the text proper
-    qint64 parsed = 0; // given to the parser
-    QString error; // the text is not JSON
     bool validUtf8 = true;
     QByteArray utf8Tail; // a sequence the next piece completes
 };
@@ -609,28 +461,23 @@ CatalogueReader::Result CatalogueReader::finish()
         d->feed(d->head);
     }
     Result result;
-    if (d->size == 0) {
+    if (d->stream.size() == 0) {
         result.empty = true;
         result.error = QStringLiteral("empty");
         return result;
     }
-    if (d->error.isEmpty() && !d->parser.done()) {
-        json::error_code code;
-        d->parser.write_some(false, nullptr, 0, code);
-        if (code)
-            d->fail(code, d->size);
-    }
+    d->stream.finish();
     if (!d->validUtf8 || !d->utf8Tail.isEmpty()) {
         // A typo of the vendor's must not hide every patch.
         Logger::instance()->Print(Severity::Warning,
             QStringLiteral("The patch catalogue is not valid UTF-8; the invalid bytes are read "
                            "as U+FFFD."));
     }
-    if (!d->error.isEmpty()) {
-        result.error = d->error;
+    if (!d->stream.error().isEmpty()) {
+        result.error = d->stream.error();
         return result;
     }
-    return d->parser.handler().result();
+    return d->handler.result();
 }
 
 CatalogueReader::Result CatalogueReader::read(
