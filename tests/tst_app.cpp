@@ -34,12 +34,13 @@ class TestApp : public QObject
 private slots:
     void arguments_data();
     void arguments();
-    void usageText();
     void switchesDocumented_data();
     void switchesDocumented();
     void reportFileOnAFullDiskKeepsTheOldOne();
     void killedWritesLeaveWholeReports();
     void storedReportSwappedForAFifo();
+    void displayTarget_data();
+    void displayTarget();
     void x11Address_data();
     void x11Address();
     void silentNameServer_data();
@@ -79,25 +80,6 @@ void TestApp::arguments()
         = {"refused", "version", "usage", "stored", "show proxy", "console", "window", "tray"};
     if (!mode.isEmpty())
         QCOMPARE(modes[int(chooseMode(options, {true, true}).mode)], mode);
-}
-
-void TestApp::usageText()
-{
-    const QStringList lines = usageLines();
-    // The long-standing lines stay as they were, first.
-    QCOMPARE(lines.mid(0, 6),
-        QStringList({"Usage: korvane <-h> <-p [proxy url]> <-k> <-s> <-c>",
-            "       -h                - Show usage",
-            "       -p [proxy url]    - http://<user>:<pass>@proxy.example.com:<port>",
-            "       -k                - Remove proxy settings",
-            "       -s                - Show proxy settings",
-            "       -c                - Run in console mode"}));
-    QCOMPARE(lines.size(), 1 + switchTable().size() + 2); // and --help, --version
-    static const QRegularExpression layout(QStringLiteral("^       -\\S.{15} - \\S"));
-    for (const QString &line : lines.mid(1)) {
-        QVERIFY2(layout.match(line).hasMatch(), qPrintable(line));
-        QVERIFY2(line.size() <= 80, qPrintable(line));
-    }
 }
 
 void TestApp::switchesDocumented_data()
@@ -194,6 +176,38 @@ void TestApp::storedReportSwappedForAFifo()
     if (writer >= 0)
         ::close(writer);
     QCOMPARE(reads.load(), 3000);
+}
+
+void TestApp::displayTarget_data()
+{
+    // The variables DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM, XDG_RUNTIME_DIR,
+    // then the kind, the display's name, the compositor's socket and the
+    // platform Qt is told to use.
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QStringList>("target");
+    const auto row = [](const char *name, QStringList environment, QStringList target) {
+        QTest::newRow(name) << environment << target;
+    };
+    row("none", {"", "", "", "/run/u"}, {"none", "", "", ""});
+    row("X11", {":0", "", "", ""}, {"X11", ":0", "", ""});
+    row("X11 before Wayland", {":0", "wayland-0", "", "/run/u"}, {"X11", ":0", "", ""});
+    row("Wayland alone, Qt told", {"", "wayland-1", "", "/run/u"},
+        {"Wayland", "wayland-1", "/run/u/wayland-1", "wayland"});
+    row("Wayland asked for", {":0", "/w", "wayland-egl", ""}, {"Wayland", "/w", "/w", ""});
+    row("xcb asked for", {":0", "w", "xcb", ""}, {"X11", ":0", "", ""});
+    row("another platform is Qt's", {":0", "", "offscreen", ""}, {"other", "", "", ""});
+    row("Wayland without a runtime folder", {"", "w", "", ""}, {"Wayland", "w", "", "wayland"});
+}
+
+void TestApp::displayTarget()
+{
+    QFETCH(QStringList, environment);
+    const DisplayTarget found
+        = ::displayTarget({environment[0], environment[1], environment[2], environment[3]});
+    static const char *const kinds[] = {"none", "X11", "Wayland", "other"};
+    QTEST((QStringList {kinds[found.kind], found.name, found.waylandSocket,
+              QString::fromLatin1(found.platform)}),
+        "target");
 }
 
 void TestApp::x11Address_data()
