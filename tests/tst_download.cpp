@@ -448,7 +448,7 @@ int curlDownload(int argc, char *argv[])
     DownloadSettings settings;
     settings.url = QString::fromLocal8Bit(argv[2]);
     settings.curlTimeoutMs = QByteArray(argv[3]).toInt();
-    CurlDownload::run(settings, [](QByteArrayView) {});
+    CurlDownload::run(settings, {}, [](QByteArrayView) {});
     endProcess(0);
 }
 

@@ -47,6 +47,10 @@ void writeUpdate(JsonWriter &json, const CheckReport::Update &entry)
     writeText(json, "platform", update.platform);
     json.key("security");
     json.boolean(update.isSecurityPatch());
+    if (entry.isNew) {
+        json.key("new");
+        json.boolean(true);
+    }
     json.endObject();
 }
 
@@ -76,6 +80,20 @@ void JsonReport::write(JsonWriter &json) const
     json.key("schema");
     json.integer(1);
     writeText(json, "catalogue", Utils::urlForLog(report.catalogueUrl));
+    json.key("catalogueTransfer");
+    if (report.transfer) {
+        json.beginObject();
+        json.key("status");
+        json.integer(report.transfer->status);
+        json.key("bytes");
+        json.integer(report.transfer->bytes);
+        writeText(json, "etag", QString::fromLatin1(report.transfer->validators.etag));
+        writeText(
+            json, "lastModified", QString::fromLatin1(report.transfer->validators.lastModified));
+        json.endObject();
+    } else {
+        json.null();
+    }
     json.key("products");
     json.beginArray();
     for (const CheckReport::Product &product : report.products) {

@@ -10,11 +10,13 @@
 #include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"
+#include "core/safefile.h"
 #include "core/utils.h"
 #include "products/brivexconfig.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 
 void discoverInstalledProducts()
 {
@@ -36,6 +38,22 @@ void discoverInstalledProducts()
 
 namespace {
 
+// Marks the updates that the earlier report did not list: by their QFE_ID,
+// or by their name where they have none.
+void markNew(CheckReport &report, const CheckReport &earlier)
+{
+    const auto keyOf = [](const CheckReport::Update &update) -> QString {
+        const PatchItem &patch = update.patch;
+        return patch.qfeId.isEmpty() ? QStringLiteral("name ") + patch.name
+                                     : QStringLiteral("qfe ") + patch.qfeId;
+    };
+    QSet<QString> listed;
+    for (const CheckReport::Update &update : earlier.updates)
+        listed.insert(keyOf(update));
+    for (CheckReport::Update &update : report.updates)
+        update.isNew = !listed.contains(keyOf(update));
+}
+
 // -o: the document goes to the file. A failed check never replaces the
 // report of a successful one: that is kept, and says when and why the last
 // check failed; and no check replaces a report of a check that began after
@@ -44,7 +62,6 @@ int writeStoredReport(JsonReport document, const QString &path, const QDateTime 
 {
     tellWhenNothingIsInstalled(document, Origin::ThisRun);
     const int status = exitStatus(Output::Json, outcomeOf(document.report));
-    QString summary = pluginSummary(document.report);
     const auto refuse = [&path](const QString &problem) {
         Console::writeLine(QStringLiteral("korvane: ")
             + QObject::tr("The report could not be written to %1: %2. The file there is left "
@@ -53,13 +70,18 @@ int writeStoredReport(JsonReport document, const QString &path, const QDateTime 
         return exitStatus(Output::Json, Outcome::NotWritten);
     };
     // Read, amended and replaced by one writer at a time.
-    const ReportFile::Lock lock(path);
+    const SafeFile::Lock lock(ReportFile::lockPath(path));
     if (!lock.problem().isEmpty())
         return refuse(lock.problem());
     if (const QString problem = ReportFile::targetProblem(path); !problem.isEmpty())
         return refuse(problem);
     QString ignored;
     std::optional<JsonReport> kept = ReportFile::read(path, &ignored);
+    const bool earlierSuccess = kept && !kept->report.error.failed();
+    if (earlierSuccess)
+        markNew(document.report, kept->report);
+    // Told only once there is an earlier report to compare with.
+    QString summary = pluginSummary(document.report, earlierSuccess);
     if (kept && kept->checkedAt > runStart) {
         Console::writeLine(summary + QStringLiteral("; ")
             + QObject::tr("the report of %1, from a check that began after this one, is left as "
@@ -67,7 +89,7 @@ int writeStoredReport(JsonReport document, const QString &path, const QDateTime 
                   .arg(kept->checkedAt.toString(Qt::ISODate)));
         return status;
     }
-    if (document.report.error.failed() && kept && !kept->report.error.failed()) {
+    if (document.report.error.failed() && earlierSuccess) {
         kept->lastFailure = JsonReport::Failure {document.checkedAt, document.report.error};
         summary += QStringLiteral("; ")
             + QObject::tr("the report of %1 is kept.").arg(kept->checkedAt.toString(Qt::ISODate));

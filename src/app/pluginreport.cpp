@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <algorithm>
+
 namespace {
 
 // A '|' would start the performance data, and a line break a new line; other
@@ -47,19 +49,29 @@ QString statusLine(
         .arg(QLatin1String(stateNames[status]), plain(summary), updates, security);
 }
 
-QString summaryOf(const CheckReport &report)
+QString summaryOf(const CheckReport &report, bool countNew = false)
 {
     const qsizetype updates = report.updates.size();
     const qsizetype security = report.securityUpdateCount();
+    const qsizetype marked = std::count_if(report.updates.begin(), report.updates.end(),
+        [](const CheckReport::Update &update) { return update.isNew; });
     if (report.error.failed())
         return report.error.message;
     if (report.products.isEmpty())
         return QObject::tr("No installed products were found for this user.");
     if (updates == 0)
         return QObject::tr("no updates for %1").arg(productCount(report.products.size()));
-    const QString count = updates == 1
+    QString count = updates == 1
         ? QObject::tr("1 update (%1 security)").arg(security)
         : QObject::tr("%1 updates (%2 security)").arg(updates).arg(security);
+    if (countNew) {
+        count = updates == 1
+            ? QObject::tr("1 update (%1 security, %2 new)").arg(security).arg(marked)
+            : QObject::tr("%1 updates (%2 security, %3 new)")
+                  .arg(updates)
+                  .arg(security)
+                  .arg(marked);
+    }
     return QObject::tr("%1 for %2").arg(count, productCount(report.products.size()));
 }
 
@@ -71,9 +83,9 @@ QString pluginUnknownLine(const QString &reason)
         QStringLiteral("U"));
 }
 
-QString pluginSummary(const CheckReport &report)
+QString pluginSummary(const CheckReport &report, bool countNew)
 {
-    return plain(summaryOf(report));
+    return plain(summaryOf(report, countNew));
 }
 
 PluginReport pluginReport(const CheckReport &report, const QString &note)

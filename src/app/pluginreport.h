@@ -22,8 +22,10 @@ PluginReport pluginReport(const CheckReport &report, const QString &note = QStri
 // The line of one update: the products it is listed under, its name and address.
 QString pluginUpdateLine(const CheckReport &report, const CheckReport::Update &update);
 
-// The summary of the status line, without state and performance data.
-QString pluginSummary(const CheckReport &report);
+// The summary of the status line, without state and performance data; with
+// the count of the updates marked new when the report has been compared with
+// an earlier one (-o).
+QString pluginSummary(const CheckReport &report, bool countNew = false);
 
 // The UNKNOWN status line of a run that has no check to report, with the reason.
 QString pluginUnknownLine(const QString &reason);

@@ -1,11 +1,11 @@
 #include "app/proxyswitches.h"
 
-#include "download/networkutils.h"
-#include "download/proxyurl.h"
 #include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"
 #include "core/utils.h"
+#include "download/networkutils.h"
+#include "download/proxyurl.h"
 
 #include <QNetworkProxy>
 #include <QObject>

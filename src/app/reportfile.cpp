@@ -1,6 +1,7 @@
 #include "app/reportfile.h"
 
 #include "app/reportreader.h"
+#include "core/safefile.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -26,33 +27,6 @@ constexpr qsizetype kPiece = 256 * 1024;
 QString systemError(int error = errno)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// What a file that is not a regular one is, for a message.
-QString kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return QObject::tr("a folder");
-    if (S_ISFIFO(mode))
-        return QObject::tr("a FIFO");
-    if (S_ISSOCK(mode))
-        return QObject::tr("a socket");
-    if (S_ISCHR(mode))
-        return QObject::tr("a character device");
-    if (S_ISBLK(mode))
-        return QObject::tr("a block device");
-    return QObject::tr("not a regular file");
-}
-
-QString openProblem(int error)
-{
-    if (error == ENOENT)
-        return QObject::tr("it does not exist");
-    if (error == ELOOP)
-        return QObject::tr("it is a loop of symbolic links");
-    if (error == ENXIO)
-        return QObject::tr("it is %1, not a regular file").arg(QObject::tr("a socket"));
-    return systemError(error);
 }
 
 // Closes the descriptor when it goes.
@@ -85,10 +59,10 @@ QString targetProblem(const QString &path)
             };
             if (::stat(name.constData(), &target) == 0 && !S_ISREG(target.st_mode)) {
                 return QObject::tr("it is a link to %1, not a report file")
-                    .arg(kindOf(target.st_mode));
+                    .arg(SafeFile::kindOf(target.st_mode));
             }
         } else if (!S_ISREG(info.st_mode)) {
-            return QObject::tr("it is %1, not a report file").arg(kindOf(info.st_mode));
+            return QObject::tr("it is %1, not a report file").arg(SafeFile::kindOf(info.st_mode));
         }
     } else if (errno != ENOENT && errno != ENOTDIR) {
         return systemError();
@@ -136,7 +110,7 @@ std::optional<JsonReport> read(const QString &path, QString *problem)
     const Descriptor file {
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
     if (file.value < 0) {
-        *problem = openProblem(errno);
+        *problem = SafeFile::openProblem(errno);
         return std::nullopt;
     }
     struct stat info
@@ -147,7 +121,7 @@ std::optional<JsonReport> read(const QString &path, QString *problem)
         return std::nullopt;
     }
     if (!S_ISREG(info.st_mode)) {
-        *problem = QObject::tr("it is %1, not a regular file").arg(kindOf(info.st_mode));
+        *problem = QObject::tr("it is %1, not a regular file").arg(SafeFile::kindOf(info.st_mode));
         return std::nullopt;
     }
     const QString tooLarge = QObject::tr("it is larger than %1 MiB").arg(kMaxSize / (1024 * 1024));
@@ -179,50 +153,11 @@ std::optional<JsonReport> read(const QString &path, QString *problem)
     return reader.finish(problem);
 }
 
-Lock::Lock(const QString &reportPath, int waitMs)
+QString lockPath(const QString &reportPath)
 {
     const QFileInfo report(reportPath);
-    const QString path = report.absolutePath() + QStringLiteral("/.") + report.fileName()
+    return report.absolutePath() + QStringLiteral("/.") + report.fileName()
         + QStringLiteral(".lock");
-    m_descriptor = ::open(QFile::encodeName(path).constData(),
-        O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
-    if (m_descriptor < 0) {
-        m_problem
-            = QObject::tr("the lock file %1 cannot be used: %2")
-                  .arg(path,
-                      errno == ELOOP ? QObject::tr("it is a symbolic link") : openProblem(errno));
-        return;
-    }
-    struct stat info
-    {
-    };
-    if (::fstat(m_descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-        m_problem = QObject::tr("the lock file %1 cannot be used: it is %2")
-                        .arg(path, kindOf(info.st_mode));
-        return;
-    }
-    const QDeadlineTimer deadline(waitMs);
-    while (::flock(m_descriptor, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            m_problem
-                = QObject::tr("the lock file %1 cannot be locked: %2").arg(path, systemError());
-            return;
-        }
-        if (deadline.hasExpired()) {
-            m_problem = QObject::tr("another korvane has been writing it for %1 s (the lock file "
-                                    "%2 is held)")
-                            .arg(waitMs / 1000)
-                            .arg(path);
-            return;
-        }
-        QThread::msleep(50);
-    }
-}
-
-Lock::~Lock()
-{
-    if (m_descriptor >= 0)
-        ::close(m_descriptor);
 }
 
 } // namespace ReportFile

@@ -32,23 +32,9 @@ QString write(const QString &path, const QByteArray &bytes);
 // it cannot be read.
 std::optional<JsonReport> read(const QString &path, QString *problem);
 
-// Serialises the writers of one report, so that a check that read the report
-// does not rename its own over a newer one written meanwhile: an exclusive
-// lock on a file beside it, held while it lives.
-class Lock
-{
-public:
-    // Waits at most waitMs for another writer to finish.
-    explicit Lock(const QString &reportPath, int waitMs = 10000);
-    ~Lock();
-    Q_DISABLE_COPY(Lock)
-
-    // Why the lock could not be taken; empty when it is held.
-    const QString &problem() const { return m_problem; }
-
-private:
-    int m_descriptor = -1;
-    QString m_problem;
-};
+// The lock file that serialises the writers of one report, so that a check
+// that read the report does not rename its own over a newer one written
+// meanwhile (SafeFile::Lock).
+QString lockPath(const QString &reportPath);
 
 } // namespace ReportFile

@@ -23,7 +23,18 @@ constexpr qint64 kTextCost = 48;
 constexpr qsizetype kMostProducts = 32;
 
 // What a container is to the report.
-enum class Kind : quint8 { Root, List, Product, Patch, Update, Error, Failure, AppliesTo, Skipped };
+enum class Kind : quint8 {
+    Root,
+    List,
+    Product,
+    Patch,
+    Update,
+    Error,
+    Failure,
+    Transfer,
+    AppliesTo,
+    Skipped
+};
 // What a member's value must be.
 enum class Want : quint8 { Text, Integer, Boolean, List, ObjectOrNull, Entry, Ignored };
 
@@ -41,7 +52,8 @@ constexpr Member kRootMembers[] = {{"schema", Want::Integer, true, Kind::Skipped
     {"updates", Want::List, true, Kind::Update}, {"error", Want::ObjectOrNull, false, Kind::Error},
     {"checkedAt", Want::Text, true, Kind::Skipped}, {"host", Want::Text, false, Kind::Skipped},
     {"user", Want::Text, false, Kind::Skipped}, {"version", Want::Text, false, Kind::Skipped},
-    {"lastFailure", Want::ObjectOrNull, false, Kind::Failure}};
+    {"lastFailure", Want::ObjectOrNull, false, Kind::Failure},
+    {"catalogueTransfer", Want::ObjectOrNull, false, Kind::Transfer}};
 enum RootMember {
     kSchema,
     kCatalogue,
@@ -53,7 +65,8 @@ enum RootMember {
     kHost,
     kUser,
     kVersion,
-    kLastFailure
+    kLastFailure,
+    kTransfer
 };
 constexpr Member kProductMembers[] = {{"name", Want::Text, true, Kind::Skipped},
     {"version", Want::Text, true, Kind::Skipped}, {"directory", Want::Text, true, Kind::Skipped}};
@@ -63,12 +76,16 @@ constexpr Member kUpdateMembers[] = {{"name", Want::Text, true, Kind::Skipped},
     {"products", Want::Text, true, Kind::Skipped}, {"appliesTo", Want::List, true, Kind::AppliesTo},
     {"qfeId", Want::Text, true, Kind::Skipped}, {"url", Want::Text, true, Kind::Skipped},
     {"releaseDate", Want::Text, true, Kind::Skipped}, {"platform", Want::Text, true, Kind::Skipped},
-    {"security", Want::Boolean, true, Kind::Skipped}};
+    {"security", Want::Boolean, true, Kind::Skipped}, {"new", Want::Boolean, false, Kind::Skipped}};
+enum { kSecurity = 7 };
 constexpr Member kErrorMembers[] = {{"code", Want::Integer, true, Kind::Skipped},
     {"title", Want::Text, true, Kind::Skipped}, {"message", Want::Text, true, Kind::Skipped}};
 constexpr Member kFailureMembers[]
     = {{"checkedAt", Want::Text, true, Kind::Skipped}, {"code", Want::Integer, true, Kind::Skipped},
         {"title", Want::Text, true, Kind::Skipped}, {"message", Want::Text, true, Kind::Skipped}};
+constexpr Member kTransferMembers[] = {{"status", Want::Integer, true, Kind::Skipped},
+    {"bytes", Want::Integer, true, Kind::Skipped}, {"etag", Want::Text, true, Kind::Skipped},
+    {"lastModified", Want::Text, true, Kind::Skipped}};
 
 struct Members
 {
@@ -92,6 +109,8 @@ Members membersOf(Kind kind)
         return of(kErrorMembers);
     case Kind::Failure:
         return of(kFailureMembers);
+    case Kind::Transfer:
+        return of(kTransferMembers);
     default:
         return {};
     }
@@ -161,6 +180,7 @@ public:
             frame.kind = member().element;
             m_error = CheckError();
             m_failureTime = QDateTime();
+            m_transfer = CatalogueTransfer();
         } else {
             return mismatch(want);
         }
@@ -200,7 +220,10 @@ public:
         if (want == Want::Ignored || (kind == JsonScalar::Null && want == Want::ObjectOrNull))
             return true;
         if (kind == JsonScalar::Bool && want == Want::Boolean) {
-            m_update.patch.securityPatch = QString::fromStdString(m_text);
+            if (m_stack.back().member == kSecurity)
+                m_update.patch.securityPatch = QString::fromStdString(m_text);
+            else
+                m_update.isNew = m_text == "true";
             return true;
         }
         if (kind == JsonScalar::Number && want == Want::Integer)
@@ -322,6 +345,9 @@ private:
             else
                 m_report.lastFailure = JsonReport::Failure {m_failureTime, m_error};
             return true;
+        case Kind::Transfer:
+            report.transfer = m_transfer;
+            return true;
         default:
             return true;
         }
@@ -373,6 +399,9 @@ private:
         } else if (kind == Kind::Failure && index == 0) {
             m_failureTime = utcTime(text);
             return m_failureTime.isValid();
+        } else if (kind == Kind::Transfer) {
+            (index == 2 ? m_transfer.validators.etag : m_transfer.validators.lastModified)
+                = text.toUtf8();
         } else {
             (kind == Kind::Failure ? index == 2 : index == 1) ? m_error.title = text
                                                               : m_error.message = text;
@@ -384,6 +413,16 @@ private:
     bool number()
     {
         bool whole = false;
+        if (m_stack.back().kind == Kind::Transfer) {
+            const qint64 count = QByteArray::fromStdString(m_text).toLongLong(&whole);
+            if (!whole || count < 0)
+                return fail(wrongType(member()));
+            if (m_stack.back().member == 0)
+                m_transfer.status = int(qMin<qint64>(count, 999));
+            else
+                m_transfer.bytes = count;
+            return true;
+        }
         const int value = QByteArray::fromStdString(m_text).toInt(&whole);
         if (m_stack.back().kind == Kind::Root) { // the schema
             if (whole && value == 1)
@@ -409,6 +448,7 @@ private:
     CheckReport::Update m_update;
     CheckError m_error;
     QDateTime m_failureTime;
+    CatalogueTransfer m_transfer;
 };
 
 struct ReportReader::Private

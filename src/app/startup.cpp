@@ -9,12 +9,13 @@
 #include "app/proxyswitches.h"
 #include "app/runoptions.h"
 #include "app/switchtable.h"
-#include "download/downloadsettings.h"
-#include "download/networkutils.h"
 #include "core/common.h"
 #include "core/console.h"
 #include "core/logger.h"
 #include "core/utils.h"
+#include "download/cataloguecache.h"
+#include "download/downloadsettings.h"
+#include "download/networkutils.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -138,6 +139,9 @@ DownloadSettings downloadSettings(const RunOptions &options)
     settings.useProxy = store->useProxy;
     settings.proxy = store->proxy;
     settings.useCurl = options.curl;
+    settings.userAgent = "korvane/" KORVANE_VERSION;
+    settings.cacheFolder = CatalogueCache::folder(qEnvironmentVariable("CACHE_DIRECTORY"),
+        qEnvironmentVariable("XDG_CACHE_HOME"), qEnvironmentVariable("HOME"));
     if (options.timeLimitSeconds > 0) {
         settings.timeoutMs = options.timeLimitSeconds * 1000;
         settings.curlTimeoutMs = settings.timeoutMs;

@@ -2,8 +2,9 @@
 
 #include "catalogue/applicability.h"
 #include "catalogue/cataloguereader.h"
-#include "download/updaterequest.h"
 #include "core/common.h"
+#include "core/logger.h"
+#include "download/updaterequest.h"
 #include "products/brivexconfig.h"
 
 BrivexUpdate::BrivexUpdate(const DownloadSettings &settings, QObject *parent)
@@ -15,13 +16,30 @@ BrivexUpdate::BrivexUpdate(const DownloadSettings &settings, QObject *parent)
     const auto keep = [&products](const QString &version, const PatchItem &item) {
         return Applicability::productVersionInstalled(products, item, version);
     };
-    CatalogueReader reader(config->installedVersions(), keep);
-    m_error
-        = UpdateRequest(settings, [&reader](QByteArrayView piece) { reader.write(piece); }).error();
-    // What came of a transfer that did not end whole is never a catalogue.
-    if (m_error.failed())
-        return;
-    CatalogueReader::Result catalogue = reader.finish();
+    DownloadSettings attempt = settings;
+    CatalogueReader::Result catalogue;
+    for (;;) {
+        CatalogueReader reader(config->installedVersions(), keep);
+        UpdateRequest request(attempt, [&reader](QByteArrayView piece) { reader.write(piece); });
+        m_error = request.error();
+        m_transfer = request.transfer();
+        // What came of a transfer that did not end whole is never a catalogue.
+        if (m_error.failed())
+            return;
+        catalogue = reader.finish();
+        if (catalogue.ok) {
+            request.keepCopy();
+        } else if (request.readKeptCopy()) {
+            // Never a false report from a damaged copy: the whole catalogue, once.
+            Logger::instance()->Print(Severity::Warning,
+                QStringLiteral("The kept copy of the catalogue does not read as one (%1); it is "
+                               "fetched whole.")
+                    .arg(catalogue.error));
+            attempt.conditional = false;
+            continue;
+        }
+        break;
+    }
     if (catalogue.empty) {
         m_error = DownloadResult::emptyCatalogue().error;
     } else if (!catalogue.ok) {

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "download/downloadsettings.h"
 #include "catalogue/patchlist.h"
 #include "core/checkerror.h"
+#include "download/downloadresult.h"
+#include "download/downloadsettings.h"
 
 #include <QList>
 #include <QObject>
@@ -23,8 +24,11 @@ public:
     // of that release and are not installed, in catalogue order.
     QList<PatchItem> patchList() const;
     const CheckError &error() const { return m_error; }
+    // What came over the network; none for a local file.
+    const std::optional<CatalogueTransfer> &transfer() const { return m_transfer; }
 
 private:
     QList<PatchList> m_patchLists;
     CheckError m_error;
+    std::optional<CatalogueTransfer> m_transfer;
 };

@@ -11,8 +11,10 @@ CheckReport CheckReport::of(const QString &catalogueUrl, const BrivexUpdate &upd
 {
     const BrivexConfig *config = BrivexConfig::instance();
     // Nothing could be looked at when discovery failed, whatever the download did.
-    return of(catalogueUrl, config->installedProducts(), config->installedPatches(),
+    CheckReport report = of(catalogueUrl, config->installedProducts(), config->installedPatches(),
         update.patchList(), config->error().failed() ? config->error() : update.error());
+    report.transfer = update.transfer();
+    return report;
 }
 
 CheckReport CheckReport::of(const QString &catalogueUrl,

@@ -2,6 +2,7 @@
 
 #include "catalogue/patchitem.h"
 #include "core/checkerror.h"
+#include "download/downloadresult.h"
 #include "products/installedpatchentry.h"
 
 #include <QList>
@@ -29,9 +30,12 @@ struct CheckReport
         // The display names of the installed products it is listed under:
         // those whose names occur in its products text.
         QStringList appliesTo;
+        // Not listed by the report of the check before (-o).
+        bool isNew = false;
     };
 
     QString catalogueUrl;
+    std::optional<CatalogueTransfer> transfer; // none for a local file
     QList<Product> products; // in the order they were found
     QList<InstalledPatchEntry> installedPatches;
     QList<Update> updates; // still to be applied, in catalogue order

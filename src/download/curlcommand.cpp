@@ -2,8 +2,8 @@
 
 #include <QUrl>
 
-CurlCommand CurlCommand::forDownload(
-    const QString &url, const std::optional<QNetworkProxy> &proxy, int maxTimeMs)
+CurlCommand CurlCommand::forDownload(const QString &url, const std::optional<QNetworkProxy> &proxy,
+    int maxTimeMs, const Validators &validators, const QByteArray &userAgent)
 {
     CurlCommand command;
     // -q (first): no ~/.curlrc may change the request. -sS: no progress meter,
@@ -24,11 +24,23 @@ CurlCommand CurlCommand::forDownload(
             + QStringLiteral("%{http_code}\n") + QLatin1String(kUrlLabel)
             + QStringLiteral("%{url_effective}\n") + QLatin1String(kArrivedLabel)
             + QStringLiteral("%{size_download}\n") + QLatin1String(kTotalLabel)
-            + QStringLiteral("%header{content-length}\n"),
+            + QStringLiteral("%header{content-length}\n") + QLatin1String(kEtagLabel)
+            + QStringLiteral("%header{etag}\n") + QLatin1String(kLastModifiedLabel)
+            + QStringLiteral("%header{last-modified}\n"),
         QStringLiteral("--config"), QStringLiteral("-")};
     // The URL goes with the configuration on standard input too: a password in
     // it must not show in the process list.
     command.config = "url = " + quoted(url.toUtf8()) + '\n';
+    if (!userAgent.isEmpty())
+        command.config += "user-agent = " + quoted(userAgent) + '\n';
+    // The validators as the server sent them; curl sends them on a redirect
+    // too.
+    if (!validators.etag.isEmpty())
+        command.config += "header = " + quoted("If-None-Match: " + validators.etag) + '\n';
+    if (!validators.lastModified.isEmpty()) {
+        command.config
+            += "header = " + quoted("If-Modified-Since: " + validators.lastModified) + '\n';
+    }
     if (proxy) {
         // curl decodes percent-encoded credentials, so ':' and '@' in them
         // cannot shift the parts of the proxy URL.
@@ -95,6 +107,10 @@ CurlCommand::Report CurlCommand::report(const QByteArray &standardError)
             report.url = QString::fromUtf8(trimmed.mid(qstrlen(kUrlLabel)));
         } else if (trimmed.startsWith(kArrivedLabel)) {
             report.arrived = trimmed.mid(qstrlen(kArrivedLabel)).toLongLong();
+        } else if (line.startsWith(kEtagLabel)) {
+            report.validators.etag = trimmed.mid(qstrlen(kEtagLabel)).trimmed();
+        } else if (line.startsWith(kLastModifiedLabel)) {
+            report.validators.lastModified = trimmed.mid(qstrlen(kLastModifiedLabel)).trimmed();
         } else if (trimmed.startsWith(kTotalLabel)) {
             bool known = false;
             const qint64 total = trimmed.mid(qstrlen(kTotalLabel)).toLongLong(&known);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "download/cataloguecache.h"
+
 #include <QByteArray>
 #include <QNetworkProxy>
 #include <QString>
@@ -15,9 +17,10 @@ struct CurlCommand
     QStringList arguments;
     QByteArray config; // written to curl's standard input
 
-    // curl gives up after maxTimeMs.
-    static CurlCommand forDownload(
-        const QString &url, const std::optional<QNetworkProxy> &proxy, int maxTimeMs);
+    // curl gives up after maxTimeMs. With validators the request is
+    // conditional (If-None-Match, If-Modified-Since).
+    static CurlCommand forDownload(const QString &url, const std::optional<QNetworkProxy> &proxy,
+        int maxTimeMs, const Validators &validators = {}, const QByteArray &userAgent = {});
 
     // A value in double quotes for curl's configuration syntax.
     static QByteArray quoted(const QByteArray &value);
@@ -33,6 +36,7 @@ struct CurlCommand
         QString url; // where the last request went
         qint64 arrived = 0; // of the last body, as sent (before unpacking)
         qint64 total = -1; // its Content-Length; -1 without one
+        Validators validators; // of the last answer
     };
     static Report report(const QByteArray &standardError);
 
@@ -40,4 +44,6 @@ struct CurlCommand
     static constexpr const char *kUrlLabel = "Last URL: ";
     static constexpr const char *kArrivedLabel = "Body bytes: ";
     static constexpr const char *kTotalLabel = "Announced bytes: ";
+    static constexpr const char *kEtagLabel = "Answer ETag: ";
+    static constexpr const char *kLastModifiedLabel = "Answer Last-Modified: ";
 };

@@ -1,7 +1,7 @@
 #include "download/curldownload.h"
 
-#include "download/curlcommand.h"
 #include "core/logger.h"
+#include "download/curlcommand.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -51,12 +51,13 @@ void keepTail(QByteArray *kept, const QByteArray &more)
 
 } // namespace
 
-DownloadResult CurlDownload::run(const DownloadSettings &settings, const CatalogueSink &sink)
+DownloadResult CurlDownload::run(
+    const DownloadSettings &settings, const Validators &validators, const CatalogueSink &sink)
 {
     log(Severity::Info, QStringLiteral("Using curl to retrieve JSON patch list."));
     const std::optional<QNetworkProxy> proxy = settings.usableProxy();
-    const CurlCommand command
-        = CurlCommand::forDownload(settings.url, proxy, settings.curlTimeoutMs);
+    const CurlCommand command = CurlCommand::forDownload(
+        settings.url, proxy, settings.curlTimeoutMs, validators, settings.userAgent);
 
     const QDeadlineTimer deadline(settings.curlTimeoutMs + kGraceMs, Qt::PreciseTimer);
     QProcess curl;
@@ -115,6 +116,11 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings, const Catalog
     // Any other failure (a redirect not followed, too many of them) is told
     // better by curl's own line.
     const bool answered = exitCode == 0 || exitCode == kHttpError;
+    DownloadResult result;
+    if (report.status != 0)
+        result.transfer = CatalogueTransfer {report.status, report.arrived, report.validators};
+    if (answered && report.status == 304)
+        return result;
     if (answered && report.status != 0 && (report.status < 200 || report.status > 299)) {
         return DownloadResult::httpError(report.status, report.reason, QUrl(report.url),
             exitCode != 0 ? exitCode : int(QNetworkReply::UnknownContentError));
@@ -136,5 +142,5 @@ DownloadResult CurlDownload::run(const DownloadSettings &settings, const Catalog
     }
 
     log(Severity::Info, QStringLiteral("%1 bytes of JSON recieved.").arg(received));
-    return {};
+    return result;
 }

@@ -1,9 +1,9 @@
 #include "download/downloadresult.h"
 
-#include "download/downloadsettings.h"
-#include "download/networkutils.h"
 #include "core/common.h"
 #include "core/console.h"
+#include "download/downloadsettings.h"
+#include "download/networkutils.h"
 
 #include <QCoreApplication>
 #include <QLocale>

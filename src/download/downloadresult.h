@@ -1,11 +1,13 @@
 #pragma once
 
 #include "core/checkerror.h"
+#include "download/cataloguecache.h"
 
 #include <QByteArrayView>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QNetworkProxy;
 class QUrl;
@@ -16,10 +18,22 @@ struct DownloadSettings;
 // ended whole.
 using CatalogueSink = std::function<void(QByteArrayView piece)>;
 
+// What came over the network for the catalogue: the answer's status (200, or
+// 304 when the kept copy was read), the bytes of its body as they came, and
+// the validators of the catalogue read.
+struct CatalogueTransfer
+{
+    int status = 0;
+    qint64 bytes = 0;
+    Validators validators;
+};
+
 // How a catalogue download ended: whole, or why not.
 struct DownloadResult
 {
     CheckError error; // code 3 (network) or 5 (catalogue) when the download failed
+    // Of an HTTP answer with a status: none for a local file.
+    std::optional<CatalogueTransfer> transfer;
 
     static DownloadResult failure(const QString &title, const QString &message);
     // "An error occurred: <reason> (<code>)" under the title "Network Error".

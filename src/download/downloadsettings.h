@@ -23,6 +23,13 @@ struct DownloadSettings
     bool timeLimitGiven = false; // by -t, rather than the defaults
     // A larger catalogue is refused as soon as this many bytes are passed.
     qint64 maxBytes = kDefaultMaxBytes;
+    // Sent as the User-Agent on both paths.
+    QByteArray userAgent;
+    // Where the catalogue is kept between checks (CatalogueCache); empty: it
+    // is not.
+    QString cacheFolder;
+    // Asks with the validators of the kept copy, if there is one.
+    bool conditional = true;
     // Asked (built-in client only) when the proxy is switched on but names no
     // host; it may change useProxy and proxy. Without it the download warns
     // and connects directly.

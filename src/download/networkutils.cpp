@@ -1,7 +1,7 @@
 #include "download/networkutils.h"
 
-#include "download/proxyurl.h"
 #include "core/logger.h"
+#include "download/proxyurl.h"
 
 #include <QHostAddress>
 #include <QNetworkInterface>

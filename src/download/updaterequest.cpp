@@ -1,10 +1,10 @@
 #include "download/updaterequest.h"
 
+#include "core/logger.h"
 #include "download/bodydecoder.h"
 #include "download/curldownload.h"
 #include "download/networkutils.h"
 #include "download/redirecttarget.h"
-#include "core/logger.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -31,9 +31,17 @@ void log(Severity::Severity severity, const QString &text)
     Logger::instance()->Print(severity, text);
 }
 
-QNetworkRequest catalogueRequest(const QUrl &url)
+QNetworkRequest catalogueRequest(
+    const QUrl &url, const Validators &validators, const QByteArray &userAgent)
 {
     QNetworkRequest request(url);
+    if (!userAgent.isEmpty())
+        request.setRawHeader("User-Agent", userAgent);
+    // As the server sent them, on a redirected request too.
+    if (!validators.etag.isEmpty())
+        request.setRawHeader("If-None-Match", validators.etag);
+    if (!validators.lastModified.isEmpty())
+        request.setRawHeader("If-Modified-Since", validators.lastModified);
     // The status of a redirect must be seen here: only one hop is followed,
     // and only to http(s).
     request.setAttribute(
@@ -109,18 +117,59 @@ UpdateRequest::UpdateRequest(const DownloadSettings &settings, CatalogueSink sin
         }
     }
 
+    if (!url.isLocalFile()) {
+        m_cache = std::make_unique<CatalogueCache>(m_settings.cacheFolder, m_settings.url);
+        if (m_settings.conditional)
+            m_kept = m_cache->open();
+        if (m_kept)
+            m_validators = m_kept->validators;
+    }
     if (m_settings.useCurl) {
-        m_result = CurlDownload::run(m_settings, m_sink);
+        m_result = CurlDownload::run(
+            m_settings, m_validators, [this](QByteArrayView piece) { deliver(piece); });
+    } else {
+        log(Severity::Info,
+            QStringLiteral("Connecting to update server (%1)")
+                .arg(Utils::urlForLog(m_settings.url)));
+        m_manager = std::make_unique<QNetworkAccessManager>();
+        connect(m_manager.get(), &QNetworkAccessManager::sslErrors, this, &UpdateRequest::sslErrors,
+            Qt::UniqueConnection);
+        checkProxy();
+        m_result = download();
+    }
+    if (!m_result.error.failed() && m_result.transfer && m_result.transfer->status == 304)
+        readKept();
+}
+
+void UpdateRequest::deliver(QByteArrayView piece)
+{
+    m_sink(piece);
+    m_cache->write(piece);
+}
+
+void UpdateRequest::readKept()
+{
+    if (!m_kept) {
+        m_result = DownloadResult::networkError(
+            tr("The update server answered 304 Not Modified to a request for the whole "
+               "catalogue."),
+            QNetworkReply::ProtocolInvalidOperationError);
         return;
     }
-
     log(Severity::Info,
-        QStringLiteral("Connecting to update server (%1)").arg(Utils::urlForLog(m_settings.url)));
-    m_manager = std::make_unique<QNetworkAccessManager>();
-    connect(m_manager.get(), &QNetworkAccessManager::sslErrors, this, &UpdateRequest::sslErrors,
-        Qt::UniqueConnection);
-    checkProxy();
-    m_result = download();
+        QStringLiteral("The catalogue has not changed; the copy kept since %1 is read.")
+            .arg(m_kept->fetchedAt.toString(Qt::ISODate)));
+    const std::optional<CatalogueTransfer> transfer = m_result.transfer;
+    m_result = readLocalFile(*m_kept->body);
+    m_result.transfer = transfer;
+    m_result.transfer->validators = m_kept->validators;
+    m_readKept = true;
+}
+
+void UpdateRequest::keepCopy()
+{
+    if (m_cache && !m_readKept && m_result.transfer)
+        m_cache->keep(m_result.transfer->validators);
 }
 
 UpdateRequest::~UpdateRequest() = default;
@@ -165,7 +214,8 @@ QNetworkReply *UpdateRequest::get(const QUrl &url)
     m_received = 0;
     m_tooLarge = false;
     m_decoder.reset();
-    QNetworkReply *reply = m_manager->get(catalogueRequest(url));
+    QNetworkReply *reply
+        = m_manager->get(catalogueRequest(url, m_validators, m_settings.userAgent));
     // Qt reads on only while the body is taken, so that it never holds much.
     reply->setReadBufferSize(4 * kPiece);
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { pass(reply); });
@@ -192,7 +242,7 @@ void UpdateRequest::pass(QNetworkReply *reply)
             return false;
         }
         if (catalogue)
-            m_sink(part);
+            deliver(part);
         return true;
     };
     while (!m_tooLarge && m_decoder->error().isEmpty() && reply->bytesAvailable() > 0) {
@@ -270,6 +320,13 @@ DownloadResult UpdateRequest::download()
             tr("The update server redirected the request more than once."),
             QNetworkReply::TooManyRedirectsError);
     }
+    DownloadResult result;
+    if (status != 0) {
+        result.transfer = CatalogueTransfer {status, m_arrived,
+            {reply->rawHeader("ETag").trimmed(), reply->rawHeader("Last-Modified").trimmed()}};
+    }
+    if (status == 304)
+        return result;
     const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
     // Qt passes over 100 Continue only, and ends the reply at any other 1xx.
     if (status > 100 && status < 200)
@@ -296,7 +353,9 @@ DownloadResult UpdateRequest::download()
             QNetworkReply::RemoteHostClosedError);
     }
     log(Severity::Info, QStringLiteral("%1 bytes of JSON received.").arg(m_received));
-    return {};
+    if (result.transfer)
+        result.transfer->bytes = m_arrived;
+    return result;
 }
 
 DownloadResult UpdateRequest::readLocalFile(QFile &file)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/cataloguecache.h"
 #include "download/downloadresult.h"
 #include "download/downloadsettings.h"
 
@@ -22,7 +23,9 @@ class QUrl;
 // within the time limit, waiting in nested event loops) or with curl, or from
 // a local file; the body goes to the sink as it arrives, and is never held
 // whole. Nothing is shown or recorded here: error() says whether the transfer
-// ended whole, and so whether what the sink got is the catalogue.
+// ended whole, and so whether what the sink got is the catalogue. Over HTTP the
+// request is conditional when a copy of the catalogue is kept: a 304 then
+// hands the kept copy to the sink instead.
 class UpdateRequest : public QObject
 {
     Q_OBJECT
@@ -33,14 +36,23 @@ public:
     ~UpdateRequest() override;
 
     const CheckError &error() const { return m_result.error; }
+    const std::optional<CatalogueTransfer> &transfer() const { return m_result.transfer; }
+    // What the sink got is the kept copy (a 304).
+    bool readKeptCopy() const { return m_readKept; }
+    // Keeps what was fetched, once it has been read as a catalogue.
+    void keepCopy();
 
 public slots:
     void sslErrors(QNetworkReply *reply, const QList<QSslError> &errors);
 
 private:
     void checkProxy();
-    // Sends the request; a 2xx body goes to the sink as it arrives.
+    // Sends the request; a 2xx body goes to the sink, and to the cache, as it
+    // arrives.
     QNetworkReply *get(const QUrl &url);
+    void deliver(QByteArrayView piece);
+    // After a 304: the kept copy to the sink, or why not.
+    void readKept();
     // What the reply has for the sink now, unpacked when it came compressed.
     void pass(QNetworkReply *reply);
     // A body that passed the size limit or could not be unpacked.
@@ -52,6 +64,10 @@ private:
 
     DownloadSettings m_settings;
     CatalogueSink m_sink;
+    std::unique_ptr<CatalogueCache> m_cache; // none for a local file
+    std::optional<CatalogueCache::Kept> m_kept; // opened before the request
+    Validators m_validators; // sent
+    bool m_readKept = false;
     std::unique_ptr<QNetworkAccessManager> m_manager;
     QByteArray m_piece; // room for one read
     std::unique_ptr<BodyDecoder> m_decoder; // of the current reply, once it has a status

@@ -1,7 +1,7 @@
 #include "gui/proxyprompt.h"
 
-#include "download/downloadsettings.h"
 #include "core/common.h"
+#include "download/downloadsettings.h"
 #include "gui/settingsdialog.h"
 
 void askForProxyHost(DownloadSettings &settings)
