@@ -153,7 +153,7 @@ void UpdateRequest::readKept()
         m_result = DownloadResult::networkError(
             tr("The update server answered 304 Not Modified to a request for the whole "
                "catalogue."),
-            QNetworkReply::ProtocolInvalidOperationError);
+            QNetworkReply::UnknownContentError);
         return;
     }
     log(Severity::Info,

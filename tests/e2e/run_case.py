@@ -8,6 +8,7 @@ case needs (tinyproxy, unshare -rn, Xvfb...) is missing.
 """
 import argparse
 import difflib
+import hashlib
 import json
 import os
 import pwd
@@ -47,7 +48,7 @@ CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tiny
 EXPECT_KEYS = {"stdout", "stdout_alternatives", "stdout_matches", "first_line", "json",
                "json_file", "stderr",
                "stderr_matches", "status", "plugin", "log", "not_in_log", "settings", "files",
-               "hits", "notifications", "builtin", "curl"}
+               "hits", "statuses", "notifications", "builtin", "curl"}
 
 
 class Skip(Exception):
@@ -115,13 +116,15 @@ def log_switch_value(args):
 
 
 def in_order(wanted, lines):
-    """The first wanted line not found after the previous one, or None."""
+    """The first wanted line (@ANY@ standing for any text) not found after the previous
+    one, or None."""
     position = 0
     for line in wanted:
-        try:
-            position = lines.index(line, position) + 1
-        except ValueError:
+        pattern = re.compile(".*".join(map(re.escape, line.split("@ANY@"))))
+        found = [i for i in range(position, len(lines)) if pattern.fullmatch(lines[i])]
+        if not found:
             return line
+        position = found[0] + 1
     return None
 
 
@@ -420,6 +423,7 @@ def run_variant(path, case, korvane, variant):
             server, port = loopback.start_http(served, str(tmp / "hits.log"), str(own), tls)
             values["@SERVER@"] = f"http{'s' if tls else ''}://127.0.0.1:{port}"
             values["@URL@"] = values["@SERVER@"] + CATALOGUE
+            values["@CACHE_KEY@"] = hashlib.sha256(values["@URL@"].encode()).hexdigest()[:32]
             values["@PORT@"] = str(port)
             for route_path, route in routes.items():  # may name @SERVER@
                 route = json.loads(subst(json.dumps(route)))
@@ -528,9 +532,13 @@ def run_variant(path, case, korvane, variant):
                 failures.append(f"notifications differ:\n  expected {expected}\n  got {calls}")
 
         hits_log = tmp / "hits.log"
-        requests = hits_log.read_text().count(CATALOGUE) if hits_log.exists() else 0
-        if "hits" in expect and requests != expect["hits"]:
-            failures.append(f"{requests} requests for {CATALOGUE}, expected {expect['hits']}")
+        served = [line.split()[2] for line in (hits_log.read_text().splitlines()
+                                               if hits_log.exists() else [])
+                  if line.split()[1] == CATALOGUE]
+        if "hits" in expect and len(served) != expect["hits"]:
+            failures.append(f"{len(served)} requests for {CATALOGUE}, expected {expect['hits']}")
+        if "statuses" in expect and served != [str(status) for status in expect["statuses"]]:
+            failures.append(f"{CATALOGUE} answered {served}, expected {expect['statuses']}")
         if failures and stderr:
             failures.append("standard error:\n" + stderr.decode(errors="replace"))
         return failures

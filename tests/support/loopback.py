@@ -3,15 +3,19 @@ real tinyproxy, X servers that misbehave, and a name server that never answers.
 
 A route maps a path to {"status": 200, "reason": "OK", "body": "...", "file": "path",
 "headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall",
-"padding": 0, "gzip": False, "delay": 2}.
+"padding": 0, "gzip": False, "delay": 2, "etags": ["\"a\""], "last_modified": "..."}.
 "file" is read relative to the base folder; "padding" appends that many blanks
 to the body, and "gzip" sends it gzip-encoded (both made as it is served, so
 that a large body is never a file); a required header that lacks its text gives
 400; "stall" accepts the request and never answers; "midway" sends the headers
 and the first half of the body, then holds the connection; "endless" sends
 the body again and again until the client goes away; "delay" waits so many
-seconds before the answer. Unknown paths get 404. Every request is appended to the hits file as "METHOD PATH", plus
-" via" when it came through a proxy.
+seconds before the answer. "etags" are the ETag of the first, second ...
+answer (the last for the rest), sent with "last_modified"; a request whose
+If-None-Match names the ETag (or, without one, whose If-Modified-Since is
+"last_modified") gets 304 and no body. Unknown paths get 404. Every request is
+appended to the hits file as "METHOD PATH STATUS BYTES", the bytes those of the
+answer, plus " via" when it came through a proxy.
 """
 import ctypes
 import http.server
@@ -41,6 +45,7 @@ def gzipped(body, padding):
 def start_http(routes, hits_path, base=".", tls=None):
     """tls: (certificate, key) files to serve https instead."""
     lock = threading.Lock()
+    asked = {}  # requests of each path so far
 
     class Handler(http.server.BaseHTTPRequestHandler):
         protocol_version = "HTTP/1.1"
@@ -50,8 +55,8 @@ def start_http(routes, hits_path, base=".", tls=None):
 
         def do_GET(self):
             path = urllib.parse.urlsplit(self.path).path  # also the absolute form of a proxy
-            with lock, open(hits_path, "a") as hits:
-                hits.write(f"{self.command} {path}{' via' if self.headers.get('Via') else ''}\n")
+            with lock:
+                nth = asked[path] = asked.get(path, 0) + 1
             route = dict(routes.get(path, {"status": 404, "body": "not found"}))
             body = route.get("body", "").encode()
             if "file" in route:
@@ -62,12 +67,25 @@ def start_http(routes, hits_path, base=".", tls=None):
                     route = {"status": 400}
                     body = f"{name} does not contain {text}".encode()
             headers = dict(route.get("headers", {}))
+            etags = route.get("etags", [])
+            etag = etags[min(nth, len(etags)) - 1] if etags else None
+            if etag:
+                headers["ETag"] = etag
+            if "last_modified" in route:
+                headers["Last-Modified"] = route["last_modified"]
+            if (etag and self.headers.get("If-None-Match") == etag) or (
+                    not etag and "last_modified" in route
+                    and self.headers.get("If-Modified-Since") == route["last_modified"]):
+                route["status"], body = 304, b""
             if route.get("gzip"):
                 body = gzipped(body, route.get("padding", 0))
                 headers["Content-Encoding"] = "gzip"
             else:
                 body += b" " * route.get("padding", 0)
             mode = route.get("mode")
+            with lock, open(hits_path, "a") as hits:
+                hits.write(f"{self.command} {path} {route.get('status', 200)} {len(body)}"
+                           f"{' via' if self.headers.get('Via') else ''}\n")
             time.sleep(route.get("delay", 0))
             if mode == "stall":
                 time.sleep(120)
@@ -75,7 +93,7 @@ def start_http(routes, hits_path, base=".", tls=None):
             self.send_response(route.get("status", 200), route.get("reason"))
             for name, value in headers.items():
                 self.send_header(name, value)
-            if mode != "endless":
+            if mode != "endless" and route.get("status", 200) != 304:
                 self.send_header("Content-Length", str(len(body)))
             self.send_header("Connection", "close")
             self.end_headers()
