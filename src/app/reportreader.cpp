@@ -216,6 +216,8 @@ public:
 
     bool scalar(JsonScalar kind)
     {
+        if (m_stack.empty())
+            return fail(QObject::tr("it is not a JSON object"));
         const Want want = wanted();
         if (want == Want::Ignored || (kind == JsonScalar::Null && want == Want::ObjectOrNull))
             return true;

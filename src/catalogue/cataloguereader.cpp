@@ -82,25 +82,6 @@ PatchItem itemOf(const Fields &fields)
     return item;
 }
 
-// The length of the UTF-8 sequence that the byte starts.
-qsizetype utf8Length(uchar lead)
-{
-    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-}
-
-// Bytes up to a sequence that the next piece may complete.
-qsizetype completeUtf8(QByteArrayView bytes)
-{
-    for (qsizetype back = 1; back <= std::min<qsizetype>(3, bytes.size()); ++back) {
-        const uchar c = uchar(bytes[bytes.size() - back]);
-        if (c < 0x80)
-            break;
-        if (c >= 0xC0)
-            return utf8Length(c) > back ? bytes.size() - back : bytes.size();
-    }
-    return bytes.size();
-}
-
 } // namespace
 
 // Follows the parser's events and keeps what the catalogue is made of; every
@@ -398,29 +379,7 @@ struct CatalogueReader::Private
             bytes.truncate(static_cast<const char *>(nul) - bytes.data());
             ended = true;
         }
-        checkUtf8(bytes);
         stream.write(bytes);
-    }
-
-    // Only whether the whole text is UTF-8 is kept; a sequence may be split
-    // between two pieces.
-    void checkUtf8(QByteArrayView bytes)
-    {
-        if (!validUtf8)
-            return;
-        if (!utf8Tail.isEmpty()) {
-            const qsizetype missing = utf8Length(uchar(utf8Tail.front())) - utf8Tail.size();
-            const qsizetype take = std::min(missing, bytes.size());
-            utf8Tail.append(bytes.first(take));
-            bytes = bytes.sliced(take);
-            if (take < missing)
-                return;
-            validUtf8 = QByteArrayView(utf8Tail).isValidUtf8();
-            utf8Tail.clear();
-        }
-        const qsizetype complete = completeUtf8(bytes);
-        validUtf8 = validUtf8 && bytes.first(complete).isValidUtf8();
-        utf8Tail = bytes.sliced(complete).toByteArray();
     }
 
     Handler handler;
@@ -429,8 +388,6 @@ struct CatalogueReader::Private
     QByteArray head; // the first bytes, while they may be a byte-order mark
     bool headRead = false;
     bool ended = false; // at a NUL byte
-    bool validUtf8 = true;
-    QByteArray utf8Tail; // a sequence the next piece completes
 };
 
 CatalogueReader::CatalogueReader(std::optional<QStringList> versions, PatchFilter keep)
@@ -467,7 +424,7 @@ CatalogueReader::Result CatalogueReader::finish()
         return result;
     }
     d->stream.finish();
-    if (!d->validUtf8 || !d->utf8Tail.isEmpty()) {
+    if (!d->stream.validUtf8()) {
         // A typo of the vendor's must not hide every patch.
         Logger::instance()->Print(Severity::Warning,
             QStringLiteral("The patch catalogue is not valid UTF-8; the invalid bytes are read "

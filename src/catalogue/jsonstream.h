@@ -2,9 +2,11 @@
 
 #include <boost/json/basic_parser_impl.hpp>
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -27,43 +29,63 @@ template<class Reader> class JsonStream
 {
 public:
     // A member name is cut after 64 bytes (no member read has a longer one);
-    // a collected text longer than longestText stops the reading.
+    // a collected text longer than longestText stops the reading. Without
+    // allowInvalidUtf8 a control character outside a text's escapes, a NUL
+    // byte or invalid UTF-8 is refused at the byte where it stands.
     JsonStream(Reader &reader, std::size_t maxDepth, bool allowInvalidUtf8,
         std::size_t longestText = SIZE_MAX)
         : m_parser(options(maxDepth, allowInvalidUtf8), reader, longestText)
-        , m_allowInvalidUtf8(allowInvalidUtf8)
+        , m_strict(!allowInvalidUtf8)
     { }
 
     void write(QByteArrayView piece)
     {
         if (!m_error.isEmpty() || stopped() || piece.isEmpty())
             return;
-        std::size_t used = 0;
-        if (!m_parser.done()) {
-            Error code;
-            used = m_parser.write_some(true, piece.data(), size_t(piece.size()), code);
-            if (code)
-                fail(code, piece, qsizetype(used));
+        // A UTF-8 sequence split between two pieces is given to the parser
+        // whole, with the next one.
+        QByteArray joined;
+        QByteArrayView text = piece;
+        if (!m_utf8Tail.isEmpty()) {
+            joined = m_utf8Tail + piece.toByteArray();
+            text = joined;
         }
-        // Only white space may follow the document.
-        for (qsizetype at = qsizetype(used); m_error.isEmpty() && !stopped() && at < piece.size();
-             ++at) {
-            if (piece[at] == 0 || !std::strchr(" \t\n\r", piece[at]))
-                m_error = QStringLiteral("garbage at the end of the document at offset %1")
-                              .arg(m_size + at);
-        }
+        const qint64 start = m_size - m_utf8Tail.size();
         m_size += piece.size();
+        const qsizetype complete = completeUtf8(text);
+        m_utf8Tail = text.sliced(complete).toByteArray();
+        // A byte that is never JSON is named where it is, however the text
+        // came in pieces: the parser gets only the text before it.
+        const qsizetype bad = badByte(text.first(complete));
+        parse(bad < 0 ? text.first(complete) : text.first(bad), start);
+        if (bad >= 0 && m_error.isEmpty() && !stopped()) {
+            const uchar c = uchar(text[bad]);
+            m_error = QStringLiteral("%1 at offset %2")
+                          .arg(c == 0        ? QStringLiteral("a NUL byte")
+                                  : c < 0x20 ? QStringLiteral("a control character")
+                                             : QStringLiteral("invalid UTF-8"))
+                          .arg(start + bad);
+        }
     }
 
     // The text has ended.
     void finish()
     {
+        if (!m_utf8Tail.isEmpty()) {
+            m_validUtf8 = false;
+            if (m_strict && m_error.isEmpty() && !stopped()) {
+                m_error
+                    = QStringLiteral("invalid UTF-8 at offset %1").arg(m_size - m_utf8Tail.size());
+            }
+            if (!m_strict)
+                parse(m_utf8Tail, m_size - m_utf8Tail.size());
+        }
         if (!m_error.isEmpty() || stopped() || m_parser.done())
             return;
         Error code;
         m_parser.write_some(false, nullptr, 0, code);
         if (code)
-            fail(code, {}, 0);
+            fail(code, {}, m_size, 0);
     }
 
     // Why the text is not JSON, such as "unterminated string at offset 12";
@@ -73,6 +95,8 @@ public:
     bool stopped() const { return m_parser.handler().stopped || textTooLong(); }
     bool textTooLong() const { return m_parser.handler().tooLong; }
     qint64 size() const { return m_size; }
+    // Where invalid UTF-8 is let through: whether the text was all UTF-8.
+    bool validUtf8() const { return m_validUtf8; }
 
 private:
     using Error = boost::json::error_code;
@@ -186,22 +210,96 @@ private:
         return options;
     }
 
+    // Text that starts at that offset, to the parser.
+    void parse(QByteArrayView piece, qint64 start)
+    {
+        if (!m_error.isEmpty() || stopped() || piece.isEmpty())
+            return;
+        std::size_t used = 0;
+        if (!m_parser.done()) {
+            Error code;
+            used = m_parser.write_some(true, piece.data(), size_t(piece.size()), code);
+            if (code)
+                fail(code, piece, start, qsizetype(used));
+        }
+        // Only white space may follow the document.
+        for (qsizetype at = qsizetype(used); m_error.isEmpty() && !stopped() && at < piece.size();
+             ++at) {
+            if (piece[at] == 0 || !std::strchr(" \t\n\r", piece[at]))
+                m_error = QStringLiteral("garbage at the end of the document at offset %1")
+                              .arg(start + at);
+        }
+    }
+
+    // Where in the text the first byte stands that is never JSON: in strict
+    // reading a control character (in a text, or other than white space
+    // outside one) or invalid UTF-8; -1 for none. Whether the text is UTF-8
+    // is noted in any case.
+    qsizetype badByte(QByteArrayView text)
+    {
+        qsizetype end = text.size();
+        for (qsizetype at = 0; m_strict && at < end; ++at) {
+            const uchar c = uchar(text[at]);
+            if (m_inString && m_escaped)
+                m_escaped = false;
+            else if (m_inString && c == '\\')
+                m_escaped = true;
+            else if (c == '"')
+                m_inString = !m_inString;
+            else if (c < 0x20 && (m_inString || (c != '\t' && c != '\n' && c != '\r')))
+                end = at;
+        }
+        if (m_validUtf8 && !text.first(end).isValidUtf8()) {
+            m_validUtf8 = false;
+            end = firstInvalidUtf8(text.first(end));
+        }
+        return m_strict && end < text.size() ? end : -1;
+    }
+
+    // Bytes up to a UTF-8 sequence that the next piece may complete.
+    static qsizetype completeUtf8(QByteArrayView bytes)
+    {
+        for (qsizetype back = 1; back <= std::min<qsizetype>(3, bytes.size()); ++back) {
+            const uchar c = uchar(bytes[bytes.size() - back]);
+            if (c < 0x80)
+                break;
+            if (c >= 0xC0)
+                return sequenceLength(c) > back ? bytes.size() - back : bytes.size();
+        }
+        return bytes.size();
+    }
+
+    // The length of the UTF-8 sequence that the byte starts; 0 for none.
+    static qsizetype sequenceLength(uchar lead)
+    {
+        return lead < 0x80 ? 1
+            : lead < 0xC2  ? 0
+            : lead < 0xE0  ? 2
+            : lead < 0xF0  ? 3
+            : lead < 0xF5  ? 4
+                           : 0;
+    }
+
+    static qsizetype firstInvalidUtf8(QByteArrayView text)
+    {
+        for (qsizetype at = 0; at < text.size();) {
+            const qsizetype length = sequenceLength(uchar(text[at]));
+            if (length == 0 || at + length > text.size() || !text.sliced(at, length).isValidUtf8())
+                return at;
+            at += length;
+        }
+        return text.size();
+    }
+
     // Why the text is not JSON, in the words the program has always used.
-    void fail(const Error &code, QByteArrayView piece, qsizetype used)
+    void fail(const Error &code, QByteArrayView piece, qint64 start, qsizetype used)
     {
         using boost::json::error;
         if (stopped())
             return;
         const Handler &handler = m_parser.handler();
-        const uchar c = used < piece.size() ? uchar(piece[used]) : ' ';
-        const bool badByte
-            = code == error::syntax && (c < 0x20 || (c >= 0x80 && !m_allowInvalidUtf8));
         QString what = QStringLiteral("illegal value");
-        if (badByte) {
-            what = c == 0  ? QStringLiteral("a NUL byte")
-                : c < 0x20 ? QStringLiteral("a control character")
-                           : QStringLiteral("invalid UTF-8");
-        } else if (code == error::incomplete) {
+        if (code == error::incomplete) {
             if (handler.inText)
                 what = QStringLiteral("unterminated string");
             else if (!handler.objects.empty())
@@ -217,15 +315,18 @@ private:
             what = QStringLiteral("invalid escape sequence");
         }
         // The parser may stop in a word or just after it, depending on how
-        // much text follows; the word's start is the same. A byte at fault is
-        // named where it is.
-        while (!badByte && used > 0 && std::isalnum(uchar(piece[used - 1])))
+        // much text follows; the word's start is the same.
+        while (used > 0 && std::isalnum(uchar(piece[used - 1])))
             --used;
-        m_error = QStringLiteral("%1 at offset %2").arg(what).arg(m_size + used);
+        m_error = QStringLiteral("%1 at offset %2").arg(what).arg(start + used);
     }
 
     boost::json::basic_parser<Handler> m_parser;
-    const bool m_allowInvalidUtf8;
+    const bool m_strict;
+    bool m_validUtf8 = true;
+    QByteArray m_utf8Tail; // a sequence that the next piece completes
+    bool m_inString = false; // where strict reading has come, in a text
+    bool m_escaped = false; // just after its backslash
     qint64 m_size = 0; // given so far
     QString m_error;
 };
