@@ -1,9 +1,10 @@
 #include "catalogue/checkreport.h"
-#include "download/updaterequest.h"
 #include "core/checkerror.h"
 #include "core/common.h"
 #include "core/logger.h"
 #include "core/utils.h"
+#include "datarows.h"
+#include "download/updaterequest.h"
 #include "gui/autostart.h"
 #include "gui/iconwindow.h"
 #include "gui/messageboxes.h"
@@ -244,16 +245,12 @@ void TestGui::report_data()
 {
     for (const char *column : {"product", "patch", "installed", "want", "lack", "error"})
         QTest::addColumn<QStringList>(column);
-    QFile file(QFINDTESTDATA("data/reports.txt"));
-    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QStringList blocks = QString::fromUtf8(file.readAll()).split(QStringLiteral("\n== "));
-    for (const QString &block : blocks.mid(1)) { // the first is the file's comment
+    for (const auto &[name, lines] : dataRows(QFINDTESTDATA("data/reports.txt"))) {
         QHash<QString, QStringList> row;
-        for (const QString &line : block.split(u'\n').mid(1))
+        for (const QString &line : lines)
             row[line.section(u' ', 0, 0)] << line.section(u' ', 1);
-        QTest::newRow(qPrintable(block.section(u'\n', 0, 0)))
-            << row["product"] << row["patch"] << row["installed"] << row["want"] << row["lack"]
-            << row["error"];
+        QTest::newRow(qPrintable(name)) << row["product"] << row["patch"] << row["installed"]
+                                        << row["want"] << row["lack"] << row["error"];
     }
 }
 

@@ -1,4 +1,5 @@
 #include "core/common.h"
+#include "datarows.h"
 #include "products/brivexconfig.h"
 #include "products/brivexproductbase.h"
 #include "products/patchlog.h"
@@ -101,14 +102,10 @@ void TestProducts::patchLogRecords_data()
 {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("entries");
-    QFile file(QFINDTESTDATA("data/patch-logs.txt"));
-    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QStringList rows = QString::fromUtf8(file.readAll()).split(QStringLiteral("\n== "));
-    for (const QString &row : rows.mid(1)) { // the first is the file's comment
-        QStringList lines = row.split(u'\n', Qt::SkipEmptyParts).mid(1);
+    for (auto [name, lines] : dataRows(QFINDTESTDATA("data/patch-logs.txt"))) {
         lines.replaceInStrings(QStringLiteral("␣"), QStringLiteral(" "));
         const QStringList entries = lines.filter(QRegularExpression(QStringLiteral("^=> ")));
-        QTest::newRow(qPrintable(row.section(u'\n', 0, 0)))
+        QTest::newRow(qPrintable(name))
             << QStringList(lines.mid(0, lines.size() - entries.size()))
             << QStringList(entries).replaceInStrings(
                    QRegularExpression(QStringLiteral("^=> ")), QString());
