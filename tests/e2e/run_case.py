@@ -156,6 +156,16 @@ def differs(what, expected, got):
     return f"{what} differs:\n" + "\n".join(diff)
 
 
+def until(condition, seconds=10):
+    """Whether the condition came true within so many seconds."""
+    deadline = time.time() + seconds
+    while not condition():
+        if time.time() > deadline:
+            return False
+        time.sleep(0.1)
+    return True
+
+
 def start_display(host, env, area, tmp):
     """Xvfb on a display number it chooses itself, and trayer or a session bus with dunst
     when asked."""
@@ -197,9 +207,7 @@ def start_weston(env, tmp):
     weston = subprocess.Popen(["weston", "--backend=headless-backend.so", "--idle-time=0",
                                "--socket=wayland-korvane"], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.time() + 10
-    while time.time() < deadline and not (runtime / "wayland-korvane").exists():
-        time.sleep(0.1)
+    until((runtime / "wayland-korvane").exists)
     return weston
 
 
@@ -217,12 +225,9 @@ def start_dunst(env, tmp):
         processes.append(subprocess.Popen(["dbus-monitor", "--session",
                                            "interface='org.freedesktop.Notifications'"],
                                           env=env, stdout=log, stderr=subprocess.DEVNULL))
-    deadline = time.time() + 10
-    while time.time() < deadline and not (
-            "NameLost" in (tmp / "notify.log").read_text()  # monitoring has begun
-            and subprocess.run(["dunstctl", "is-paused"], env=env,
-                               capture_output=True).returncode == 0):
-        time.sleep(0.1)
+    until(lambda: "NameLost" in (tmp / "notify.log").read_text()  # monitoring has begun
+          and subprocess.run(["dunstctl", "is-paused"], env=env,
+                             capture_output=True).returncode == 0)
     return processes
 
 
@@ -244,20 +249,14 @@ def notify_calls(text):
     return calls
 
 
-def process_tree(pid):
-    """The process and its descendants."""
-    children = Path(f"/proc/{pid}/task/{pid}/children")
-    found = [pid]
-    for child in (children.read_text().split() if children.exists() else []):
-        found += process_tree(int(child))
-    return found
-
-
 def peak_memory_mb(pid):
-    status = Path(f"/proc/{pid}/status")
-    text = status.read_text() if status.exists() else ""
-    peak = re.search(r"^VmHWM:\s+(\d+) kB", text, re.M)
-    return int(peak[1]) // 1024 if peak else 0
+    """The largest peak of the process and its descendants."""
+    try:
+        peak = re.search(r"^VmHWM:\s+(\d+) kB", Path(f"/proc/{pid}/status").read_text(), re.M)
+        children = Path(f"/proc/{pid}/task/{pid}/children").read_text().split()
+    except OSError:  # gone
+        return 0
+    return max([int(peak[1]) // 1024 if peak else 0] + [peak_memory_mb(int(c)) for c in children])
 
 
 def run_steps(steps, env, process, tmp, area):
@@ -265,12 +264,8 @@ def run_steps(steps, env, process, tmp, area):
     def xdo(*args):
         return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True).stdout
 
-    def until(condition, what, seconds=10):
-        deadline = time.time() + seconds
-        while not condition():
-            if time.time() > deadline:
-                return f"timed out waiting for {what}"
-            time.sleep(0.1)
+    def wait(condition, what, seconds=10):
+        return None if until(condition, seconds) else f"timed out waiting for {what}"
 
     def search(title):
         return xdo("search", "--onlyvisible", "--name", f"^{re.escape(title)}$").split()
@@ -289,7 +284,7 @@ def run_steps(steps, env, process, tmp, area):
             x, y, w, h = (int(shell[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
         problem = None
         if word in ("window", "gone"):
-            problem = until(lambda: bool(search(rest)) == (word == "window"), step)
+            problem = wait(lambda: bool(search(rest)) == (word == "window"), step)
             window = (search(rest) or [window])[-1]
         elif word == "click":
             dx, dy = map(int, rest.split())
@@ -307,13 +302,13 @@ def run_steps(steps, env, process, tmp, area):
                                   capture_output=True, text=True).stdout
             problem = None if '("korvane-desktop"' in tree else "no icon in the tray:\n" + tree
         elif word in ("file", "nofile"):
-            problem = until(lambda: (home / rest).exists() == (word == "file"), step)
+            problem = wait(lambda: (home / rest).exists() == (word == "file"), step)
         elif word == "notified":
-            problem = until(lambda: len(notified()) >= int(rest), step)
+            problem = wait(lambda: len(notified()) >= int(rest), step)
         elif word == "dunstctl":
             subprocess.run(["dunstctl", *rest.split()], env=env, capture_output=True)
         elif word == "memory":
-            peak = max(peak_memory_mb(pid) for pid in process_tree(process.pid))
+            peak = peak_memory_mb(process.pid)
             if peak > int(rest):
                 problem = f"the program took {peak} MB"
         elif word == "shot" and os.environ.get("KORVANE_SHOTS"):  # for a person to look at
@@ -322,7 +317,7 @@ def run_steps(steps, env, process, tmp, area):
         elif word == "sleep":
             time.sleep(float(rest))
         elif word == "exit":
-            problem = until(lambda: process.poll() is not None, "the program's end", float(rest))
+            problem = wait(lambda: process.poll() is not None, "the program's end", float(rest))
         if problem:
             return f"step {step!r}: {problem}"
 
@@ -502,22 +497,19 @@ def run_variant(path, case, korvane, variant):
         failures += [f"settings file lacks the line {line!r}; it holds:\n  " + "\n  ".join(stored)
                      for line in lines(expect.get("settings", "")) if line not in stored]
 
-        for name, mode in expect.get("files", {}).items():
+        def state(file, wanted):  # in the words of expect.files
+            if not os.path.lexists(file):
+                return "absent"
+            if wanted == "same":
+                return "same" if file.read_bytes() == subst(case["files"][name]).encode() \
+                    else "changed"
+            if stat.S_ISFIFO(os.lstat(file).st_mode):
+                return "fifo"
+            return f"{file.stat().st_mode & 0o777:o}"
+        for name, wanted in expect.get("files", {}).items():
             file = home / subst(name)  # an absolute name stays as it is
-            if mode == "absent":
-                if os.path.lexists(file):
-                    failures.append(f"{file} exists")
-            elif mode == "same":
-                if not file.exists() or file.read_bytes() != subst(case["files"][name]).encode():
-                    failures.append(f"{file} differs from the case's files.{name}")
-            elif mode == "fifo":
-                if not stat.S_ISFIFO(os.lstat(file).st_mode if os.path.lexists(file) else 0):
-                    failures.append(f"{file} is no longer a FIFO")
-            elif not file.exists():
-                failures.append(f"{file} does not exist")
-            elif file.stat().st_mode & 0o777 != int(mode, 8):
-                failures.append(f"{file} has mode {file.stat().st_mode & 0o777:o}, "
-                                f"expected {mode}")
+            if state(file, wanted) != wanted:
+                failures.append(f"{file} is {state(file, wanted)}, expected {wanted}")
 
         if "notifications" in expect:
             calls = notify_calls((tmp / "notify.log").read_text())
