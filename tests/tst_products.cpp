@@ -1,4 +1,3 @@
-#include "core/common.h"
 #include "datarows.h"
 #include "products/brivexconfig.h"
 #include "products/brivexproductbase.h"
@@ -64,7 +63,6 @@ private slots:
     void patchLogRecords();
     void discovery_data();
     void discovery();
-    void patchLogsFollowDiscoveryOrder();
 };
 
 void TestProducts::propertyRules_data()
@@ -159,33 +157,6 @@ void TestProducts::discovery()
     config.init();
     QVERIFY(!config.error().failed());
     QCOMPARE(found(config, home.path()), expected);
-}
-
-void TestProducts::patchLogsFollowDiscoveryOrder()
-{
-    TemporaryHome home;
-    lay(home,
-        {{kServerFile, kServer + "Z_BrivexDataStore_INSTALL_DIR=@HOME@/d\n"},
-            {".ZEDO.properties.{host}.t",
-                "Z_REAL_VERSION=10.8.1\nZ_BrivexServer_INSTALL_DIR=@HOME@/srv2\n"},
-            {kBuild, "10.8.1"}, {"srv2/.Setup/build_number", "10.8.1"},
-            {"d/.Setup/build_number", "10.8.1"},
-            {"d/.ZEDO_DATASTORE_PATCH_LOG", "#START\nQFE_ID: D-1\n#END\n"},
-            {"srv/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: S-1\nQFE_TITLE: One\n#END\n"},
-            {"srv2/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: S-2\n#END\n"}});
-    BrivexConfig config;
-    config.init();
-    const QStringList actual = found(config, home.path());
-    QCOMPARE(actual.size(), 6);
-    // The properties files come in directory order; the servers' logs follow
-    // the servers' order, then the DataStore's.
-    const bool srvFirst = actual.indexOf(QRegularExpression(QStringLiteral(".*~/srv$")))
-        < actual.indexOf(QRegularExpression(QStringLiteral(".*~/srv2$")));
-    QCOMPARE(actual.mid(3),
-        srvFirst ? (QStringList {"S-1|One", "S-2|", "D-1|"})
-                 : (QStringList {"S-2|", "S-1|One", "D-1|"}));
-    QCOMPARE(config.installedProductMask(), ProductType::Server | ProductType::DataStore);
-    QCOMPARE(config.installedVersions(), QStringList {"10.8.1"});
 }
 
 KORVANE_TEST_MAIN(QCoreApplication, TestProducts)
