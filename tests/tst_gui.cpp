@@ -32,7 +32,6 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 
@@ -114,24 +113,19 @@ void TestGui::proxyDialog_data()
     QTest::addColumn<QString>("typed"); // into the port field
     QTest::addColumn<QString>("shown"); // there, and then saved
     QTest::addColumn<QString>("box"); // "title|text" of the box OK raises
-    const struct
-    {
-        const char *row;
-        bool use;
-        const char *host, *typed, *shown, *box;
-    } rows[] = {
-        {"highest port", true, "h", "65535", "65535", ""},
-        {"one above the highest", true, "h", "65536", "6553", ""},
-        {"70000 refused, not cut to 16 bits", true, "h", "70000", "7000", ""},
-        {"letters, signs and separators refused", true, "h", "8a0-,8", "808", ""},
-        {"proxy on, host keeps its blanks", true, " proxy.example ", "3128", "3128", ""},
-        {"proxy off, empty fields", false, "", "", "", ""},
-        {"typed port 0", true, "p", "0", "0", ""},
-        {"no port: nothing saved, the dialog stays open", true, "proxy.example", "", "",
-            "Missing Fields|You need to specify a proxy host and port."},
+    const auto row = [](const char *name, bool use, const char *host, const char *typed,
+                         const char *shown, const char *box = "") {
+        QTest::newRow(name) << use << host << typed << shown << box;
     };
-    for (const auto &r : rows)
-        QTest::newRow(r.row) << r.use << r.host << r.typed << r.shown << r.box;
+    row("highest port", true, "h", "65535", "65535");
+    row("one above the highest", true, "h", "65536", "6553");
+    row("70000 refused, not cut to 16 bits", true, "h", "70000", "7000");
+    row("letters, signs and separators refused", true, "h", "8a0-,8", "808");
+    row("proxy on, host keeps its blanks", true, " proxy.example ", "3128", "3128");
+    row("proxy off, empty fields", false, "", "", "");
+    row("typed port 0", true, "p", "0", "0");
+    row("no port: nothing saved, the dialog stays open", true, "proxy.example", "", "",
+        "Missing Fields|You need to specify a proxy host and port.");
 }
 
 void TestGui::proxyDialog()
@@ -190,14 +184,11 @@ void TestGui::messageBoxesShowPlainText()
         text = box->text();
         box->accept();
     });
-    Utils::ErrorMsg(QStringLiteral("Network Error"),
-        QStringLiteral(
-            "404 <img src=\"/dev/zero\"><a href=\"file:///etc/passwd\">x</a>\n\u202Eexe"),
-        nullptr);
+    const QString markup
+        = QStringLiteral("404 <img src=\"/dev/zero\"><a href=\"file:///etc/passwd\">x</a>\n");
+    Utils::ErrorMsg(QStringLiteral("Network Error"), markup + QChar(0x202E) + "exe", nullptr);
     QCOMPARE(format, Qt::PlainText);
-    QCOMPARE(text,
-        QStringLiteral(
-            "404 <img src=\"/dev/zero\"><a href=\"file:///etc/passwd\">x</a>\n\uFFFDexe"));
+    QCOMPARE(text, markup + QChar(0xFFFD) + "exe");
 }
 
 void TestGui::downloadAsksForAMissingProxyHost()
@@ -477,11 +468,9 @@ void TestGui::popup()
         qPrintable(view->text()));
     QVERIFY(child<QCheckBox>(&popup, "updateCheck")->isHidden());
     popup.show();
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QTRY_VERIFY(popup.findChildren<QAbstractAnimation *>().isEmpty()); // risen
-    QCOMPARE(popup.geometry().bottomRight(), area.bottomRight() - QPoint(20, 20));
-    // All of the message shows, inside the screen, beside the whole image.
-    QVERIFY(area.contains(popup.geometry()));
+    // All of the message shows, beside the whole image (its corner of the
+    // screen and its close button: the tray cases).
     QVERIFY(view->minimumSizeHint().width() <= view->width());
     QVERIFY(view->heightForWidth(view->width()) <= view->height());
     const auto *image = child<QLabel>(&popup, "leftPanel");
@@ -491,8 +480,6 @@ void TestGui::popup()
     QTest::mousePress(title, Qt::LeftButton, {}, QPoint(10, 5));
     QTest::mouseMove(title, QPoint(40, 25));
     QCOMPARE(popup.pos(), corner + QPoint(30, 20));
-    QTest::mouseClick(child<QWidget>(&popup, "closeButton"), Qt::LeftButton);
-    QTRY_VERIFY(!popup.isVisible());
 }
 
 void TestGui::popupTimeOutNeverEarly()
