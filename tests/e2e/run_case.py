@@ -457,12 +457,14 @@ def run_variant(path, case, korvane, variant):
         process = subprocess.Popen(command + args, env=env, stdout=stdout_to,
                                    stderr=subprocess.PIPE, cwd=tmp,
                                    preexec_fn=lambda: os.umask(mask))
-        alongside = []  # [[then]] runs started while the first one runs
-        for then in [then for then in case.get("then", []) if "after" in then]:
-            time.sleep(max(0.0, then["after"] - (time.time() - started.timestamp())))
-            alongside.append((then, subprocess.Popen(
-                command + [subst(arg) for arg in then["args"]], env=env, cwd=tmp,
-                stdout=subprocess.PIPE, stderr=subprocess.PIPE)))
+        def start(then):
+            return subprocess.Popen(command + [subst(arg) for arg in then["args"]], env=env,
+                                    cwd=tmp, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        thens = []  # [[then]] runs, those with "after" started while the first one runs
+        for then in sorted(case.get("then", []), key=lambda then: "after" not in then):
+            if "after" in then:
+                time.sleep(max(0.0, then["after"] - (time.time() - started.timestamp())))
+            thens.append((then, start(then) if "after" in then else None))
         steps = [subst(step) for step in case.get("steps", [])]
         failures = list(filter(None, [steps and run_steps(steps, env, process, tmp, area)]))
         try:
@@ -473,14 +475,10 @@ def run_variant(path, case, korvane, variant):
             return failures + ["the program did not finish within 60 s"]
 
         failures += check_output(expect, stdout, stderr, process.returncode)
-        for then, other in alongside:
-            failures += [f"alongside {' '.join(then['args'])}: {failure}" for failure in
+        for then, other in thens:  # the others one after another
+            other = other or start(then)
+            failures += [f"then {' '.join(then['args'])}: {failure}" for failure in
                          check_output(then, *other.communicate(timeout=60), other.returncode)]
-        for then in [then for then in case.get("then", []) if "after" not in then]:
-            done = subprocess.run(command + [subst(arg) for arg in then["args"]], env=env,
-                                  capture_output=True, cwd=tmp, timeout=60)
-            failures += [f"then {' '.join(then['args'])}: {failure}" for failure in check_output(
-                then, done.stdout, done.stderr, done.returncode)]
 
         if has_log:
             log_text = Path(log).read_text(errors="replace") if Path(log).is_file() else ""
