@@ -2,20 +2,16 @@
 #include "core/cryptdecrypt.h"
 #include "core/logger.h"
 #include "core/utils.h"
-#include "logrecorder.h"
 #include "smalldisk.h"
 #include "testmain.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 class TestCore : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void logLevels_data();
-    void logLevels();
     void logOnAFullDiskIsToldOnce();
     void configHome_data();
     void configHome();
@@ -25,33 +21,6 @@ private slots:
     void cipherKnownAnswers();
     void cipherRoundTrip();
 };
-
-void TestCore::logLevels_data()
-{
-    QTest::addColumn<int>("level");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList normal {"Info: i", "Warning: w", "Error: e", "Fatal: f", ": x"};
-    QTest::newRow("0 writes nothing") << 0 << QStringList {};
-    QTest::newRow("1 leaves out Debug") << 1 << normal;
-    QTest::newRow("2 writes Debug too")
-        << 2 << QStringList {"Info: i", "Debug: d", "Warning: w", "Error: e", "Fatal: f", ": x"};
-    QTest::newRow("3 acts as 1") << 3 << normal;
-    QTest::newRow("-1 acts as 1") << -1 << normal;
-}
-
-void TestCore::logLevels()
-{
-    QFETCH(int, level);
-    QFETCH(QStringList, expected);
-    LogRecorder log(static_cast<LogLevel::LogLevel>(level));
-    const std::pair<int, const char *> lines[]
-        = {{0, "i"}, {1, "d"}, {2, "w"}, {3, "e"}, {4, "f"}, {9, "x"}};
-    for (const auto &[severity, text] : lines)
-        Logger::instance()->Print(
-            static_cast<Severity::Severity>(severity), QString::fromLatin1(text));
-    QCOMPARE(log.messages(), expected);
-    QCOMPARE(QFileInfo::exists(log.path()), level != 0);
-}
 
 void TestCore::logOnAFullDiskIsToldOnce()
 {
