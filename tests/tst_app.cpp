@@ -218,25 +218,6 @@ namespace {
 gaicb *g_request = nullptr;
 sigevent g_notification {};
 int g_cancelled = 0;
-int keepRequest(int, gaicb *list[], int, sigevent *notification)
-{
-    g_request = list[0];
-    g_notification = *notification;
-    return 0;
-}
-int waitOut(const gaicb *const[], int, const timespec *timeout)
-{
-    ::nanosleep(timeout, nullptr);
-    return EAI_AGAIN;
-}
-int inProgress(gaicb *)
-{
-    return EAI_INPROGRESS;
-}
-int cancel(gaicb *)
-{
-    return g_cancelled;
-}
 
 } // namespace
 
@@ -254,8 +235,18 @@ void TestApp::silentNameServer()
     QElapsedTimer timer;
     timer.start();
     QString reason;
+    const auto keep = [](int, gaicb *list[], int, sigevent *notification) {
+        g_request = list[0];
+        g_notification = *notification;
+        return 0;
+    };
+    const auto waitOut = [](const gaicb *const[], int, const timespec *timeout) {
+        ::nanosleep(timeout, nullptr);
+        return EAI_AGAIN;
+    };
     QVERIFY(!x11Answers(QStringLiteral("display.invalid:0"), &reason, 300,
-        {&keepRequest, &waitOut, &inProgress, &cancel}));
+        {keep, waitOut, [](gaicb *) { return EAI_INPROGRESS; },
+            [](gaicb *) { return g_cancelled; }}));
     QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(reason,
         "Cannot open the display \"display.invalid:0\" (the host name lookup did not end "

@@ -153,7 +153,7 @@ void TestCatalogue::readingRules()
     // in the text an error is found.
     static const QRegularExpression offset(QStringLiteral(" at offset [0-9]+$"));
     for (const qsizetype step : {0, 1, 2, 3, 5, 64}) {
-        const LogRecorder log(LogLevel::Verbose);
+        const LogRecorder log;
         const CatalogueReader::Result result = step ? readInPieces(json, step, wanted, keep)
                                                     : CatalogueReader::read(json, wanted, keep);
         QStringList found = outcome(result);

@@ -116,13 +116,8 @@ def log_switch_value(args):
 
 def in_order(wanted, lines):
     """The first wanted line not found after the previous one, or None."""
-    position = 0
-    for line in wanted:
-        try:
-            position = lines.index(line, position) + 1
-        except ValueError:
-            return line
-    return None
+    rest = iter(lines)  # each search goes on where the last one stopped
+    return next((line for line in wanted if line not in rest), None)
 
 
 def stamped(stdout):
@@ -144,10 +139,9 @@ def compare_json(expected, stdout):
         return [f"standard output is not one JSON document ({error}):\n{stdout!r}"]
     if got == json.loads(expected, object_pairs_hook=list):
         return []
-    diff = difflib.unified_diff(
-        *(json.dumps(json.loads(text), indent=1, ensure_ascii=False).splitlines()
-          for text in (expected, stamped(stdout))), "expected json", "standard output", lineterm="")
-    return ["standard output differs (or its keys are in another order):\n" + "\n".join(diff)]
+    return [differs("the JSON document", *(
+        json.dumps(json.loads(text), indent=1, ensure_ascii=False)
+        for text in (expected, stamped(stdout))))]
 
 
 def differs(what, expected, got):
