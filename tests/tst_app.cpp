@@ -3,7 +3,6 @@
 #include "app/modechoice.h"
 #include "app/reportfile.h"
 #include "app/runoptions.h"
-#include "app/switchtable.h"
 #include "smalldisk.h"
 #include "testmain.h"
 
@@ -13,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QThread>
@@ -34,8 +32,6 @@ class TestApp : public QObject
 private slots:
     void arguments_data();
     void arguments();
-    void switchesDocumented_data();
-    void switchesDocumented();
     void reportFileOnAFullDiskKeepsTheOldOne();
     void killedWritesLeaveWholeReports();
     void storedReportSwappedForAFifo();
@@ -80,32 +76,6 @@ void TestApp::arguments()
         = {"refused", "version", "usage", "stored", "show proxy", "console", "window", "tray"};
     if (!mode.isEmpty())
         QCOMPARE(modes[int(chooseMode(options, {true, true}).mode)], mode);
-}
-
-void TestApp::switchesDocumented_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("dash"); // a pattern of a dash as written there
-    QTest::newRow("manual page") << "docs/korvane.1"
-                                 << "\\\\-";
-}
-
-void TestApp::switchesDocumented()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, dash);
-    QFile text(QStringLiteral(KORVANE_SOURCE_DIR "/") + file);
-    QVERIFY(text.open(QIODevice::ReadOnly));
-    const QString content = QString::fromUtf8(text.readAll());
-    QStringList switches {
-        dash + dash + QStringLiteral("help"), dash + dash + QStringLiteral("version")};
-    for (const SwitchInfo &info : switchTable())
-        switches << dash + QRegularExpression::escape(QString(QLatin1Char(info.letter)));
-    for (const QString &pattern : switches) {
-        const QRegularExpression alone(
-            QStringLiteral("(^|[\\s'\"])") + pattern + QStringLiteral("($|[\\s',])"));
-        QVERIFY2(content.contains(alone), qPrintable(pattern));
-    }
 }
 
 namespace {
@@ -216,26 +186,20 @@ void TestApp::x11Address_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("socketPath");
-    QTest::newRow("local") << ":0"
-                           << "" << 0 << "/tmp/.X11-unix/X0";
-    QTest::newRow("unix, with a screen") << "unix:12.1"
-                                         << "" << 0 << "/tmp/.X11-unix/X12";
-    QTest::newRow("local number beyond any integer") << ":99999999999"
-                                                     << "" << 0 << "";
-    QTest::newRow("TCP") << "host:1"
-                         << "host" << 6001 << "";
-    QTest::newRow("IPv6 in brackets") << "[::1]:2.0"
-                                      << "::1" << 6002 << "";
-    QTest::newRow("last port") << "host:59535"
-                               << "host" << 65535 << "";
-    QTest::newRow("beyond the last port") << "host:59536"
-                                          << "" << 0 << "";
-    QTest::newRow("largest int") << "localhost:2147483647"
-                                 << "" << 0 << "";
-    QTest::newRow("wraps to port 6000") << "host:4294961296"
-                                        << "" << 0 << "";
-    QTest::newRow("no number") << "host:"
-                               << "" << 0 << "";
+    const auto row = [](const char *name, const char *display, const char *host, int port,
+                         const char *socketPath) {
+        QTest::newRow(name) << display << host << port << socketPath;
+    };
+    row("local", ":0", "", 0, "/tmp/.X11-unix/X0");
+    row("unix, with a screen", "unix:12.1", "", 0, "/tmp/.X11-unix/X12");
+    row("local number beyond any integer", ":99999999999", "", 0, "");
+    row("TCP", "host:1", "host", 6001, "");
+    row("IPv6 in brackets", "[::1]:2.0", "::1", 6002, "");
+    row("last port", "host:59535", "host", 65535, "");
+    row("beyond the last port", "host:59536", "", 0, "");
+    row("largest int", "localhost:2147483647", "", 0, "");
+    row("wraps to port 6000", "host:4294961296", "", 0, "");
+    row("no number", "host:", "", 0, "");
 }
 
 void TestApp::x11Address()
@@ -254,25 +218,6 @@ namespace {
 gaicb *g_request = nullptr;
 sigevent g_notification {};
 int g_cancelled = 0;
-int keepRequest(int, gaicb *list[], int, sigevent *notification)
-{
-    g_request = list[0];
-    g_notification = *notification;
-    return 0;
-}
-int waitOut(const gaicb *const[], int, const timespec *timeout)
-{
-    ::nanosleep(timeout, nullptr);
-    return EAI_AGAIN;
-}
-int inProgress(gaicb *)
-{
-    return EAI_INPROGRESS;
-}
-int cancel(gaicb *)
-{
-    return g_cancelled;
-}
 
 } // namespace
 
@@ -290,8 +235,18 @@ void TestApp::silentNameServer()
     QElapsedTimer timer;
     timer.start();
     QString reason;
+    const auto keep = [](int, gaicb *list[], int, sigevent *notification) {
+        g_request = list[0];
+        g_notification = *notification;
+        return 0;
+    };
+    const auto waitOut = [](const gaicb *const[], int, const timespec *timeout) {
+        ::nanosleep(timeout, nullptr);
+        return EAI_AGAIN;
+    };
     QVERIFY(!x11Answers(QStringLiteral("display.invalid:0"), &reason, 300,
-        {&keepRequest, &waitOut, &inProgress, &cancel}));
+        {keep, waitOut, [](gaicb *) { return EAI_INPROGRESS; },
+            [](gaicb *) { return g_cancelled; }}));
     QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(reason,
         "Cannot open the display \"display.invalid:0\" (the host name lookup did not end "

@@ -1,27 +1,18 @@
-#include "core/common.h"
 #include "core/console.h"
 #include "core/cryptdecrypt.h"
 #include "core/logger.h"
 #include "core/utils.h"
-#include "logrecorder.h"
 #include "smalldisk.h"
-#include "temporaryhome.h"
 #include "testmain.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QSettings>
 
 class TestCore : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void logLevels_data();
-    void logLevels();
     void logOnAFullDiskIsToldOnce();
-    void settingsRoundTrip();
     void configHome_data();
     void configHome();
     void printable_data();
@@ -30,33 +21,6 @@ private slots:
     void cipherKnownAnswers();
     void cipherRoundTrip();
 };
-
-void TestCore::logLevels_data()
-{
-    QTest::addColumn<int>("level");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList normal {"Info: i", "Warning: w", "Error: e", "Fatal: f", ": x"};
-    QTest::newRow("0 writes nothing") << 0 << QStringList {};
-    QTest::newRow("1 leaves out Debug") << 1 << normal;
-    QTest::newRow("2 writes Debug too")
-        << 2 << QStringList {"Info: i", "Debug: d", "Warning: w", "Error: e", "Fatal: f", ": x"};
-    QTest::newRow("3 acts as 1") << 3 << normal;
-    QTest::newRow("-1 acts as 1") << -1 << normal;
-}
-
-void TestCore::logLevels()
-{
-    QFETCH(int, level);
-    QFETCH(QStringList, expected);
-    LogRecorder log(static_cast<LogLevel::LogLevel>(level));
-    const std::pair<int, const char *> lines[]
-        = {{0, "i"}, {1, "d"}, {2, "w"}, {3, "e"}, {4, "f"}, {9, "x"}};
-    for (const auto &[severity, text] : lines)
-        Logger::instance()->Print(
-            static_cast<Severity::Severity>(severity), QString::fromLatin1(text));
-    QCOMPARE(log.messages(), expected);
-    QCOMPARE(QFileInfo::exists(log.path()), level != 0);
-}
 
 void TestCore::logOnAFullDiskIsToldOnce()
 {
@@ -80,59 +44,20 @@ int logOnAFullDisk(int argc, char *argv[])
     return 0;
 }
 
-void TestCore::settingsRoundTrip()
-{
-    // The file holds the proxy password: owner-only, also when it existed
-    // before (QSettings keeps an existing file's mode).
-    TemporaryHome home;
-    home.writeFile(QStringLiteral(".config/Zedo/Korvane.conf"), "[Startup]\n");
-    QFile::setPermissions(home.settingsFile(), QFileDevice::Permissions(0x6644));
-    Common *store = Common::instance();
-    store->checkAtLogin = true;
-    store->useProxy = true;
-    store->proxy = QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("cache.example"), 8080,
-        QStringLiteral("alice"), QStringLiteral("s3cr3t:@"));
-    QVERIFY(store->saveSettings());
-    QCOMPARE(TemporaryHome::permissionBits(home.settingsFile()), TemporaryHome::ownerReadWrite());
-    QSettings stored(home.settingsFile(), QSettings::IniFormat);
-    const QString cipher = stored.value(QStringLiteral("Startup/ProxyPassword")).toString();
-    QVERIFY(!cipher.contains(QStringLiteral("s3cr3t")));
-    QCOMPARE(store->crypt->decrypt(cipher), QStringLiteral("s3cr3t:@"));
-
-    store->checkAtLogin = store->useProxy = false;
-    store->proxy = QNetworkProxy();
-    store->readSettings();
-    QCOMPARE(store->checkAtLogin, true);
-    QCOMPARE(store->useProxy, true);
-    QCOMPARE(store->proxy.hostName(), QStringLiteral("cache.example"));
-    QCOMPARE(store->proxy.port(), quint16(8080));
-    QCOMPARE(store->proxy.user(), QStringLiteral("alice"));
-    QCOMPARE(store->proxy.password(), QStringLiteral("s3cr3t:@"));
-}
-
 void TestCore::configHome_data()
 {
     QTest::addColumn<QString>("xdg");
     QTest::addColumn<QString>("home");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("absolute XDG_CONFIG_HOME") << "/x/cfg/"
-                                              << "/h"
-                                              << "/x/cfg";
-    QTest::newRow("unset: HOME") << ""
-                                 << "/h"
-                                 << "/h/.config";
-    QTest::newRow("relative: ignored") << "cfg"
-                                       << "/h"
-                                       << "/h/.config";
-    QTest::newRow("dot-relative: ignored") << "./cfg"
-                                           << "/h"
-                                           << "/h/.config";
-    QTest::newRow("root: ignored") << "/"
-                                   << "/h"
-                                   << "/h/.config";
-    QTest::newRow("relative HOME too: none") << "cfg"
-                                             << "h"
-                                             << "";
+    const auto row = [](const char *name, const char *xdg, const char *home, const char *found) {
+        QTest::newRow(name) << xdg << home << found;
+    };
+    row("absolute XDG_CONFIG_HOME", "/x/cfg/", "/h", "/x/cfg");
+    row("unset: HOME", "", "/h", "/h/.config");
+    row("relative: ignored", "cfg", "/h", "/h/.config");
+    row("dot-relative: ignored", "./cfg", "/h", "/h/.config");
+    row("root: ignored", "/", "/h", "/h/.config");
+    row("relative HOME too: none", "cfg", "h", "");
 }
 
 void TestCore::configHome()
@@ -173,17 +98,17 @@ void TestCore::cipherKnownAnswers_data()
     // Texts written by earlier versions must still read back.
     QTest::addColumn<QString>("cipher");
     QTest::addColumn<QString>("clear");
-    QTest::addColumn<int>("salt");
-    QTest::newRow("salt 0x00") << "b58b3e5f2d483c"
-                               << "secret" << 0x00;
-    QTest::newRow("salt 0xa7") << "122c99f88aef9b"
-                               << "secret" << 0xa7;
-    QTest::newRow("non-ASCII, longer than the key") << "e9d4c761126116d5d6e95d7243714276f68d6a5069"
-                                                    << QStringLiteral("pässwörd-123456789") << -1;
-    QTest::newRow("upper-case digits") << "B58B3E5F2D483C"
-                                       << "secret" << -1;
-    QTest::newRow("salt only") << "00" << QString() << -1;
-    QTest::newRow("empty") << QString() << QString() << 0;
+    QTest::addColumn<int>("salt"); // -1: not known
+    const auto row = [](const char *name, const char *cipher, const char *clear, int salt) {
+        QTest::newRow(name) << cipher << QString::fromUtf8(clear) << salt;
+    };
+    row("salt 0x00", "b58b3e5f2d483c", "secret", 0x00);
+    row("salt 0xa7", "122c99f88aef9b", "secret", 0xa7);
+    row("non-ASCII, longer than the key", "e9d4c761126116d5d6e95d7243714276f68d6a5069",
+        "pässwörd-123456789", -1);
+    row("upper-case digits", "B58B3E5F2D483C", "secret", -1);
+    row("salt only", "00", "", -1);
+    row("empty", "", "", 0);
 }
 
 void TestCore::cipherKnownAnswers()

@@ -1,4 +1,4 @@
-#include "core/common.h"
+#include "datarows.h"
 #include "products/brivexconfig.h"
 #include "products/brivexproductbase.h"
 #include "products/patchlog.h"
@@ -11,12 +11,10 @@
 #include <QHostInfo>
 #include <QRegularExpression>
 
-#include <sys/stat.h>
-
 namespace {
 
-// path in HOME -> content, or "fifo"; "size:N" at the end makes the file N
-// bytes long (sparse)
+// path in HOME -> content; "size:N" at the end makes the file N bytes long
+// (sparse)
 using Files = QList<QPair<QString, QByteArray>>;
 
 // Lays out the files in the home; "{host}" in a path is this machine's name.
@@ -25,12 +23,8 @@ void lay(const TemporaryHome &home, const Files &files)
     for (auto [path, content] : files) {
         path.replace(QStringLiteral("{host}"), QHostInfo::localHostName());
         const QString full = home.writeFile(path, content);
-        if (content == "fifo") {
-            QFile::remove(full);
-            QVERIFY(mkfifo(QFile::encodeName(full).constData(), 0600) == 0);
-        } else if (const qsizetype size = content.indexOf("size:"); size >= 0) {
+        if (const qsizetype size = content.indexOf("size:"); size >= 0)
             QVERIFY(QFile::resize(full, content.mid(size + 5).toLongLong()));
-        }
     }
 }
 
@@ -63,7 +57,6 @@ private slots:
     void patchLogRecords();
     void discovery_data();
     void discovery();
-    void patchLogsFollowDiscoveryOrder();
 };
 
 void TestProducts::propertyRules_data()
@@ -101,14 +94,10 @@ void TestProducts::patchLogRecords_data()
 {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("entries");
-    QFile file(QFINDTESTDATA("data/patch-logs.txt"));
-    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QStringList rows = QString::fromUtf8(file.readAll()).split(QStringLiteral("\n== "));
-    for (const QString &row : rows.mid(1)) { // the first is the file's comment
-        QStringList lines = row.split(u'\n', Qt::SkipEmptyParts).mid(1);
+    for (auto [name, lines] : dataRows(QFINDTESTDATA("data/patch-logs.txt"))) {
         lines.replaceInStrings(QStringLiteral("␣"), QStringLiteral(" "));
         const QStringList entries = lines.filter(QRegularExpression(QStringLiteral("^=> ")));
-        QTest::newRow(qPrintable(row.section(u'\n', 0, 0)))
+        QTest::newRow(qPrintable(name))
             << QStringList(lines.mid(0, lines.size() - entries.size()))
             << QStringList(entries).replaceInStrings(
                    QRegularExpression(QStringLiteral("^=> ")), QString());
@@ -131,15 +120,9 @@ void TestProducts::discovery_data()
 {
     QTest::addColumn<Files>("files");
     QTest::addColumn<QStringList>("expected");
-    // The common layouts of an installation are end-to-end cases
-    // (tests/e2e/cases/installation/discovery-*); these need FIFOs or huge files.
+    // Installations are end-to-end cases (tests/e2e/cases/installation/
+    // discovery-*); these need files too large to make there.
     const QString server = QStringLiteral("Brivex for Server 10.8.1 ~/srv");
-    for (const char *build : {"10.8.10", "110.8.1", "2.10.8.1", "10.8.12 110.8.1"})
-        QTest::addRow("version only inside %s", build)
-            << Files {{kServerFile, kServer}, {kBuild, build}} << QStringList {};
-    QTest::newRow("version at a boundary")
-        << Files {{kServerFile, kServer}, {kBuild, "build 10.8.10, v10.8.1-5812"}}
-        << QStringList {server};
     QTest::newRow("64 GiB build number: its start is read") << Files {{kServerFile, kServer},
         {kBuild, "10.8.1 size:68719476736"}} << QStringList {server};
     QTest::newRow("properties file above 64 MiB is skipped")
@@ -147,9 +130,6 @@ void TestProducts::discovery_data()
     QTest::newRow("patch log above 64 MiB is skipped") << Files {{kServerFile, kServer},
         {kBuild, "10.8.1"}, {"srv/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: A\n#END\nsize:67108865"}}
                                                        << QStringList {server};
-    QTest::newRow("FIFOs do not stop discovery") << Files {{".ZEDO.properties.{host}.fifo", "fifo"},
-        {kServerFile, kServer}, {kBuild, "10.8.1"}, {"srv/.ZEDO_S_PATCH_LOG", "fifo"}}
-                                                 << QStringList {server};
 }
 
 void TestProducts::discovery()
@@ -162,33 +142,6 @@ void TestProducts::discovery()
     config.init();
     QVERIFY(!config.error().failed());
     QCOMPARE(found(config, home.path()), expected);
-}
-
-void TestProducts::patchLogsFollowDiscoveryOrder()
-{
-    TemporaryHome home;
-    lay(home,
-        {{kServerFile, kServer + "Z_BrivexDataStore_INSTALL_DIR=@HOME@/d\n"},
-            {".ZEDO.properties.{host}.t",
-                "Z_REAL_VERSION=10.8.1\nZ_BrivexServer_INSTALL_DIR=@HOME@/srv2\n"},
-            {kBuild, "10.8.1"}, {"srv2/.Setup/build_number", "10.8.1"},
-            {"d/.Setup/build_number", "10.8.1"},
-            {"d/.ZEDO_DATASTORE_PATCH_LOG", "#START\nQFE_ID: D-1\n#END\n"},
-            {"srv/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: S-1\nQFE_TITLE: One\n#END\n"},
-            {"srv2/.ZEDO_S_PATCH_LOG", "#START\nQFE_ID: S-2\n#END\n"}});
-    BrivexConfig config;
-    config.init();
-    const QStringList actual = found(config, home.path());
-    QCOMPARE(actual.size(), 6);
-    // The properties files come in directory order; the servers' logs follow
-    // the servers' order, then the DataStore's.
-    const bool srvFirst = actual.indexOf(QRegularExpression(QStringLiteral(".*~/srv$")))
-        < actual.indexOf(QRegularExpression(QStringLiteral(".*~/srv2$")));
-    QCOMPARE(actual.mid(3),
-        srvFirst ? (QStringList {"S-1|One", "S-2|", "D-1|"})
-                 : (QStringList {"S-2|", "S-1|One", "D-1|"}));
-    QCOMPARE(config.installedProductMask(), ProductType::Server | ProductType::DataStore);
-    QCOMPARE(config.installedVersions(), QStringList {"10.8.1"});
 }
 
 KORVANE_TEST_MAIN(QCoreApplication, TestProducts)

@@ -118,13 +118,11 @@ def log_switch_value(args):
 def in_order(wanted, lines):
     """The first wanted line (@ANY@ standing for any text) not found after the previous
     one, or None."""
-    position = 0
+    rest = iter(lines)  # each search goes on where the last one stopped
     for line in wanted:
         pattern = re.compile(".*".join(map(re.escape, line.split("@ANY@"))))
-        found = [i for i in range(position, len(lines)) if pattern.fullmatch(lines[i])]
-        if not found:
+        if not any(pattern.fullmatch(got) for got in rest):
             return line
-        position = found[0] + 1
     return None
 
 
@@ -147,16 +145,25 @@ def compare_json(expected, stdout):
         return [f"standard output is not one JSON document ({error}):\n{stdout!r}"]
     if got == json.loads(expected, object_pairs_hook=list):
         return []
-    diff = difflib.unified_diff(
-        *(json.dumps(json.loads(text), indent=1, ensure_ascii=False).splitlines()
-          for text in (expected, stamped(stdout))), "expected json", "standard output", lineterm="")
-    return ["standard output differs (or its keys are in another order):\n" + "\n".join(diff)]
+    return [differs("the JSON document", *(
+        json.dumps(json.loads(text), indent=1, ensure_ascii=False)
+        for text in (expected, stamped(stdout))))]
 
 
 def differs(what, expected, got):
     diff = difflib.unified_diff(expected.splitlines(), got.splitlines(), "expected", what,
                                 lineterm="")
     return f"{what} differs:\n" + "\n".join(diff)
+
+
+def until(condition, seconds=10):
+    """Whether the condition came true within so many seconds."""
+    deadline = time.time() + seconds
+    while not condition():
+        if time.time() > deadline:
+            return False
+        time.sleep(0.1)
+    return True
 
 
 def start_display(host, env, area, tmp):
@@ -200,9 +207,7 @@ def start_weston(env, tmp):
     weston = subprocess.Popen(["weston", "--backend=headless-backend.so", "--idle-time=0",
                                "--socket=wayland-korvane"], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.time() + 10
-    while time.time() < deadline and not (runtime / "wayland-korvane").exists():
-        time.sleep(0.1)
+    until((runtime / "wayland-korvane").exists)
     return weston
 
 
@@ -220,12 +225,9 @@ def start_dunst(env, tmp):
         processes.append(subprocess.Popen(["dbus-monitor", "--session",
                                            "interface='org.freedesktop.Notifications'"],
                                           env=env, stdout=log, stderr=subprocess.DEVNULL))
-    deadline = time.time() + 10
-    while time.time() < deadline and not (
-            "NameLost" in (tmp / "notify.log").read_text()  # monitoring has begun
-            and subprocess.run(["dunstctl", "is-paused"], env=env,
-                               capture_output=True).returncode == 0):
-        time.sleep(0.1)
+    until(lambda: "NameLost" in (tmp / "notify.log").read_text()  # monitoring has begun
+          and subprocess.run(["dunstctl", "is-paused"], env=env,
+                             capture_output=True).returncode == 0)
     return processes
 
 
@@ -247,20 +249,14 @@ def notify_calls(text):
     return calls
 
 
-def process_tree(pid):
-    """The process and its descendants."""
-    children = Path(f"/proc/{pid}/task/{pid}/children")
-    found = [pid]
-    for child in (children.read_text().split() if children.exists() else []):
-        found += process_tree(int(child))
-    return found
-
-
 def peak_memory_mb(pid):
-    status = Path(f"/proc/{pid}/status")
-    text = status.read_text() if status.exists() else ""
-    peak = re.search(r"^VmHWM:\s+(\d+) kB", text, re.M)
-    return int(peak[1]) // 1024 if peak else 0
+    """The largest peak of the process and its descendants."""
+    try:
+        peak = re.search(r"^VmHWM:\s+(\d+) kB", Path(f"/proc/{pid}/status").read_text(), re.M)
+        children = Path(f"/proc/{pid}/task/{pid}/children").read_text().split()
+    except OSError:  # gone
+        return 0
+    return max([int(peak[1]) // 1024 if peak else 0] + [peak_memory_mb(int(c)) for c in children])
 
 
 def run_steps(steps, env, process, tmp, area):
@@ -268,12 +264,8 @@ def run_steps(steps, env, process, tmp, area):
     def xdo(*args):
         return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True).stdout
 
-    def until(condition, what, seconds=10):
-        deadline = time.time() + seconds
-        while not condition():
-            if time.time() > deadline:
-                return f"timed out waiting for {what}"
-            time.sleep(0.1)
+    def wait(condition, what, seconds=10):
+        return None if until(condition, seconds) else f"timed out waiting for {what}"
 
     def search(title):
         return xdo("search", "--onlyvisible", "--name", f"^{re.escape(title)}$").split()
@@ -292,7 +284,7 @@ def run_steps(steps, env, process, tmp, area):
             x, y, w, h = (int(shell[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
         problem = None
         if word in ("window", "gone"):
-            problem = until(lambda: bool(search(rest)) == (word == "window"), step)
+            problem = wait(lambda: bool(search(rest)) == (word == "window"), step)
             window = (search(rest) or [window])[-1]
         elif word == "click":
             dx, dy = map(int, rest.split())
@@ -310,13 +302,13 @@ def run_steps(steps, env, process, tmp, area):
                                   capture_output=True, text=True).stdout
             problem = None if '("korvane-desktop"' in tree else "no icon in the tray:\n" + tree
         elif word in ("file", "nofile"):
-            problem = until(lambda: (home / rest).exists() == (word == "file"), step)
+            problem = wait(lambda: (home / rest).exists() == (word == "file"), step)
         elif word == "notified":
-            problem = until(lambda: len(notified()) >= int(rest), step)
+            problem = wait(lambda: len(notified()) >= int(rest), step)
         elif word == "dunstctl":
             subprocess.run(["dunstctl", *rest.split()], env=env, capture_output=True)
         elif word == "memory":
-            peak = max(peak_memory_mb(pid) for pid in process_tree(process.pid))
+            peak = peak_memory_mb(process.pid)
             if peak > int(rest):
                 problem = f"the program took {peak} MB"
         elif word == "shot" and os.environ.get("KORVANE_SHOTS"):  # for a person to look at
@@ -325,7 +317,7 @@ def run_steps(steps, env, process, tmp, area):
         elif word == "sleep":
             time.sleep(float(rest))
         elif word == "exit":
-            problem = until(lambda: process.poll() is not None, "the program's end", float(rest))
+            problem = wait(lambda: process.poll() is not None, "the program's end", float(rest))
         if problem:
             return f"step {step!r}: {problem}"
 
@@ -466,12 +458,14 @@ def run_variant(path, case, korvane, variant):
         process = subprocess.Popen(command + args, env=env, stdout=stdout_to,
                                    stderr=subprocess.PIPE, cwd=tmp,
                                    preexec_fn=lambda: os.umask(mask))
-        alongside = []  # [[then]] runs started while the first one runs
-        for then in [then for then in case.get("then", []) if "after" in then]:
-            time.sleep(max(0.0, then["after"] - (time.time() - started.timestamp())))
-            alongside.append((then, subprocess.Popen(
-                command + [subst(arg) for arg in then["args"]], env=env, cwd=tmp,
-                stdout=subprocess.PIPE, stderr=subprocess.PIPE)))
+        def start(then):
+            return subprocess.Popen(command + [subst(arg) for arg in then["args"]], env=env,
+                                    cwd=tmp, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        thens = []  # [[then]] runs, those with "after" started while the first one runs
+        for then in sorted(case.get("then", []), key=lambda then: "after" not in then):
+            if "after" in then:
+                time.sleep(max(0.0, then["after"] - (time.time() - started.timestamp())))
+            thens.append((then, start(then) if "after" in then else None))
         steps = [subst(step) for step in case.get("steps", [])]
         failures = list(filter(None, [steps and run_steps(steps, env, process, tmp, area)]))
         try:
@@ -482,14 +476,10 @@ def run_variant(path, case, korvane, variant):
             return failures + ["the program did not finish within 60 s"]
 
         failures += check_output(expect, stdout, stderr, process.returncode)
-        for then, other in alongside:
-            failures += [f"alongside {' '.join(then['args'])}: {failure}" for failure in
+        for then, other in thens:  # the others one after another
+            other = other or start(then)
+            failures += [f"then {' '.join(then['args'])}: {failure}" for failure in
                          check_output(then, *other.communicate(timeout=60), other.returncode)]
-        for then in [then for then in case.get("then", []) if "after" not in then]:
-            done = subprocess.run(command + [subst(arg) for arg in then["args"]], env=env,
-                                  capture_output=True, cwd=tmp, timeout=60)
-            failures += [f"then {' '.join(then['args'])}: {failure}" for failure in check_output(
-                then, done.stdout, done.stderr, done.returncode)]
 
         if has_log:
             log_text = Path(log).read_text(errors="replace") if Path(log).is_file() else ""
@@ -506,22 +496,19 @@ def run_variant(path, case, korvane, variant):
         failures += [f"settings file lacks the line {line!r}; it holds:\n  " + "\n  ".join(stored)
                      for line in lines(expect.get("settings", "")) if line not in stored]
 
-        for name, mode in expect.get("files", {}).items():
+        def state(file, wanted):  # in the words of expect.files
+            if not os.path.lexists(file):
+                return "absent"
+            if wanted == "same":
+                return "same" if file.read_bytes() == subst(case["files"][name]).encode() \
+                    else "changed"
+            if stat.S_ISFIFO(os.lstat(file).st_mode):
+                return "fifo"
+            return f"{file.stat().st_mode & 0o777:o}"
+        for name, wanted in expect.get("files", {}).items():
             file = home / subst(name)  # an absolute name stays as it is
-            if mode == "absent":
-                if os.path.lexists(file):
-                    failures.append(f"{file} exists")
-            elif mode == "same":
-                if not file.exists() or file.read_bytes() != subst(case["files"][name]).encode():
-                    failures.append(f"{file} differs from the case's files.{name}")
-            elif mode == "fifo":
-                if not stat.S_ISFIFO(os.lstat(file).st_mode if os.path.lexists(file) else 0):
-                    failures.append(f"{file} is no longer a FIFO")
-            elif not file.exists():
-                failures.append(f"{file} does not exist")
-            elif file.stat().st_mode & 0o777 != int(mode, 8):
-                failures.append(f"{file} has mode {file.stat().st_mode & 0o777:o}, "
-                                f"expected {mode}")
+            if state(file, wanted) != wanted:
+                failures.append(f"{file} is {state(file, wanted)}, expected {wanted}")
 
         if "notifications" in expect:
             calls = notify_calls((tmp / "notify.log").read_text())

@@ -6,19 +6,15 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-// Points the program's logger at a fresh file while it lives and hands back
-// what was logged, as "Severity: text" without time stamps.
+// Points the program's logger, verbose, at a fresh file while it lives and
+// hands back what was logged, as "Severity: text" without time stamps.
 class LogRecorder
 {
 public:
-    explicit LogRecorder(LogLevel::LogLevel level = LogLevel::Verbose)
-    {
-        Logger::instance()->init(path(), level);
-    }
+    LogRecorder() { Logger::instance()->init(path(), LogLevel::Verbose); }
     ~LogRecorder() { Logger::instance()->init(QString(), LogLevel::Off); }
     Q_DISABLE_COPY(LogRecorder)
 
-    QString path() const { return m_dir.filePath(QStringLiteral("Korvane.log")); }
     QStringList messages() const
     {
         QFile file(path());
@@ -30,5 +26,7 @@ public:
     }
 
 private:
+    QString path() const { return m_dir.filePath(QStringLiteral("Korvane.log")); }
+
     QTemporaryDir m_dir;
 };

@@ -1,26 +1,14 @@
 """Services on 127.0.0.1 for the end-to-end cases: a canned HTTP server, a
 real tinyproxy, X servers that misbehave, and a name server that never answers.
 
-A route maps a path to {"status": 200, "reason": "OK", "body": "...", "file": "path",
-"headers": {"Name": "value"}, "require": {"Header": "text"}, "mode": "stall",
-"padding": 0, "gzip": False, "delay": 2, "etags": ["\"a\""], "last_modified": "..."}.
-"file" is read relative to the base folder; "padding" appends that many blanks
-to the body, and "gzip" sends it gzip-encoded (both made as it is served, so
-that a large body is never a file); a required header that lacks its text gives
-400; "stall" accepts the request and never answers; "midway" sends the headers
-and the first half of the body, then holds the connection; "endless" sends
-the body again and again until the client goes away; "delay" waits so many
-seconds before the answer. "etags" are the ETag of the first, second ...
-answer (the last for the rest), sent with "last_modified"; a request whose
-If-None-Match names the ETag (or, without one, whose If-Modified-Since is
-"last_modified") gets 304 and no body. Unknown paths get 404. Every request is
-appended to the hits file as "METHOD PATH STATUS BYTES", the bytes those of the
-answer, plus " via" when it came through a proxy.
+The keys of a route (a path's answer) are those of `routes` in
+tests/e2e/README.md. Every request is appended to the hits file as
+"METHOD PATH STATUS BYTES" (the bytes of the body), plus " via" when it came
+through a proxy.
 """
 import ctypes
 import http.server
 import os
-import shutil
 import signal
 import socket
 import ssl
@@ -90,21 +78,23 @@ def start_http(routes, hits_path, base=".", tls=None):
             if mode == "stall":
                 time.sleep(120)
                 return
-            self.send_response(route.get("status", 200), route.get("reason"))
-            for name, value in headers.items():
-                self.send_header(name, value)
-            if mode != "endless" and route.get("status", 200) != 304:
-                self.send_header("Content-Length", str(len(body)))
-            self.send_header("Connection", "close")
-            self.end_headers()
+            self.wfile.write(route.get("head", "").encode("latin-1"))
+            if not ("head" in route and mode == "endless"):
+                self.send_response(route.get("status", 200), route.get("reason"))
+                for name, value in headers.items():
+                    self.send_header(name, value)
+                if mode != "endless" and route.get("status", 200) != 304:
+                    self.send_header("Content-Length", str(len(body)))
+                self.send_header("Connection", "close")
+                self.end_headers()
             if mode == "midway":
                 self.wfile.write(body[:len(body) // 2])
                 self.wfile.flush()
                 time.sleep(120)
                 return
-            self.wfile.write(body)
             block = body * (1 + (1 << 20) // max(len(body), 1))
             try:
+                self.wfile.write(body)
                 while mode == "endless" and block:
                     self.wfile.write(block)
             except OSError:  # the client went away
@@ -178,18 +168,12 @@ def silent_dns_then_exec(folder, command):
     os.execvp(command[0], command)
 
 
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
 def start_tinyproxy(user, password, workdir):
     """Starts tinyproxy in the foreground; returns (process, port) or raises."""
-    if not shutil.which("tinyproxy"):
-        raise FileNotFoundError("tinyproxy is not installed (scripts/deps.sh installs it)")
     for _ in range(3):  # the free port may be taken before tinyproxy binds it
-        port = free_port()
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
         config = os.path.join(workdir, "tinyproxy.conf")
         with open(config, "w") as f:
             f.write(f"Port {port}\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"

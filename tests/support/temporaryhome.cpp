@@ -31,11 +31,3 @@ QString TemporaryHome::settingsFile() const
 {
     return m_dir.filePath(QStringLiteral(".config/Zedo/Korvane.conf"));
 }
-
-QFileDevice::Permissions TemporaryHome::permissionBits(const QString &path)
-{
-    return QFileInfo(path).permissions()
-        & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-            | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
-}

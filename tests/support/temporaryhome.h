@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFileDevice>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -19,13 +18,6 @@ public:
     QString writeFile(const QString &relative, const QByteArray &content) const;
     // The settings file the program uses with this home.
     QString settingsFile() const;
-
-    // The owner, group and other permission bits of a file.
-    static QFileDevice::Permissions permissionBits(const QString &path);
-    static constexpr QFileDevice::Permissions ownerReadWrite()
-    {
-        return QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    }
 
 private:
     QTemporaryDir m_dir;

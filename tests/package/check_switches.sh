@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The bash completion as a user meets it: it offers exactly the switches that
-# "korvane -h" lists; after a switch that takes a value it offers values or
-# paths, never switches, and after any other switch the switches; "-u file://"
-# completes paths; and a word of its own such as -? is never matched against
-# the files of the current folder.
-# Usage: check_completion.sh KORVANE
+# The switches that "korvane -h" lists, as a user meets them: the manual page
+# names each; the bash completion offers exactly them, after a switch that
+# takes a value values or paths, never switches, and after any other switch
+# the switches; "-u file://" completes paths; and a word of its own such as -?
+# is never matched against the files of the current folder.
+# Usage: check_switches.sh KORVANE
 set -euo pipefail
 korvane=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -37,8 +37,13 @@ while read -r option; do
             fail "$option is not followed by the switches"
     fi
 done < <(grep -- '^-.$' <<<"$listed")
+manual=$(sed 's/\\-/-/g' "$root/docs/korvane.1")
+while read -r option; do
+    grep -qE -- "(^|[[:space:]'\"])${option//\?/\\?}(\$|[[:space:]',])" <<<"$manual" ||
+        fail "the manual page does not name $option"
+done <<<"$listed"
 [[ $(offered "$work" -u file://fol) == file://folder/ ]] || fail "-u file://fol"
 [[ $(offered "$work" -u file://folder/) == file://folder/report.json ]] || fail "-u file://folder/"
 [[ $(offered "$work" -u f) == file:// ]] || fail "-u f"
 [[ $(offered "$work" '-?') == '-?' ]] || fail "-? matched a file: $(offered "$work" '-?')"
-echo "PASS: the completion offers the switches of korvane -h"
+echo "PASS: the manual page and the completion hold the switches of korvane -h"
