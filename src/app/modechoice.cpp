@@ -16,8 +16,9 @@ Mode modeOf(const RunOptions &options, const Environment &environment)
         return Mode::Stored;
     if (options.showProxy)
         return Mode::ShowProxy;
-    // -j, -m and -o are for scripts and agents, which see no window.
-    if (options.console || options.format() != ReportFormat::Text || !environment.display)
+    // -j, -m, -o and -x are for scripts and agents, which see no window.
+    if (options.console || options.format() != ReportFormat::Text || options.metricsPath
+        || !environment.display)
         return Mode::Console;
     return options.tray ? Mode::Tray : Mode::Window;
 }

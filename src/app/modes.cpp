@@ -2,6 +2,7 @@
 
 #include "app/exitstatus.h"
 #include "app/jsonreport.h"
+#include "app/metrics.h"
 #include "app/pluginreport.h"
 #include "app/reportfile.h"
 #include "catalogue/brivexupdate.h"
@@ -57,9 +58,12 @@ void markNew(CheckReport &report, const CheckReport &earlier)
 // -o: the document goes to the file. A failed check never replaces the
 // report of a successful one: that is kept, and says when and why the last
 // check failed; and no check replaces a report of a check that began after
-// it. Standard error ends with the summary a journal shows.
-int writeStoredReport(JsonReport document, const QString &path, const QDateTime &runStart)
+// it. Standard error ends with the summary a journal shows. *standing is the
+// report that stands at the path afterwards.
+int writeStoredReport(
+    JsonReport document, const QString &path, const QDateTime &runStart, JsonReport *standing)
 {
+    *standing = document;
     tellWhenNothingIsInstalled(document, Origin::ThisRun);
     const int status = exitStatus(Output::Json, outcomeOf(document.report));
     const auto refuse = [&path](const QString &problem) {
@@ -87,6 +91,7 @@ int writeStoredReport(JsonReport document, const QString &path, const QDateTime 
             + QObject::tr("the report of %1, from a check that began after this one, is left as "
                           "it is.")
                   .arg(kept->checkedAt.toString(Qt::ISODate)));
+        *standing = std::move(*kept);
         return status;
     }
     if (document.report.error.failed() && earlierSuccess) {
@@ -99,7 +104,37 @@ int writeStoredReport(JsonReport document, const QString &path, const QDateTime 
     if (!problem.isEmpty())
         return refuse(problem);
     Console::writeLine(summary);
+    *standing = std::move(document);
     return status;
+}
+
+// Why a file that the run is to write (-o, -x) cannot be, told before
+// anything is checked; empty when it can.
+bool refuseTarget(const QString &path, const char *what)
+{
+    const QString problem = path.isEmpty() ? QString() : ReportFile::targetProblem(path);
+    if (problem.isEmpty())
+        return false;
+    Console::setLinesToStandardError(true);
+    Console::writeLine(QStringLiteral("korvane: ")
+        + QObject::tr("The %1 cannot be written to %2: %3. Nothing was checked.")
+              .arg(QObject::tr(what), path, problem));
+    return true;
+}
+
+// -x: the metrics of the report, beside whatever else the run reports; the
+// status of the run, or that of a file not written.
+int writeMetrics(const QString &path, const QByteArray &metrics, Output output, int status)
+{
+    if (path.isEmpty())
+        return status;
+    const QString problem = ReportFile::write(path, metrics);
+    if (problem.isEmpty())
+        return status;
+    Console::setLinesToStandardError(true);
+    Console::writeLine(QStringLiteral("korvane: ")
+        + QObject::tr("The metrics could not be written to %1: %2.").arg(path, problem));
+    return exitStatus(output, Outcome::NotWritten);
 }
 
 // Why the report is too old to stand for the installation; empty when it is not.
@@ -124,20 +159,16 @@ QString staleness(const QDateTime &checkedAt, int maxAgeHours)
 
 } // namespace
 
-int runConsoleMode(const DownloadSettings &settings, ReportFormat format, const QString &reportPath)
+int runConsoleMode(const DownloadSettings &settings, ReportFormat format, const QString &reportPath,
+    const QString &metricsPath)
 {
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("<<<<<<< Running in console mode >>>>>>>>>"));
     const QDateTime runStart = QDateTime::currentDateTimeUtc();
-    // A report that cannot be written is told before anything is downloaded.
-    if (!reportPath.isEmpty()) {
-        if (const QString problem = ReportFile::targetProblem(reportPath); !problem.isEmpty()) {
-            Console::writeLine(QStringLiteral("korvane: ")
-                + QObject::tr("The report cannot be written to %1: %2. Nothing was checked.")
-                      .arg(reportPath, problem));
-            return exitStatus(Output::Json, Outcome::NotWritten);
-        }
-    }
+    // A file that cannot be written is told before anything is downloaded.
+    if (refuseTarget(reportPath, QT_TRANSLATE_NOOP("QObject", "report"))
+        || refuseTarget(metricsPath, QT_TRANSLATE_NOOP("QObject", "metrics")))
+        return exitStatus(outputOf(format), Outcome::NotWritten);
     const QString &url = settings.url;
     const BrivexConfig *config = BrivexConfig::instance();
     JsonReport document;
@@ -150,8 +181,12 @@ int runConsoleMode(const DownloadSettings &settings, ReportFormat format, const 
         reportCheckError(update.error());
         document = JsonReport::ofThisRun(CheckReport::of(url, update));
     }
-    const int status = !reportPath.isEmpty() ? writeStoredReport(document, reportPath, runStart)
-                                             : presentReport(document, Origin::ThisRun, format);
+    JsonReport standing = document;
+    int status = !reportPath.isEmpty()
+        ? writeStoredReport(document, reportPath, runStart, &standing)
+        : presentReport(document, Origin::ThisRun, format);
+    if (!metricsPath.isEmpty())
+        status = writeMetrics(metricsPath, metricsText(standing), outputOf(format), status);
     Logger::instance()->close();
     return status;
 }
@@ -193,8 +228,13 @@ void makePrintable(JsonReport &stored)
 
 } // namespace
 
-int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
+int runStoredReport(const QString &path, std::optional<ReportFormat> shown, int maxAgeHours,
+    const QString &metricsPath)
 {
+    // With -x alone only the metrics are written: a converting unit's run.
+    const ReportFormat format = shown.value_or(ReportFormat::Json);
+    if (!shown)
+        Console::setLinesToStandardError(true);
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("Reading the stored report %1").arg(path));
     QString problem;
@@ -210,6 +250,9 @@ int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
             Utils::ErrorMsg(QObject::tr("Report Error"), message, nullptr);
         return exitStatus(outputOf(format), Outcome::Failed);
     }
+    const QByteArray metrics = metricsPath.isEmpty() ? QByteArray() : metricsText(*stored);
+    if (!shown)
+        return writeMetrics(metricsPath, metrics, Output::Console, 0);
     // The document is written again by the report writer, which escapes them.
     if (format != ReportFormat::Json)
         makePrintable(*stored);
@@ -217,7 +260,8 @@ int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
     const QString stale = staleness(stored->checkedAt, maxAgeHours);
     if (format == ReportFormat::Plugin && !stale.isEmpty()) {
         Console::writeDocument(pluginUnknownLine(stale).toUtf8() + '\n');
-        return exitStatus(Output::Plugin, Outcome::Failed);
+        return writeMetrics(
+            metricsPath, metrics, Output::Plugin, exitStatus(Output::Plugin, Outcome::Failed));
     }
     QString lastFailure;
     if (stored->lastFailure) {
@@ -238,5 +282,5 @@ int runStoredReport(const QString &path, ReportFormat format, int maxAgeHours)
             status = exitStatus(outputOf(format), Outcome::Failed);
         }
     }
-    return status;
+    return writeMetrics(metricsPath, metrics, outputOf(format), status);
 }

@@ -36,8 +36,8 @@ QString combinationProblem(const Given &given)
                     .arg(QLatin1Char(letter));
             }
         }
-        if (!has('m') && !has('c') && !has('j'))
-            return QObject::tr("The switch -f needs -m, -c or -j to say how to report.");
+        if (!has('m') && !has('c') && !has('j') && !has('x'))
+            return QObject::tr("The switch -f needs -m, -c, -j or -x to say how to report.");
     } else if (has('a')) {
         return QObject::tr("The switch -a is the age limit of -f; it cannot be used without it.");
     }
@@ -120,6 +120,7 @@ RunOptions readOptions(const QStringList &args)
     options.logPath = valueOf(given, 'l');
     options.reportPath = valueOf(given, 'o');
     options.storedPath = valueOf(given, 'f');
+    options.metricsPath = valueOf(given, 'x');
     // The numbers are whole once the command line has passed.
     options.timeLimitSeconds = given.value('t').toInt();
     if (given.contains('v'))

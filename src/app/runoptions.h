@@ -31,6 +31,7 @@ struct RunOptions
     std::optional<QString> logPath; // -l
     std::optional<QString> reportPath; // -o
     std::optional<QString> storedPath; // -f
+    std::optional<QString> metricsPath; // -x
     int timeLimitSeconds = 0; // -t; 0 keeps the download's defaults
     std::optional<int> logLevel; // -v
     int maxAgeHours = 48; // -a: a daily check may be late by a day

@@ -126,7 +126,10 @@ int reportStored(int &argc, char **argv, const RunOptions &options)
 {
     const Start start(argc, argv, options);
     start.startLog();
-    return runStoredReport(*options.storedPath, options.format(), options.maxAgeHours);
+    const bool shown = options.console || options.json || options.plugin;
+    return runStoredReport(*options.storedPath,
+        shown ? std::optional(options.format()) : std::nullopt, options.maxAgeHours,
+        options.metricsPath.value_or(QString()));
 }
 
 // The download of this run: the URL, time limit and client asked for, with
@@ -215,8 +218,8 @@ int check(int &argc, char **argv, const RunOptions &options, const ModeChoice &c
         desktop->run(choice.mode == Mode::Tray, downloadSettings(options));
         return exitStatus(output, settings);
     }
-    const int checked = runConsoleMode(
-        downloadSettings(options), options.format(), options.reportPath.value_or(QString()));
+    const int checked = runConsoleMode(downloadSettings(options), options.format(),
+        options.reportPath.value_or(QString()), options.metricsPath.value_or(QString()));
     // A monitoring agent reads the state of the check from the status.
     return output == Output::Plugin || settings == Outcome::Done
         ? checked

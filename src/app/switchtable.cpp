@@ -38,6 +38,8 @@ const QList<SwitchInfo> kSwitches = {
         nullptr, nullptr},
     {'o', "path", QT_TRANSLATE_NOOP("QObject", "Write the JSON report to this file, not stdout"),
         QT_TRANSLATE_NOOP("QObject", "the path of the report file"), nullptr},
+    {'x', "path", QT_TRANSLATE_NOOP("QObject", "Write the metrics for Prometheus to this file"),
+        QT_TRANSLATE_NOOP("QObject", "the path of the metrics file"), nullptr},
     {'f', "path", QT_TRANSLATE_NOOP("QObject", "Report from this stored file (-o), no check"),
         QT_TRANSLATE_NOOP("QObject", "the path of the report file"), nullptr},
     {'a', "hours", QT_TRANSLATE_NOOP("QObject", "Oldest stored report -f accepts (default 48)"),
@@ -101,7 +103,7 @@ QString SwitchInfo::valueProblem(const QString &given) const
                 : text.arg(given);
         }
     }
-    if ((letter == 'o' || letter == 'f') && given.isEmpty())
+    if ((letter == 'o' || letter == 'f' || letter == 'x') && given.isEmpty())
         return QObject::tr("The path given to -%1 is empty.").arg(QLatin1Char(letter));
     if (letter == 'p')
         return proxySwitchProblem(given);

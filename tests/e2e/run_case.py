@@ -48,7 +48,7 @@ CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tiny
 EXPECT_KEYS = {"stdout", "stdout_alternatives", "stdout_matches", "first_line", "json",
                "json_file", "stderr",
                "stderr_matches", "status", "plugin", "log", "not_in_log", "settings", "files",
-               "hits", "statuses", "notifications", "builtin", "curl"}
+               "hits", "statuses", "notifications", "metrics", "builtin", "curl"}
 
 
 class Skip(Exception):
@@ -509,6 +509,18 @@ def run_variant(path, case, korvane, variant):
             file = home / subst(name)  # an absolute name stays as it is
             if state(file, wanted) != wanted:
                 failures.append(f"{file} is {state(file, wanted)}, expected {wanted}")
+        for name, wanted in expect.get("metrics", {}).items():  # checked by promtool too
+            file = home / subst(name)
+            text = file.read_text() if file.is_file() else ""
+            if not re.fullmatch(".*".join(map(re.escape, subst(wanted).split("@ANY@"))), text,
+                                re.S):
+                failures.append(differs(str(file), subst(wanted), text))
+            if not shutil.which("promtool"):
+                raise Skip("promtool is missing (scripts/deps.sh installs prometheus)")
+            lint = subprocess.run(["promtool", "check", "metrics"], input=text.encode(),
+                                  capture_output=True)
+            if lint.returncode != 0 or lint.stdout or lint.stderr:
+                failures.append(f"promtool check metrics on {file}:\n{lint.stdout + lint.stderr}")
 
         if "notifications" in expect:
             calls = notify_calls((tmp / "notify.log").read_text())
