@@ -26,6 +26,8 @@ TEST=(
     dunst dbus-daemon dbus-bin weston qt6-wayland libglib2.0-bin
     # The examples, the Debian packages and the systemd units.
     ansible-core dpkg-dev lintian groff-base systemd sudo
+    # The metrics: promtool and a real node-exporter scraping them.
+    prometheus prometheus-node-exporter
     # The shell scripts and the bash completion, checked and run.
     shellcheck bash-completion
     # scripts/fuzz.sh: clang-15 with its libFuzzer and sanitizer runtimes;
