@@ -45,17 +45,18 @@ def case_of(mode, outcome, stdout, stderr, status):
     setup = dict(OUTCOMES[outcome])
     args = {"any": ["-c"], "window": [], "tray": ["-i"], "-p": ["-c", "-p", "http://p:1"],
             "-k": ["-c", "-k"]}.get(mode, mode.split())
-    if "-o" in args:  # the report goes to a file; -o's own outcome is the check's
-        setup = dict(OUTCOMES.get(outcome, {}))
-        args += [setup.pop("report", "@HOME@/report.json")]
+    paths = {"-o": setup.pop("report", "@HOME@/report.json"),
+             "-x": setup.pop("metrics", "@HOME@/korvane.prom")}
+    args = [word for arg in args for word in [arg] + ([paths[arg]] if arg in paths else [])]
+    stored = setup.pop("stored", None)
     if args[:1] == ["-f"]:
-        args = args[1:] + ["-f", f"@HOME@/{setup.pop('stored')}"]
+        args = args[1:] + ["-f", f"@HOME@/{stored}"]
     elif outcome not in ("usage error", "printed"):
         args += ["-u", "@URL@"]
     case = {**setup, "args": args + setup.pop("args", [])}
     case["expect"] = {"stdout_matches": pattern(stdout), "stderr_matches": pattern(stderr),
                       "status": int(status)}
-    if outcome == "report fresh":  # written by -o first
+    if stored == "report.json":  # written by -o first
         case.update(OUTCOMES["updates"], args=["-o", "@HOME@/report.json", "-u", "@URL@"],
                     expect={"status": 100}, then=[{"args": args, **case["expect"]}])
     if mode in ("window", "tray"):  # under Xvfb, closed as a user would
