@@ -58,7 +58,7 @@ zgrep -q "^\.TH KORVANE 1 .* \"Korvane $version\"" "$work/console/usr/share/man/
 examples=$work/console/usr/share/doc/korvane/examples/monitoring
 allowed=$(sed -n 's/^nagios ALL=(brivex) NOPASSWD: //p' "$examples/sudoers.example")
 # shellcheck disable=SC2016 # Icinga's own macro, not the shell's
-runs=$(sed -n 's/.*"\$korvane_user\$", \(.*\) \]$/\1/p' "$examples/korvane.conf" | tr -d '",')
+runs=$(sed -n 's/.*"\$korvane_user\$", \(.*\) \]$/\1/p' "$examples/korvane-commands.conf" | tr -d '",')
 [[ -n $allowed && $allowed == "$runs" && $allowed != *'*'* ]] ||
     fail "sudoers.example allows '$allowed', the CheckCommand runs '$runs'"
 if command -v visudo >/dev/null; then visudo -cqf "$examples/sudoers.example"; fi
