@@ -35,7 +35,7 @@ validate() {
     local services
     services=$(icinga2 object list --type Service --name '*!brivex-patches' "${defines[@]}" |
         sed -n "s/^Object '\(.*\)!.*/\1/p; s/^  \* check_command = \"\(.*\)\"/\1/p;
-                s/^  \* command_endpoint = \"\(.*\)\"/\1/p" | paste -d ' ' - - -)
+                s/^  \* command_endpoint = \"\(.*\)\"/\1/p" | paste -d " " - - - | sort)
     [[ $services == "$2" ]] || fail "$1: the services are
 $services
 not
