@@ -24,8 +24,9 @@ TEST=(
     # of its own; a Wayland compositor; GLib's launcher.
     xvfb xauth trayer xdotool x11-utils imagemagick desktop-file-utils
     dunst dbus-daemon dbus-bin weston qt6-wayland libglib2.0-bin
-    # The examples, the Debian packages and the systemd units.
-    ansible-core dpkg-dev lintian groff-base systemd sudo
+    # The examples (Ansible, Icinga 2), the Debian packages and the systemd
+    # units.
+    ansible-core icinga2-bin icinga2-common dpkg-dev lintian groff-base systemd sudo
     # The metrics: promtool and a real node-exporter scraping them.
     prometheus prometheus-node-exporter
     # The shell scripts and the bash completion, checked and run.

@@ -22,7 +22,8 @@ find "$root/src" "$root/tests" "$root/bench" "$root/fuzz" \( -name '*.cpp' -o -n
 
 echo "=== Shell scripts and the bash completion (shellcheck)"
 (cd "$root" && shellcheck -x scripts/*.sh bench/*/*.sh tests/package/*.sh .ci/run \
-    resources/korvane_alert resources/packaging/korvane.bash-completion)
+    resources/korvane_alert resources/packaging/korvane.bash-completion \
+    resources/packaging/prerm resources/packaging/postrm)
 
 echo "=== Normal build"
 run_suite "$root/build"

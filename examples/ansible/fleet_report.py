@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the combined report of a fleet run of `korvane -j`.
 
-    fleet_report.py REPORT_DIR < results.json
+    fleet_report.py [--check] REPORT_DIR < results.json
 
 Standard input is a JSON list with one entry per host: {"host": ..., "rc": ...,
 "stdout": ..., "stderr": ...}, the result of running `korvane -j` there. Writes
@@ -13,10 +13,15 @@ into REPORT_DIR:
 - korvane-report.csv: the rows of the first table;
 - korvane-patches.csv: the rows of the patch table.
 A patch listed under two products of one host counts once for that host in the
-totals and in the patch table. Exit status 1 when the check failed on some host
-(they are named on standard output), else 0.
+totals and in the patch table. A file whose content is the same is left alone;
+the first line says "Report written", "Report unchanged" or, with --check
+(which writes nothing), "Report would change". A relative REPORT_DIR is taken
+from the current directory; this script's own folder is refused. Exit status 1
+when the check failed on some host (they are named on standard output), 2 for
+a wrong call or a report that cannot be written, else 0.
 """
 import csv
+import io
 import json
 import sys
 from datetime import datetime, timezone
@@ -66,11 +71,27 @@ def markdown_table(columns, rows):
     return lines + ["| " + " | ".join(cell(v) for v in row) + " |" for row in rows]
 
 
-def write_csv(path, columns, rows):
-    with open(path, "w", newline="", encoding="utf-8") as f:
-        writer = csv.writer(f, lineterminator="\n")
-        writer.writerow(columns)
-        writer.writerows(rows)
+def csv_text(columns, rows):
+    out = io.StringIO()
+    writer = csv.writer(out, lineterminator="\n")
+    writer.writerow(columns)
+    writer.writerows(rows)
+    return out.getvalue()
+
+
+def write_changed(report_dir, texts, check):
+    """Writes the files whose content differs (none with check): whether any did."""
+    def same(path, text):
+        try:
+            return path.read_text(encoding="utf-8") == text
+        except (OSError, ValueError):  # missing, or not a text of ours
+            return False
+    changed = [name for name, text in texts.items() if not same(report_dir / name, text)]
+    if changed and not check:
+        report_dir.mkdir(parents=True, exist_ok=True)
+        for name in changed:
+            (report_dir / name).write_text(texts[name], encoding="utf-8")
+    return bool(changed)
 
 
 def plural(count, word, words=None):
@@ -78,10 +99,18 @@ def plural(count, word, words=None):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-    report_dir = Path(sys.argv[1])
-    report_dir.mkdir(parents=True, exist_ok=True)
+    args = sys.argv[1:]
+    check = args[:1] == ["--check"]
+    if len(args) != 1 + check:
+        print(__doc__, file=sys.stderr)
+        return 2
+    report_dir = Path(args[-1]).resolve()
+    examples = Path(__file__).resolve().parent
+    if report_dir == examples or examples in report_dir.parents:
+        print(f"fleet_report.py: {report_dir} is in the folder of the example itself; give "
+              "korvane_report_dir, or run ansible-playbook in the folder the report belongs to",
+              file=sys.stderr)
+        return 2
     rows, failed = [], []
     patches = {}  # (name, qfeId) -> [security, set of hosts]
     results = json.load(sys.stdin)
@@ -111,11 +140,16 @@ def main():
               f"{plural(needing, 'host')}, {plural(len(patches), 'distinct patch', 'distinct patches')}.")
     lines = (markdown_table(COLUMNS, rows) + ["", totals, "", "Hosts that need each patch:", ""]
              + markdown_table(PATCH_COLUMNS, patch_rows))
-    (report_dir / "korvane-report.md").write_text("\n".join(lines) + "\n", encoding="utf-8")
-    write_csv(report_dir / "korvane-report.csv", COLUMNS, rows)
-    write_csv(report_dir / "korvane-patches.csv", PATCH_COLUMNS, patch_rows)
-
-    print(f"Report written to {report_dir}/korvane-report.md, korvane-report.csv "
+    texts = {"korvane-report.md": "\n".join(lines) + "\n",
+             "korvane-report.csv": csv_text(COLUMNS, rows),
+             "korvane-patches.csv": csv_text(PATCH_COLUMNS, patch_rows)}
+    try:
+        changed = write_changed(report_dir, texts, check)
+    except OSError as e:
+        print(f"fleet_report.py: cannot write the report in {report_dir}: {e}", file=sys.stderr)
+        return 2
+    state = ("would change" if check else "written") if changed else "unchanged"
+    print(f"Report {state}: {report_dir}/korvane-report.md, korvane-report.csv "
           "and korvane-patches.csv.")
     print(totals)
     if failed:

@@ -6,9 +6,13 @@ Four hosts on this machine (ansible_connection=local), each with a throw-away
 HOME, and one catalogue server on 127.0.0.1: alpha checks the sample
 installation, beta (homes/three-products-fix-1) misses the catalogue, gamma
 names a program that is not there, and delta reads a stored report of the
-sample installation (-f). The play runs twice, once under --check; each time
-the report must equal fleet/expected.* (@SERVER@ is the server), and the play
-must fail beta and gamma alone, gamma with Ansible's own reason. Exit status 0
+sample installation (-f). The play runs three times, without a report folder
+(so into korvane-report of the current directory): the first writes the
+report, which must equal fleet/expected.* (@SERVER@ is the server), and
+reports a change; the second reports none; the third, under --check after
+the report was removed, reports a change and writes nothing. Each run must
+fail beta and gamma alone, gamma with Ansible's own reason. The report is
+never written into the examples folder. Exit status 0
 passed, 1 failed, 77 no ansible-playbook.
 """
 import argparse
@@ -60,24 +64,37 @@ def main():
         env = dict(os.environ, HOME=str(tmp), ANSIBLE_NOCOLOR="1", ANSIBLE_LOCAL_TEMP=str(tmp),
                    ANSIBLE_REMOTE_TEMP=str(tmp / "remote"), ANSIBLE_RETRY_FILES_ENABLED="0")
         failures = []
-        for check in ([], ["--check"]):
-            shutil.rmtree(tmp / "report", ignore_errors=True)
+        playbook = ROOT / "examples" / "ansible" / "korvane-fleet.yml"
+        for check, changed in (([], True), ([], False), (["--check"], True)):
+            if check:
+                shutil.rmtree(tmp / "korvane-report", ignore_errors=True)
             result = subprocess.run(
-                ["ansible-playbook", "-i", str(tmp / "inventory.json"),
-                 str(ROOT / "examples" / "ansible" / "korvane-fleet.yml"),
-                 "-e", f"korvane_report_dir={tmp / 'report'}", *check],
+                ["ansible-playbook", "-i", str(tmp / "inventory.json"), str(playbook), *check],
                 env=env, cwd=tmp, capture_output=True, text=True, timeout=240)
             failed = set(re.findall(r"^fatal: \[(\w+)\]", result.stdout, re.M))
             if failed != {"beta", "gamma"} or "No such file or directory" not in result.stdout:
                 failures.append(f"{check}: the play failed {sorted(failed)}, not beta and gamma "
                                 "with gamma's reason")
+            if bool(re.search(r"^changed:", result.stdout, re.M)) != changed:
+                failures.append(f"{check}: the play should {'' if changed else 'not '}report a change")
+            if (playbook.parent / "korvane-report").exists():
+                failures.append("the report went into the examples folder")
+            if check:
+                if (tmp / "korvane-report").exists():
+                    failures.append("--check wrote the report")
+                continue
             for name in ("korvane-report.md", "korvane-report.csv", "korvane-patches.csv"):
-                report = tmp / "report" / name
+                report = tmp / "korvane-report" / name
                 expected = (FLEET / name).read_text().replace("@SERVER@", base).replace(
                     "@GAMMA@", str(tmp / "no-such-korvane"))
                 got = report.read_text() if report.exists() else "(missing)\n"
                 if got != expected:
                     failures.append(f"{check} {name} differs; expected:\n{expected}got:\n{got}")
+        # Started in the example's folder, the report would land there.
+        refused = subprocess.run([sys.executable, "fleet_report.py", "korvane-report"], input="[]",
+                                 cwd=playbook.parent, capture_output=True, text=True)
+        if refused.returncode != 2 or "folder of the example itself" not in refused.stderr:
+            failures.append(f"a report in the examples folder: {refused.returncode} {refused.stderr}")
         print("FAIL fleet" if failures else "PASS fleet")
         for failure in failures:
             print("  " + failure.replace("\n", "\n  "))

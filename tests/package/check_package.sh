@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the two Debian packages from a build folder and checks them as an
-# administrator would meet them: lintian, the Depends lines, the files of
-# each, the console program of korvane alone (the packaging cases, a run that
+# administrator would meet them: lintian, the maintainer scripts of korvane
+# under dpkg, the Depends lines, the files of each, the console program of korvane alone (the packaging cases, a run that
 # asks for a window; the test console-links-no-gui checks its libraries), and
 # the desktop part under Xvfb with both packages.
 # Usage: check_package.sh BUILD_DIR
@@ -21,6 +21,8 @@ version=$(sed -n 's/^project(Korvane VERSION \([^ ]*\).*/\1/p' "$root/CMakeLists
 console=$work/out/korvane_${version}_amd64.deb
 desktop=$work/out/korvane-desktop_${version}_amd64.deb
 lintian --fail-on error,warning --tag-display-limit 0 "$console" "$desktop"
+# What the maintainer scripts of korvane do on remove and purge.
+"$root/tests/package/check_maintainer_scripts.sh" "$console"
 
 field() { dpkg-deb -f "$1" "$2"; }
 [[ $(field "$console" Depends) != *libqt6gui6* && $(field "$console" Depends) != *libqt6widgets6* &&
@@ -58,7 +60,7 @@ zgrep -q "^\.TH KORVANE 1 .* \"Korvane $version\"" "$work/console/usr/share/man/
 examples=$work/console/usr/share/doc/korvane/examples/monitoring
 allowed=$(sed -n 's/^nagios ALL=(brivex) NOPASSWD: //p' "$examples/sudoers.example")
 # shellcheck disable=SC2016 # Icinga's own macro, not the shell's
-runs=$(sed -n 's/.*"\$korvane_user\$", \(.*\) \]$/\1/p' "$examples/korvane.conf" | tr -d '",')
+runs=$(sed -n 's/.*"\$korvane_user\$", \(.*\) \]$/\1/p' "$examples/korvane-commands.conf" | tr -d '",')
 [[ -n $allowed && $allowed == "$runs" && $allowed != *'*'* ]] ||
     fail "sudoers.example allows '$allowed', the CheckCommand runs '$runs'"
 if command -v visudo >/dev/null; then visudo -cqf "$examples/sudoers.example"; fi

@@ -26,6 +26,8 @@ group=$(id -gn "$user")
 sed "s|/opt/korvane/bin/korvane|$korvane|" "$root/resources/systemd/korvane@.service" \
     >"$work/korvane@.service"
 cp "$root/resources/systemd/korvane@.timer" "$work/"
+# verify parses every key, FixedRandomDelay= (systemd 247) included: a typo,
+# a wrong value or a systemd too old for it fails here.
 systemd-analyze verify --man=no "$work/korvane@$user.service" "$work/korvane@$user.timer" 2>&1 |
     grep -v 'Special user nobody' && fail "systemd-analyze verify"
 systemd-analyze calendar "$(sed -n 's/^OnCalendar=//p' "$work/korvane@.timer")" >/dev/null
@@ -34,17 +36,20 @@ exposure=$(systemd-analyze security --offline=true "$work/korvane@brivex.service
 echo "exposure ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
 
 # The service's command as it would run: as the user, in its own HOME, with
-# the state folder systemd would make (StateDirectoryMode=0755).
+# the state and cache folders systemd would make (StateDirectoryMode=0755,
+# CacheDirectoryMode=0700, $CACHE_DIRECTORY).
 state=$work/var/lib/korvane/$user
-mkdir -p "$state" "$work/home"
+cache=$work/var/cache/korvane/$user
+mkdir -p "$state" "$cache" "$work/home"
+chmod 700 "$cache"
 PYTHONPATH=$root/tests/e2e python3 -c 'import socket, sys, pathlib, run_case
 home = pathlib.Path(sys.argv[1])
 run_case.build_home({"home": "sample"}, home, lambda text: text.replace("@HOME@", str(home))
                     .replace("@HOST@", socket.gethostname()))' "$work/home"
-chown -R "$user:$group" "$state" "$work/home"
+chown -R "$user:$group" "$state" "$cache" "$work/home"
 read -r -a command <<<"$(sed -n 's/^ExecStart=//p' "$work/korvane@.service" | sed "s|%i|$user|g; s|/var/lib/korvane|$work/var/lib/korvane|")"
 status=0
-setpriv --reuid="$user" --regid="$group" --clear-groups env -i HOME="$work/home" PATH=/usr/bin:/bin \
+setpriv --reuid="$user" --regid="$group" --clear-groups env -i HOME="$work/home" CACHE_DIRECTORY="$cache" PATH=/usr/bin:/bin \
     "${command[@]}" -u "file://$work/patches.json" 2>"$work/journal" || status=$?
 [[ $status == 100 ]] || fail "the service's command exited $status: $(cat "$work/journal")"
 [[ $(tail -n 1 "$work/journal") == "4 updates (1 security) for 3 installed products" ]] ||
