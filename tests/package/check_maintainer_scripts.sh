@@ -18,10 +18,15 @@ root=$(mktemp -d /tmp/korvane-dpkg.XXXXXX)
 trap 'rm -rf "$root"' EXIT
 
 # Under ROOT: two enabled korvane timer instances and another timer, their
-# stamps, a report and a kept catalogue.
+# stamps, an enabled metrics path, a report, a kept catalogue, its metrics and
+# another program's.
 plant() {
     mkdir -p "$1/etc/systemd/system/timers.target.wants" "$1/var/lib/systemd/timers" \
-        "$1/var/lib/korvane/brivex" "$1/var/cache/korvane/brivex"
+        "$1/var/lib/korvane/brivex" "$1/var/cache/korvane/brivex" \
+        "$1/etc/systemd/system/paths.target.wants" "$1/var/lib/prometheus/node-exporter"
+    ln -s /lib/systemd/system/korvane-metrics@.path \
+        "$1/etc/systemd/system/paths.target.wants/korvane-metrics@brivex.path"
+    touch "$1/var/lib/prometheus/node-exporter/"{korvane-brivex,apt}.prom
     for timer in korvane@brivex.timer korvane@brxadmin.timer other.timer; do
         ln -s "/lib/systemd/system/${timer/@*./@.}" "$1/etc/systemd/system/timers.target.wants/$timer"
         touch "$1/var/lib/systemd/timers/stamp-$timer"
@@ -30,7 +35,7 @@ plant() {
 }
 # What is left of it, and the package's state.
 left() {
-    (cd "$1" && find etc/systemd var/lib/systemd var/lib/korvane var/cache/korvane \
+    (cd "$1" && find etc/systemd var/lib/systemd var/lib/korvane var/cache/korvane var/lib/prometheus \
         \( -type f -o -type l \) 2>/dev/null | sort | tr '\n' ' ')
     dpkg-query --root="$1" -W -f='${db:Status-Status}' korvane 2>/dev/null || true
 }
@@ -44,13 +49,14 @@ machine=$(left /)
 dpkg -i "$deb"
 plant "$root"
 wants=etc/systemd/system/timers.target.wants/other.timer
+exporter=var/lib/prometheus/node-exporter/apt.prom
 stamps=var/lib/systemd/timers/stamp-korvane@brivex.timer\ var/lib/systemd/timers/stamp-korvane@brxadmin.timer
 # Removed: the instances disabled, the state kept, and the package still
 # known to dpkg (its postrm kept), so that it can be purged.
 dpkg -r korvane
-[[ $(left "$root") == "$wants var/cache/korvane/brivex/catalogue var/lib/korvane/brivex/report.json $stamps var/lib/systemd/timers/stamp-other.timer config-files" ]] ||
+[[ $(left "$root") == "$wants var/cache/korvane/brivex/catalogue var/lib/korvane/brivex/report.json $exporter var/lib/prometheus/node-exporter/korvane-brivex.prom $stamps var/lib/systemd/timers/stamp-other.timer config-files" ]] ||
     fail "after dpkg -r: $(left "$root")"
 dpkg -P korvane
-[[ $(left "$root") == "$wants var/lib/systemd/timers/stamp-other.timer " ]] || fail "after dpkg -P: $(left "$root")"
+[[ $(left "$root") == "$wants $exporter var/lib/systemd/timers/stamp-other.timer " ]] || fail "after dpkg -P: $(left "$root")"
 [[ $(left /) == "$machine" ]] || fail "the scripts changed the machine's own files: $(left /)"
 echo "PASS: maintainer scripts"
