@@ -47,9 +47,6 @@ def start_http(routes, hits_path, base=".", tls=None):
                 nth = asked[path] = asked.get(path, 0) + 1
             route = dict(routes.get(path, {"status": 404, "body": "not found"}))
             body = route.get("body", "").encode()
-            if "file" in route:
-                with open(os.path.join(base, route["file"]), "rb") as f:
-                    body = f.read()
             for name, text in route.get("require", {}).items():
                 if text not in self.headers.get(name, ""):
                     route = {"status": 400}
@@ -65,11 +62,14 @@ def start_http(routes, hits_path, base=".", tls=None):
                     not etag and "last_modified" in route
                     and self.headers.get("If-Modified-Since") == route["last_modified"]):
                 route["status"], body = 304, b""
+            elif "file" in route:  # read only when sent: a 304 costs a server nothing
+                with open(os.path.join(base, route["file"]), "rb") as f:
+                    body = f.read()
             if route.get("gzip"):
                 body = gzipped(body, route.get("padding", 0))
                 headers["Content-Encoding"] = "gzip"
-            else:
-                body += b" " * route.get("padding", 0)
+            elif route.get("padding"):
+                body += b" " * route["padding"]
             mode = route.get("mode")
             with lock, open(hits_path, "a") as hits:
                 hits.write(f"{self.command} {path} {route.get('status', 200)} {len(body)}"
@@ -92,7 +92,7 @@ def start_http(routes, hits_path, base=".", tls=None):
                 self.wfile.flush()
                 time.sleep(120)
                 return
-            block = body * (1 + (1 << 20) // max(len(body), 1))
+            block = body * (1 + (1 << 20) // max(len(body), 1)) if mode == "endless" else b""
             try:
                 self.wfile.write(body)
                 while mode == "endless" and block:
