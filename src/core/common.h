@@ -12,6 +12,10 @@
 // log-on) and the catalogue URL used when a run names none. What one run was
 // asked travels as its options (app/runoptions.h), never through here. The
 // error codes are those of CheckError.
+//
+// Each key comes from the user's file, else from the site-wide file
+// Zedo/Korvane.conf in the first folder of $XDG_CONFIG_DIRS that has one,
+// else from the built-in default. Writes go to the user's file only.
 class Common
 {
 public:
@@ -26,6 +30,7 @@ public:
 
     static Common *instance();
 
+    // Logs (at Debug) which file each value came from.
     void readSettings();
     // Returns false when the settings could not be written.
     bool saveSettings();
@@ -40,7 +45,10 @@ public:
     static QString errorString(int code);
 
     QString title = QStringLiteral("Brivex Server and Extensions Korvane");
-    QString updateUrl = QStringLiteral("http://downloads.zedo.example/korvane/patches.json");
+    static const QString defaultUpdateUrl;
+    // Read only: korvane never writes it, so that one site-wide file can move
+    // every host to a mirror.
+    QString updateUrl = defaultUpdateUrl;
     QNetworkProxy proxy;
     bool useProxy = false;
     bool checkAtLogin = false;
