@@ -128,6 +128,7 @@ Common::Common()
     : crypt(std::make_unique<CryptDecrypt>(47205813))
 {
     proxy.setType(QNetworkProxy::HttpProxy);
+    m_stored = storedValues();
 }
 
 Common *Common::instance()
@@ -183,35 +184,58 @@ void Common::readSettings()
             QStringLiteral("Setting %1 from %2")
                 .arg(key, sources.value(key, QStringLiteral("the built-in default"))));
     }
+    m_stored = storedValues();
+    // What a file that could not be read holds is not known: every key set
+    // later is written.
+    if (!userFileRead)
+        m_stored.clear();
     if (damaged) {
         Utils::ErrorMsg(QObject::tr("Settings Error"),
             QObject::tr("The stored proxy password in %1 is damaged and was ignored. "
                         "Please enter the proxy settings again.")
                 .arg(sources.value(kProxyPassword)),
             nullptr);
+        // The next write replaces a damaged password of the user's own.
+        if (sources.value(kProxyPassword) == QDir::toNativeSeparators(fileName))
+            m_stored.remove(kProxyPassword);
     }
+}
+
+QVariantMap Common::storedValues() const
+{
+    return {{kCheckAtLogin, checkAtLogin}, {kUseProxy, useProxy}, {kProxyHost, proxy.hostName()},
+        {kProxyPort, static_cast<int>(proxy.port())}, {kProxyUser, proxy.user()},
+        {kProxyPassword, proxy.password()}};
 }
 
 bool Common::saveSettings()
 {
+    const QVariantMap values = storedValues();
+    QStringList changed;
+    for (auto value = values.cbegin(); value != values.cend(); ++value) {
+        if (m_stored.value(value.key()) != value.value())
+            changed.append(value.key());
+    }
+    if (changed.isEmpty())
+        return true;
     const QString fileName = settingsPath();
     if (!isUsableSettingsFile(fileName))
         return false;
     prepareOwnerOnlyFile(fileName);
     QSettings settings(fileName, QSettings::IniFormat);
-    settings.setValue(kCheckAtLogin, checkAtLogin);
-    settings.setValue(kUseProxy, useProxy);
-    settings.setValue(kProxyHost, proxy.hostName());
-    settings.setValue(kProxyPort, static_cast<int>(proxy.port()));
-    settings.setValue(kProxyUser, proxy.user());
-    settings.setValue(
-        kProxyPassword, proxy.password().isEmpty() ? QString() : crypt->encrypt(proxy.password()));
+    for (const QString &key : changed)
+        settings.setValue(key, values.value(key));
+    if (changed.contains(kProxyPassword)) { // obfuscated, never in clear
+        settings.setValue(kProxyPassword,
+            proxy.password().isEmpty() ? QString() : crypt->encrypt(proxy.password()));
+    }
     // Write now, so that a file that cannot be written is reported here and
     // not silently lost when the settings object goes away.
     settings.sync();
     if (settings.status() == QSettings::AccessError)
         return false;
     QFile::setPermissions(settings.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    m_stored = values;
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QNetworkProxy>
 #include <QString>
+#include <QVariantMap>
 
 #include <memory>
 
@@ -15,7 +16,9 @@
 //
 // Each key comes from the user's file, else from the site-wide file
 // Zedo/Korvane.conf in the first folder of $XDG_CONFIG_DIRS that has one,
-// else from the built-in default. Writes go to the user's file only.
+// else from the built-in default. Writes go to the user's file only, and
+// only for the keys that changed, so that the user's file does not hide the
+// site's values of the others.
 class Common
 {
 public:
@@ -32,7 +35,8 @@ public:
 
     // Logs (at Debug) which file each value came from.
     void readSettings();
-    // Returns false when the settings could not be written.
+    // Writes the keys whose value differs from the one read or last written;
+    // false when they could not be written.
     bool saveSettings();
     // The native path of the settings file.
     QString settingsFileName() const;
@@ -57,6 +61,11 @@ public:
 private:
     Common();
     Q_DISABLE_COPY(Common)
+
+    // The written keys' values, the password in clear.
+    QVariantMap storedValues() const;
+    // What saveSettings() compares with.
+    QVariantMap m_stored;
 
     static Common *s_instance;
     static QMutex s_mutex;
