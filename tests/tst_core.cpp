@@ -46,18 +46,20 @@ int logOnAFullDisk(int argc, char *argv[])
 
 void TestCore::configHome_data()
 {
-    QTest::addColumn<QString>("xdg");
+    QTest::addColumn<QString>("xdg"); // as XDG_CONFIG_HOME and as XDG_CONFIG_DIRS
     QTest::addColumn<QString>("home");
     QTest::addColumn<QString>("expected");
-    const auto row = [](const char *name, const char *xdg, const char *home, const char *found) {
-        QTest::newRow(name) << xdg << home << found;
-    };
-    row("absolute XDG_CONFIG_HOME", "/x/cfg/", "/h", "/x/cfg");
-    row("unset: HOME", "", "/h", "/h/.config");
-    row("relative: ignored", "cfg", "/h", "/h/.config");
-    row("dot-relative: ignored", "./cfg", "/h", "/h/.config");
-    row("root: ignored", "/", "/h", "/h/.config");
-    row("relative HOME too: none", "cfg", "h", "");
+    QTest::addColumn<QString>("dirs");
+    const auto row = [](const char *name, const char *xdg, const char *home, const char *found,
+                         const char *dirs) { QTest::newRow(name) << xdg << home << found << dirs; };
+    row("absolute XDG_CONFIG_HOME", "/x/cfg/", "/h", "/x/cfg", "/x/cfg");
+    row("unset: HOME", "", "/h", "/h/.config", "/etc/xdg");
+    row("relative: ignored", "cfg", "/h", "/h/.config", "/etc/xdg");
+    row("dot-relative: ignored", "./cfg", "/h", "/h/.config", "/etc/xdg");
+    row("root: ignored", "/", "/h", "/h/.config", "/etc/xdg");
+    row("relative HOME too: none", "cfg", "h", "", "/etc/xdg");
+    row("a list: relative entries and repeats left out", "cfg:/a:/b/:/a", "/h", "/h/.config",
+        "/a:/b");
 }
 
 void TestCore::configHome()
@@ -65,7 +67,9 @@ void TestCore::configHome()
     QFETCH(QString, xdg);
     QFETCH(QString, home);
     QFETCH(QString, expected);
+    QFETCH(QString, dirs);
     QCOMPARE(Utils::configHome(xdg, home), expected);
+    QCOMPARE(Utils::configDirs(xdg).join(u':'), dirs);
 }
 
 void TestCore::printable_data()

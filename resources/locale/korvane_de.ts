@@ -18,7 +18,7 @@
 <context>
     <name>BrivexUpdate</name>
     <message>
-        <location filename="../../src/catalogue/brivexupdate.cpp" line="+30"/>
+        <location filename="../../src/catalogue/brivexupdate.cpp" line="+48"/>
         <source>The patch catalogue could not be read: %1</source>
         <translation>Der Patch-Katalog konnte nicht gelesen werden: %1</translation>
     </message>
@@ -31,12 +31,12 @@
 <context>
     <name>CurlDownload</name>
     <message>
-        <location filename="../../src/download/curldownload.cpp" line="+78"/>
+        <location filename="../../src/download/curldownload.cpp" line="+79"/>
         <source>curl could not be started: %1</source>
         <translation>curl konnte nicht gestartet werden: %1</translation>
     </message>
     <message>
-        <location line="+54"/>
+        <location line="+59"/>
         <source>curl failed without an error message</source>
         <translation>curl schlug ohne Fehlermeldung fehl</translation>
     </message>
@@ -343,7 +343,7 @@
         <translation>Version anzeigen</translation>
     </message>
     <message>
-        <location filename="../../src/app/startup.cpp" line="+111"/>
+        <location filename="../../src/app/startup.cpp" line="+112"/>
         <source>&quot;korvane -h&quot; lists the switches.</source>
         <translation>&quot;korvane -h&quot; zeigt die Schalter.</translation>
     </message>
@@ -424,12 +424,12 @@
         <translation>Die Protokolldatei %1 konnte nicht geschrieben werden (%2); der Lauf geht ohne Protokoll weiter.</translation>
     </message>
     <message>
-        <location filename="../../src/app/modes.cpp" line="+50"/>
+        <location filename="../../src/app/modes.cpp" line="+67"/>
         <source>The report could not be written to %1: %2. The file there is left as it was.</source>
         <translation>Der Bericht konnte nicht nach %1 geschrieben werden: %2. Die Datei dort bleibt, wie sie war.</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+20"/>
         <source>the report of %1, from a check that began after this one, is left as it is.</source>
         <translation>der Bericht vom %1, von einer Prüfung, die nach dieser begann, bleibt unverändert.</translation>
     </message>
@@ -469,7 +469,7 @@
         <translation>Laut dem gespeicherten Bericht wurde am %1 geprüft, also in der Zukunft.</translation>
     </message>
     <message>
-        <location filename="../../src/app/reportfile.cpp" line="+35"/>
+        <location filename="../../src/core/safefile.cpp" line="+30"/>
         <source>a folder</source>
         <translation>ein Ordner</translation>
     </message>
@@ -480,12 +480,11 @@
     </message>
     <message>
         <location line="+2"/>
-        <location line="+15"/>
         <source>a socket</source>
         <translation>ein Socket</translation>
     </message>
     <message>
-        <location line="-13"/>
+        <location line="+2"/>
         <source>a character device</source>
         <translation>ein zeichenorientiertes Gerät</translation>
     </message>
@@ -510,8 +509,9 @@
         <translation>er ist eine Schleife symbolischer Links</translation>
     </message>
     <message>
-        <location line="+2"/>
-        <location line="+96"/>
+        <location filename="../../src/app/reportfile.cpp" line="+124"/>
+        <location filename="../../src/core/safefile.cpp" line="+2"/>
+        <location line="+17"/>
         <source>it is %1, not a regular file</source>
         <translation>er ist %1, keine reguläre Datei</translation>
     </message>
@@ -541,7 +541,7 @@
         <translation>in den Ordner %1 kann nicht geschrieben werden: %2</translation>
     </message>
     <message>
-        <location line="+88"/>
+        <location filename="../../src/core/safefile.cpp" line="+11"/>
         <source>the lock file %1 cannot be used: %2</source>
         <translation>die Sperrdatei %1 kann nicht verwendet werden: %2</translation>
     </message>
@@ -556,35 +556,29 @@
         <translation>die Sperrdatei %1 kann nicht verwendet werden: sie ist %2</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+7"/>
         <source>the lock file %1 cannot be locked: %2</source>
         <translation>die Sperrdatei %1 kann nicht gesperrt werden: %2</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>another korvane has been writing it for %1 s (the lock file %2 is held)</source>
         <translation>ein anderes korvane schreibt ihn seit %1 s (die Sperrdatei %2 ist belegt)</translation>
     </message>
     <message>
-        <location line="-59"/>
+        <location filename="../../src/app/reportfile.cpp" line="+50"/>
         <source>it is larger than %1 MiB</source>
         <translation>sie ist größer als %1 MiB</translation>
     </message>
     <message>
-        <location filename="../../src/app/reportreader.cpp" line="+544"/>
-        <location line="+28"/>
-        <location line="+35"/>
-        <source>it is not a JSON document (%1 at offset %2)</source>
-        <translation>sie ist kein JSON-Dokument (%1 bei Position %2)</translation>
-    </message>
-    <message>
-        <location line="-297"/>
-        <location line="+18"/>
+        <location filename="../../src/app/reportreader.cpp" line="+166"/>
+        <location line="+54"/>
+        <location line="+77"/>
         <source>it is not a JSON object</source>
         <translation>sie ist kein JSON-Objekt</translation>
     </message>
     <message>
-        <location line="-215"/>
+        <location line="-167"/>
         <source>%1 is not a text</source>
         <translation>%1 ist kein Text</translation>
     </message>
@@ -609,22 +603,22 @@
         <translation>%1 ist kein Fehler</translation>
     </message>
     <message>
-        <location line="+53"/>
+        <location line="+65"/>
         <source>%1 is given twice</source>
         <translation>%1 steht zweimal darin</translation>
     </message>
     <message>
-        <location line="+27"/>
+        <location line="+36"/>
         <source>(a UTC time such as 2026-12-07T06:00:00Z)</source>
         <translation>(eine UTC-Zeit wie 2026-12-07T06:00:00Z)</translation>
     </message>
     <message>
-        <location line="+78"/>
+        <location line="+28"/>
         <source>it holds more than korvane keeps of a report (%1 MiB)</source>
         <translation>er enthält mehr, als korvane von einem Bericht behält (%1 MiB)</translation>
     </message>
     <message>
-        <location line="+30"/>
+        <location line="+29"/>
         <source>an entry of &quot;appliesTo&quot; is not a text</source>
         <translation>ein Eintrag von &quot;appliesTo&quot; ist kein Text</translation>
     </message>
@@ -634,12 +628,12 @@
         <translation>ein Eintrag von %1 ist kein Objekt</translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+12"/>
         <source>it is not a report of korvane</source>
         <translation>sie ist kein Bericht von korvane</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+7"/>
         <source>%1 is missing</source>
         <translation>%1 fehlt</translation>
     </message>
@@ -649,22 +643,27 @@
         <translation>er nennt mehr als %1 installierte Produkte</translation>
     </message>
     <message>
-        <location line="+36"/>
+        <location line="+156"/>
         <source>it holds a text longer than %1 MiB</source>
         <translation>er enthält einen Text, der länger als %1 MiB ist</translation>
     </message>
     <message>
-        <location line="+71"/>
+        <location line="+4"/>
+        <source>it is not a JSON document (%1)</source>
+        <translation>sie ist kein JSON-Dokument (%1)</translation>
+    </message>
+    <message>
+        <location line="-57"/>
         <source>it has the layout %1, which this version of korvane (layout 1) cannot read</source>
         <translation>sie hat das Format %1, das diese Version von korvane (Format 1) nicht lesen kann</translation>
     </message>
     <message>
-        <location line="+118"/>
+        <location line="+50"/>
         <source>it is empty</source>
         <translation>er ist leer</translation>
     </message>
     <message>
-        <location line="-235"/>
+        <location line="-162"/>
         <source>it does not say when the check ran (written by korvane -j rather than -o?), so its age is unknown</source>
         <translation>sie sagt nicht, wann geprüft wurde (mit korvane -j statt -o geschrieben?), ihr Alter ist unbekannt</translation>
     </message>
@@ -726,7 +725,7 @@
         <translation>Keine Produkte</translation>
     </message>
     <message>
-        <location filename="../../src/app/pluginreport.cpp" line="+57"/>
+        <location filename="../../src/app/pluginreport.cpp" line="+61"/>
         <source>No installed products were found for this user.</source>
         <translation>Für diesen Benutzer wurden keine installierten Produkte gefunden.</translation>
     </message>
@@ -801,7 +800,7 @@
         <translation>  Proxy-Passwort: </translation>
     </message>
     <message>
-        <location filename="../../src/app/startup.cpp" line="+175"/>
+        <location filename="../../src/app/startup.cpp" line="+179"/>
         <source>The log level %1 is not one of 0 (off), 1 (normal) or 2 (verbose); it is taken as 1.</source>
         <translation>Die Protokollstufe %1 ist weder 0 (aus) noch 1 (normal) noch 2 (ausführlich); sie wird als 1 genommen.</translation>
     </message>
@@ -811,7 +810,7 @@
         <translation>Die Protokollstufe &quot;%1&quot; ist keine Zahl; möglich sind 0 (aus), 1 (normal) oder 2 (ausführlich).</translation>
     </message>
     <message>
-        <location filename="../../src/app/startup.cpp" line="-137"/>
+        <location filename="../../src/app/startup.cpp" line="-141"/>
         <source>Invalid Argument</source>
         <translation>Ungültiges Argument</translation>
     </message>
@@ -841,7 +840,7 @@
         <translation>Im Konsolenmodus ausführen</translation>
     </message>
     <message>
-        <location filename="../../src/app/startup.cpp" line="+94"/>
+        <location filename="../../src/app/startup.cpp" line="+97"/>
         <source>Network Error</source>
         <translation>Netzwerkfehler</translation>
     </message>
@@ -851,8 +850,9 @@
         <translation>Ihr Computer scheint offline zu sein.  Bitte prüfen Sie die Internetverbindung und versuchen Sie es erneut.</translation>
     </message>
     <message>
-        <location filename="../../src/core/common.cpp" line="+117"/>
-        <location line="+38"/>
+        <location filename="../../src/core/common.cpp" line="+162"/>
+        <location line="+31"/>
+        <location line="+56"/>
         <location line="+9"/>
         <source>Settings Error</source>
         <translation>Fehler in den Einstellungen</translation>
@@ -863,12 +863,17 @@
         <translation>Die Einstellungen konnten nicht aus %1 gelesen werden. Für diesen Lauf gelten die Standardeinstellungen.</translation>
     </message>
     <message>
-        <location line="-38"/>
+        <location line="-56"/>
         <source>The stored proxy password in %1 is damaged and was ignored. Please enter the proxy settings again.</source>
         <translation>Das gespeicherte Proxy-Passwort in %1 ist beschädigt und wurde ignoriert. Bitte geben Sie die Proxy-Einstellungen erneut ein.</translation>
     </message>
     <message>
-        <location line="+47"/>
+        <location line="-31"/>
+        <source>The site-wide settings in %1 could not be read and are ignored for this run: it must be a regular file that every user of korvane can read.</source>
+        <translation>Die systemweiten Einstellungen in %1 konnten nicht gelesen werden und werden für diesen Lauf nicht beachtet: Es muss eine reguläre Datei sein, die jeder Benutzer von korvane lesen kann.</translation>
+    </message>
+    <message>
+        <location line="+96"/>
         <source>The settings could not be written to %1.</source>
         <translation>Die Einstellungen konnten nicht in %1 geschrieben werden.</translation>
     </message>
@@ -1005,7 +1010,7 @@
         <translation>Die Umgebungsvariable HOME ist nicht gesetzt.</translation>
     </message>
     <message>
-        <location filename="../../src/app/pluginreport.cpp" line="-35"/>
+        <location filename="../../src/app/pluginreport.cpp" line="-37"/>
         <source>1 installed product</source>
         <translation>1 installiertes Produkt</translation>
     </message>
@@ -1015,7 +1020,7 @@
         <translation>%1 installierte Produkte</translation>
     </message>
     <message>
-        <location line="+36"/>
+        <location line="+38"/>
         <source>no updates for %1</source>
         <translation>keine Updates für %1</translation>
     </message>
@@ -1030,7 +1035,17 @@
         <translation>%1 Updates (%2 Sicherheit)</translation>
     </message>
     <message>
+        <location line="+3"/>
+        <source>1 update (%1 security, %2 new)</source>
+        <translation>1 Update (%1 Sicherheit, %2 neu)</translation>
+    </message>
+    <message>
         <location line="+1"/>
+        <source>%1 updates (%2 security, %3 new)</source>
+        <translation>%1 Updates (%2 Sicherheit, %3 neu)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
         <source>%1 for %2</source>
         <translation>%1 für %2</translation>
     </message>
@@ -1132,17 +1147,22 @@
 <context>
     <name>UpdateRequest</name>
     <message>
-        <location filename="../../src/download/updaterequest.cpp" line="+102"/>
+        <location filename="../../src/download/updaterequest.cpp" line="+110"/>
         <source>%1 is not a regular file</source>
         <translation>%1 ist keine normale Datei</translation>
     </message>
     <message>
-        <location line="+191"/>
+        <location line="+44"/>
+        <source>The update server answered 304 Not Modified to a request for the whole catalogue.</source>
+        <translation>Der Update-Server hat eine Anfrage nach dem ganzen Katalog mit 304 Not Modified beantwortet.</translation>
+    </message>
+    <message>
+        <location line="+196"/>
         <source>The connection ended after %1 of %2 bytes.</source>
         <translation>Die Verbindung endete nach %1 von %2 Bytes.</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+17"/>
         <source>Read error reading from %1: %2</source>
         <translation>Lesefehler beim Lesen von %1: %2</translation>
     </message>
@@ -1158,7 +1178,7 @@
         <translation>Der Update-Server hat nach %1 umgeleitet, das keine http- oder https-Adresse ist.</translation>
     </message>
     <message>
-        <location filename="../../src/download/updaterequest.cpp" line="-38"/>
+        <location filename="../../src/download/updaterequest.cpp" line="-47"/>
         <source>The update server redirected the request more than once.</source>
         <translation>Der Update-Server hat die Anfrage mehr als einmal umgeleitet.</translation>
     </message>

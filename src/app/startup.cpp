@@ -196,10 +196,11 @@ int check(int &argc, char **argv, const RunOptions &options, const ModeChoice &c
                         "Internet connection and try again."),
             nullptr);
     }
-    Common::instance()->readSettings();
     start.startLog();
     Logger::instance()->Print(
         Severity::Info, QStringLiteral("----------------- Program start -------------------"));
+    // Once the log is open: -v 2 logs where each value came from.
+    Common::instance()->readSettings();
     if (!choice.consoleReason.isEmpty())
         Logger::instance()->Print(Severity::Warning, choice.consoleReason);
     const Output output = windows ? Output::Window : outputOf(options);

@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QNetworkProxy>
 #include <QString>
+#include <QVariantMap>
 
 #include <memory>
 
@@ -12,6 +13,12 @@
 // log-on) and the catalogue URL used when a run names none. What one run was
 // asked travels as its options (app/runoptions.h), never through here. The
 // error codes are those of CheckError.
+//
+// Each key comes from the user's file, else from the site-wide file
+// Zedo/Korvane.conf in the first folder of $XDG_CONFIG_DIRS that has one,
+// else from the built-in default. Writes go to the user's file only, and
+// only for the keys that changed, so that the user's file does not hide the
+// site's values of the others.
 class Common
 {
 public:
@@ -26,8 +33,10 @@ public:
 
     static Common *instance();
 
+    // Logs (at Debug) which file each value came from.
     void readSettings();
-    // Returns false when the settings could not be written.
+    // Writes the keys whose value differs from the one read or last written;
+    // false when they could not be written.
     bool saveSettings();
     // The native path of the settings file.
     QString settingsFileName() const;
@@ -40,7 +49,10 @@ public:
     static QString errorString(int code);
 
     QString title = QStringLiteral("Brivex Server and Extensions Korvane");
-    QString updateUrl = QStringLiteral("http://downloads.zedo.example/korvane/patches.json");
+    static const QString defaultUpdateUrl;
+    // Read only: korvane never writes it, so that one site-wide file can move
+    // every host to a mirror.
+    QString updateUrl = defaultUpdateUrl;
     QNetworkProxy proxy;
     bool useProxy = false;
     bool checkAtLogin = false;
@@ -49,6 +61,11 @@ public:
 private:
     Common();
     Q_DISABLE_COPY(Common)
+
+    // The written keys' values, the password in clear.
+    QVariantMap storedValues() const;
+    // What saveSettings() compares with.
+    QVariantMap m_stored;
 
     static Common *s_instance;
     static QMutex s_mutex;

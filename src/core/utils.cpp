@@ -106,6 +106,17 @@ QString Utils::configHome(const QString &xdgConfigHome, const QString &home)
     return homeFolder.isEmpty() ? QString() : homeFolder + QStringLiteral("/.config");
 }
 
+QStringList Utils::configDirs(const QString &xdgConfigDirs)
+{
+    QStringList folders;
+    for (const QString &entry : xdgConfigDirs.split(QLatin1Char(':'))) {
+        const QString folder = usableFolder(entry);
+        if (!folder.isEmpty() && !folders.contains(folder))
+            folders.append(folder);
+    }
+    return folders.isEmpty() ? QStringList {QStringLiteral("/etc/xdg")} : folders;
+}
+
 bool Utils::makeOwnerOnlyDirectory(const QString &path)
 {
     // mkpath would follow the umask, which may leave the folders open to everyone.

@@ -2,6 +2,7 @@
 
 #include <QFileDevice>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -34,6 +35,10 @@ QString korvaneRootDir();
 // ask), else $HOME/.config; empty when neither names an absolute folder other
 // than the root folder.
 QString configHome(const QString &xdgConfigHome, const QString &home);
+// The folders of site-wide configuration, in order of precedence: the
+// absolute entries of $XDG_CONFIG_DIRS (relative ones are ignored, as for
+// configHome), or /etc/xdg when it names none.
+QStringList configDirs(const QString &xdgConfigDirs);
 // Creates the missing folders of the path one level at a time with mode 0700
 // (a fresh account may lack ~/.config too); true when the path is a folder.
 bool makeOwnerOnlyDirectory(const QString &path);

@@ -47,8 +47,9 @@ CASE_KEYS = HOME_KEYS | {"args", "variants", "env", "catalogue", "routes", "tiny
                          "steps", "stdout_to", "then", "expect"}
 EXPECT_KEYS = {"stdout", "stdout_alternatives", "stdout_matches", "first_line", "json",
                "json_file", "stderr",
-               "stderr_matches", "status", "plugin", "log", "not_in_log", "settings", "files",
-               "hits", "statuses", "notifications", "metrics", "builtin", "curl"}
+               "stderr_matches", "status", "plugin", "log", "not_in_log", "settings",
+               "settings_keys", "files", "hits", "statuses", "notifications", "metrics",
+               "builtin", "curl"}
 
 
 class Skip(Exception):
@@ -60,7 +61,7 @@ def load(path, keys):
     data = tomllib.loads(path.read_text(encoding="utf-8"))
     unknown = set(data) - keys | set(data.get("expect", {})) - EXPECT_KEYS
     for then in data.get("then", []):
-        unknown |= set(then) - EXPECT_KEYS - {"args", "after"}
+        unknown |= set(then) - EXPECT_KEYS - {"args", "after", "env"}
     if unknown:
         sys.exit(f"{path}: unknown keys {', '.join(sorted(unknown))}")
     return data
@@ -435,17 +436,18 @@ def run_variant(path, case, korvane, variant):
         env = {name: value for name, value in os.environ.items()
                if name not in PROXY_VARIABLES + ["XDG_CONFIG_HOME", "LANGUAGE", "WAYLAND_DISPLAY"]
                and not name.startswith("LC_")}
-        env.update(HOME=str(home), DISPLAY="", LANG="C.UTF-8", TMPDIR=str(tmp))
+        env.update(HOME=str(home), DISPLAY="", LANG="C.UTF-8", TMPDIR=str(tmp),
+                   XDG_CONFIG_DIRS=str(tmp / "xdg"))  # never the machine's /etc/xdg
         for name in ("ASAN_OPTIONS", "LSAN_OPTIONS") if "run_as" in case else ():
             # The sanitizer's suppressions, where the other user can read them.
             def readable(found, name=name):
                 return "suppressions=" + str(shutil.copy(found[1], tmp / f"{name}.supp"))
             env[name] = re.sub(r"suppressions=([^:]+)", readable, env.get(name, ""))
-        for name, value in case.get("env", {}).items():
-            if value is False:
-                env.pop(name, None)
-            else:
-                env[name] = subst(value)
+        def environment(base, changes):  # False removes a variable
+            changed = {name: value and subst(value) for name, value in changes.items()}
+            return {name: value for name, value in {**base, **changed}.items()
+                    if value is not False}
+        env = environment(env, case.get("env", {}))
         area = case.get("workarea", [0, 0, 1024, 768])
         if case.get("display") in ("silent", "refusing", "one-byte"):
             fake_x, number = loopback.start_fake_x(case["display"])
@@ -459,7 +461,8 @@ def run_variant(path, case, korvane, variant):
                                    stderr=subprocess.PIPE, cwd=tmp,
                                    preexec_fn=lambda: os.umask(mask))
         def start(then):
-            return subprocess.Popen(command + [subst(arg) for arg in then["args"]], env=env,
+            return subprocess.Popen(command + [subst(arg) for arg in then["args"]],
+                                    env=environment(env, then.get("env", {})),
                                     cwd=tmp, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         thens = []  # [[then]] runs, those with "after" started while the first one runs
         for then in sorted(case.get("then", []), key=lambda then: "after" not in then):
@@ -495,6 +498,9 @@ def run_variant(path, case, korvane, variant):
         stored = settings.read_text().splitlines() if settings.is_file() else []
         failures += [f"settings file lacks the line {line!r}; it holds:\n  " + "\n  ".join(stored)
                      for line in lines(expect.get("settings", "")) if line not in stored]
+        keys = sorted(line.split("=")[0] for line in stored if "=" in line)
+        if keys != sorted(expect.get("settings_keys", keys)):
+            failures.append(f"settings file holds the keys {keys}")
 
         def state(file, wanted):  # in the words of expect.files
             if not os.path.lexists(file):

@@ -58,10 +58,12 @@ def main():
         hosts["gamma"]["korvane_path"] = str(tmp / "no-such-korvane")
         stored = tmp / "delta" / "report.json"
         subprocess.run([korvane, "-o", str(stored), "-u", base + "/korvane/patches.json"],
-                       env=dict(os.environ, HOME=str(tmp / "delta")), capture_output=True)
+                       env=dict(os.environ, HOME=str(tmp / "delta"), XDG_CONFIG_DIRS=str(tmp)),
+                       capture_output=True)
         hosts["delta"].update(korvane_stored_report=str(stored), korvane_args=[])
         (tmp / "inventory.json").write_text(json.dumps({"all": {"hosts": hosts}}))
-        env = dict(os.environ, HOME=str(tmp), ANSIBLE_NOCOLOR="1", ANSIBLE_LOCAL_TEMP=str(tmp),
+        env = dict(os.environ, HOME=str(tmp), XDG_CONFIG_DIRS=str(tmp),  # not /etc/xdg
+                   ANSIBLE_NOCOLOR="1", ANSIBLE_LOCAL_TEMP=str(tmp),
                    ANSIBLE_REMOTE_TEMP=str(tmp / "remote"), ANSIBLE_RETRY_FILES_ENABLED="0")
         failures = []
         playbook = ROOT / "examples" / "ansible" / "korvane-fleet.yml"

@@ -13,6 +13,7 @@ TemporaryHome::TemporaryHome()
     QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
     qputenv("HOME", m_dir.path().toLocal8Bit());
     qunsetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_DIRS", m_dir.filePath(QStringLiteral("xdg")).toLocal8Bit()); // not /etc/xdg
     QSettings::setPath(
         QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral(".config")));
 }

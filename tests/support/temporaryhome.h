@@ -6,7 +6,8 @@
 
 // A throw-away home directory for a test that runs the program's code in its
 // own process: HOME points to it, and so does the settings store (QSettings
-// caches its paths, so HOME alone is not enough once settings were used).
+// caches its paths, so HOME alone is not enough once settings were used);
+// the site-wide settings are looked for in it too.
 class TemporaryHome
 {
 public:
