@@ -64,10 +64,13 @@ RunOptions readOptions(const QStringList &args)
     RunOptions options;
     options.arguments = args;
     Given given;
-    // Every argument, a value too, counts as the switch it names.
-    const auto note = [&](qsizetype at) {
+    // Every argument counts as the switch it names, and so does a value that
+    // names a switch without a value of its own ("-u c" checks on the
+    // console). A value naming one that takes a value does not: it would take
+    // the argument after it, another switch, as its path.
+    const auto note = [&](qsizetype at, bool isValue) {
         const SwitchInfo *known = findSwitch(switchName(args.at(at)));
-        if (known && !given.contains(known->letter))
+        if (known && !(isValue && known->value) && !given.contains(known->letter))
             given.insert(known->letter, known->value ? args.value(at + 1) : QString());
     };
     const auto refuse = [&options](const QString &why) {
@@ -77,7 +80,7 @@ RunOptions readOptions(const QStringList &args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &argument = args.at(i);
         const bool last = i + 1 == args.size();
-        note(i);
+        note(i, false);
         if (argument == QLatin1String("--help") || argument == QLatin1String("--version")) {
             (argument == QLatin1String("--help") ? options.usage : options.version) = true;
             continue;
@@ -88,7 +91,7 @@ RunOptions readOptions(const QStringList &args)
             if (last)
                 refuse(QObject::tr("The option %1 needs a value.").arg(argument));
             else
-                note(++i);
+                note(++i, true);
             continue;
         }
         const SwitchInfo *known = findSwitch(switchName(argument));
@@ -102,7 +105,7 @@ RunOptions readOptions(const QStringList &args)
                        .arg(argument, known->valueDescription()));
             continue;
         }
-        note(++i);
+        note(++i, true);
         refuse(known->valueProblem(args.at(i)));
     }
     refuse(combinationProblem(given));
