@@ -442,7 +442,7 @@ def run_variant(path, case, korvane, variant):
             # The sanitizer's suppressions, where the other user can read them.
             def readable(found, name=name):
                 return "suppressions=" + str(shutil.copy(found[1], tmp / f"{name}.supp"))
-            env[name] = re.sub(r"suppressions=([^:]+)", readable, env.get(name, ""))
+            env[name] = re.sub(r"\bsuppressions=([^:]+)", readable, env.get(name, ""))
         def environment(base, changes):  # False removes a variable
             changed = {name: value and subst(value) for name, value in changes.items()}
             return {name: value for name, value in {**base, **changed}.items()
