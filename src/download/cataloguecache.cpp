@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -61,18 +63,18 @@ QString CatalogueCache::path(const QString &name) const
     return m_folder + QLatin1Char('/') + name;
 }
 
-std::optional<CatalogueCache::Kept> CatalogueCache::open() const
+std::optional<CatalogueCache::Index> CatalogueCache::readIndex(bool *damaged) const
 {
-    if (m_folder.isEmpty())
-        return std::nullopt;
+    *damaged = false;
     QString problem;
-    const int index = SafeFile::openRegular(path(m_name + QStringLiteral(".index")), &problem);
-    if (index < 0)
+    const int descriptor
+        = SafeFile::openRegular(path(m_name + QStringLiteral(".index")), &problem);
+    if (descriptor < 0)
         return std::nullopt;
-    QFile indexFile;
-    indexFile.open(index, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    const QList<QByteArray> lines = indexFile.read(kLongestIndex).split('\n');
-    Kept kept;
+    QFile file;
+    file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    const QList<QByteArray> lines = file.read(kLongestIndex).split('\n');
+    Index index;
     QByteArray url, body;
     for (const QByteArray &line : lines.mid(1)) {
         const QByteArray name = line.left(line.indexOf(' '));
@@ -80,25 +82,40 @@ std::optional<CatalogueCache::Kept> CatalogueCache::open() const
         if (name == "url")
             url = value;
         else if (name == "etag")
-            kept.validators.etag = value;
+            index.validators.etag = value;
         else if (name == "last-modified")
-            kept.validators.lastModified = value;
+            index.validators.lastModified = value;
         else if (name == "fetched")
-            kept.fetchedAt = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODate);
+            index.fetchedAt = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODate);
         else if (name == "body")
             body = value;
     }
     // Another entry's, or a damaged one: as good as none.
     if (lines.value(0) != kFirstLine || QString::fromUtf8(url) != m_key || body.contains('/')
-        || body.isEmpty() || kept.validators.isEmpty()) {
+        || body.isEmpty() || index.validators.isEmpty()) {
+        *damaged = true;
+        return std::nullopt;
+    }
+    index.bodyPath = path(QString::fromUtf8(body));
+    return index;
+}
+
+std::optional<CatalogueCache::Kept> CatalogueCache::open() const
+{
+    if (m_folder.isEmpty())
+        return std::nullopt;
+    bool damaged = false;
+    std::optional<Index> index = readIndex(&damaged);
+    if (damaged) {
         log(Severity::Warning,
             QStringLiteral("The kept copy of the catalogue in %1 cannot be used; the catalogue "
                            "is fetched whole.")
                 .arg(m_folder));
-        return std::nullopt;
     }
-    kept.bodyPath = path(QString::fromUtf8(body));
-    const int descriptor = SafeFile::openRegular(kept.bodyPath, &problem);
+    if (!index)
+        return std::nullopt;
+    QString problem;
+    const int descriptor = SafeFile::openRegular(index->bodyPath, &problem);
     if (descriptor < 0) {
         log(Severity::Warning,
             QStringLiteral("The kept copy of the catalogue cannot be read (%1); the catalogue is "
@@ -106,7 +123,7 @@ std::optional<CatalogueCache::Kept> CatalogueCache::open() const
                 .arg(problem));
         return std::nullopt;
     }
-    kept.body = std::make_unique<QFile>();
+    Kept kept {index->validators, index->fetchedAt, std::make_unique<QFile>()};
     kept.body->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     return kept;
 }
@@ -117,7 +134,10 @@ void CatalogueCache::write(QByteArrayView piece)
         return;
     if (!m_body) {
         m_body = std::make_unique<QTemporaryFile>(path(m_name + QStringLiteral(".XXXXXX.body")));
-        if (!QDir().mkpath(m_folder) || !m_body->open()) {
+        // Locked while this run lives: a body that is not was left by a run
+        // that was killed.
+        if (!QDir().mkpath(m_folder) || !m_body->open()
+            || ::flock(m_body->handle(), LOCK_EX | LOCK_NB) != 0) {
             m_writeFailed = true;
             log(Severity::Warning,
                 QStringLiteral("The catalogue cannot be kept in %1: %2")
@@ -154,7 +174,6 @@ void CatalogueCache::keep(const Validators &validators)
     const SafeFile::Lock lock(path(m_name + QStringLiteral(".lock")));
     if (!lock.problem().isEmpty())
         return failed(lock.problem());
-    std::optional<Kept> old = open();
     QTemporaryFile newIndex(path(m_name + QStringLiteral(".XXXXXX.index")));
     if (!newIndex.open() || newIndex.write(index) != index.size() || !newIndex.flush())
         return failed(newIndex.errorString());
@@ -164,6 +183,36 @@ void CatalogueCache::keep(const Validators &validators)
         return failed(QString::fromLocal8Bit(std::strerror(errno)));
     newIndex.setAutoRemove(false);
     m_body->setAutoRemove(false);
-    if (old && old->bodyPath != m_body->fileName())
-        QFile::remove(old->bodyPath);
+    removeBodiesBut(m_body->fileName());
+}
+
+void CatalogueCache::removeLeftovers()
+{
+    if (m_folder.isEmpty())
+        return;
+    const SafeFile::Lock lock(path(m_name + QStringLiteral(".lock")));
+    bool damaged = false;
+    const std::optional<Index> index = readIndex(&damaged);
+    if (lock.problem().isEmpty() && index)
+        removeBodiesBut(index->bodyPath);
+}
+
+void CatalogueCache::removeBodiesBut(const QString &keptBody) const
+{
+    // The body replaced goes too: a run reading it has it open, and reads it
+    // whole.
+    const QStringList bodies = QDir(m_folder).entryList(
+        {m_name + QStringLiteral(".*.body")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : bodies) {
+        const QString body = path(name);
+        if (body == keptBody)
+            continue;
+        const int descriptor = ::open(QFile::encodeName(body).constData(),
+            O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+        if (descriptor < 0)
+            continue;
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+            QFile::remove(body);
+        ::close(descriptor);
+    }
 }

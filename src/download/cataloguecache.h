@@ -26,9 +26,11 @@ struct Validators
 // a check of an unchanged catalogue costs a 304. Both download clients use
 // it. An entry is a small index file naming a body file; a new body is
 // written beside the old one and put in place by renaming a new index, under
-// a lock, so that two runs at once never see a half-written entry. Nothing
-// here is fatal: a cache that cannot be read or written is logged, and the
-// check goes on without it.
+// a lock, so that two runs at once never see a half-written entry. A body
+// is locked while it is written, so that what a killed run left can be told
+// from what another run is writing, and removed. Nothing here is fatal: a
+// cache that cannot be read or written is logged, and the check goes on
+// without it.
 class CatalogueCache
 {
 public:
@@ -44,7 +46,6 @@ public:
     {
         Validators validators;
         QDateTime fetchedAt;
-        QString bodyPath;
         std::unique_ptr<QFile> body;
     };
 
@@ -59,9 +60,23 @@ public:
     void write(QByteArrayView piece);
     // Makes the body written the kept entry, with its validators; only after
     // it has been read as a catalogue. Without validators nothing is kept.
+    // Removes the bodies that no entry names and no run is writing.
     void keep(const Validators &validators);
+    // Only removes them: after a check that read the kept copy.
+    void removeLeftovers();
 
 private:
+    // What the entry's index says; nothing when it is missing, or damaged
+    // (then *damaged is set).
+    struct Index
+    {
+        Validators validators;
+        QDateTime fetchedAt;
+        QString bodyPath;
+    };
+    std::optional<Index> readIndex(bool *damaged) const;
+    // The bodies of this URL but the one kept, unless a run is writing them.
+    void removeBodiesBut(const QString &keptBody) const;
     QString path(const QString &name) const;
 
     QString m_folder; // empty: no cache

@@ -121,12 +121,10 @@ UpdateRequest::UpdateRequest(const DownloadSettings &settings, CatalogueSink sin
         m_cache = std::make_unique<CatalogueCache>(m_settings.cacheFolder, m_settings.url);
         if (m_settings.conditional)
             m_kept = m_cache->open();
-        if (m_kept)
-            m_validators = m_kept->validators;
     }
     if (m_settings.useCurl) {
         m_result = CurlDownload::run(
-            m_settings, m_validators, [this](QByteArrayView piece) { deliver(piece); });
+            m_settings, sentValidators(), [this](QByteArrayView piece) { deliver(piece); });
     } else {
         log(Severity::Info,
             QStringLiteral("Connecting to update server (%1)")
@@ -139,6 +137,11 @@ UpdateRequest::UpdateRequest(const DownloadSettings &settings, CatalogueSink sin
     }
     if (!m_result.error.failed() && m_result.transfer && m_result.transfer->status == 304)
         readKept();
+}
+
+Validators UpdateRequest::sentValidators() const
+{
+    return m_kept ? m_kept->validators : Validators();
 }
 
 void UpdateRequest::deliver(QByteArrayView piece)
@@ -168,7 +171,9 @@ void UpdateRequest::readKept()
 
 void UpdateRequest::keepCopy()
 {
-    if (m_cache && !m_readKept && m_result.transfer)
+    if (m_cache && m_readKept)
+        m_cache->removeLeftovers();
+    else if (m_cache && m_result.transfer)
         m_cache->keep(m_result.transfer->validators);
 }
 
@@ -215,7 +220,7 @@ QNetworkReply *UpdateRequest::get(const QUrl &url)
     m_tooLarge = false;
     m_decoder.reset();
     QNetworkReply *reply
-        = m_manager->get(catalogueRequest(url, m_validators, m_settings.userAgent));
+        = m_manager->get(catalogueRequest(url, sentValidators(), m_settings.userAgent));
     // Qt reads on only while the body is taken, so that it never holds much.
     reply->setReadBufferSize(4 * kPiece);
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { pass(reply); });

@@ -39,7 +39,8 @@ public:
     const std::optional<CatalogueTransfer> &transfer() const { return m_result.transfer; }
     // What the sink got is the kept copy (a 304).
     bool readKeptCopy() const { return m_readKept; }
-    // Keeps what was fetched, once it has been read as a catalogue.
+    // Keeps what was fetched, once it has been read as a catalogue (and
+    // clears away what killed runs left).
     void keepCopy();
 
 public slots:
@@ -51,6 +52,8 @@ private:
     // arrives.
     QNetworkReply *get(const QUrl &url);
     void deliver(QByteArrayView piece);
+    // The kept copy's, with which the request is conditional.
+    Validators sentValidators() const;
     // After a 304: the kept copy to the sink, or why not.
     void readKept();
     // What the reply has for the sink now, unpacked when it came compressed.
@@ -66,7 +69,6 @@ private:
     CatalogueSink m_sink;
     std::unique_ptr<CatalogueCache> m_cache; // none for a local file
     std::optional<CatalogueCache::Kept> m_kept; // opened before the request
-    Validators m_validators; // sent
     bool m_readKept = false;
     std::unique_ptr<QNetworkAccessManager> m_manager;
     QByteArray m_piece; // room for one read
