@@ -15,9 +15,13 @@ QByteArray labelValue(const QString &text)
 {
     QByteArray out;
     for (const char c : text.toUtf8()) {
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
         if (c == '\\' || c == '"')
             out += '\\';
-        out += c == '\n' ? QByteArray("\\n") : QByteArray(1, c);
+        out += c;
     }
     return out;
 }

@@ -3,19 +3,15 @@
 #include "app/reportreader.h"
 #include "core/safefile.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QTemporaryFile>
-#include <QThread>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,27 +101,12 @@ QString write(const QString &path, const QByteArray &bytes)
 
 std::optional<JsonReport> read(const QString &path, QString *problem)
 {
-    // Without O_NONBLOCK a FIFO put there would keep the reader waiting for
-    // a writer; the type is asked of what was opened, not of the name.
-    const Descriptor file {
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
-    if (file.value < 0) {
-        *problem = SafeFile::openProblem(errno);
+    qint64 size = 0;
+    const Descriptor file {SafeFile::openRegular(path, problem, &size)};
+    if (file.value < 0)
         return std::nullopt;
-    }
-    struct stat info
-    {
-    };
-    if (::fstat(file.value, &info) != 0) {
-        *problem = systemError();
-        return std::nullopt;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        *problem = QObject::tr("it is %1, not a regular file").arg(SafeFile::kindOf(info.st_mode));
-        return std::nullopt;
-    }
     const QString tooLarge = QObject::tr("it is larger than %1 MiB").arg(kMaxSize / (1024 * 1024));
-    if (info.st_size > kMaxSize) {
+    if (size > kMaxSize) {
         *problem = tooLarge;
         return std::nullopt;
     }

@@ -50,7 +50,7 @@ QString openProblem(int error)
     return systemError(error);
 }
 
-int openRegular(const QString &path, QString *problem)
+int openRegular(const QString &path, QString *problem, qint64 *size)
 {
     const int descriptor
         = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -61,9 +61,15 @@ int openRegular(const QString &path, QString *problem)
     struct stat info
     {
     };
-    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode))
+    if (::fstat(descriptor, &info) != 0) {
+        *problem = systemError(errno);
+    } else if (S_ISREG(info.st_mode)) {
+        if (size)
+            *size = info.st_size;
         return descriptor;
-    *problem = QObject::tr("it is %1, not a regular file").arg(kindOf(info.st_mode));
+    } else {
+        *problem = QObject::tr("it is %1, not a regular file").arg(kindOf(info.st_mode));
+    }
     ::close(descriptor);
     return -1;
 }

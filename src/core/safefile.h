@@ -12,8 +12,9 @@ QString kindOf(unsigned int mode);
 // Why a file could not be opened, for a message.
 QString openProblem(int error);
 // The descriptor of the regular file at the path, opened for reading without
-// blocking (a FIFO put there is never waited on), or -1 with *problem saying why.
-int openRegular(const QString &path, QString *problem);
+// blocking (a FIFO put there is never waited on), or -1 with *problem saying
+// why. *size, when asked, is its size as opened.
+int openRegular(const QString &path, QString *problem, qint64 *size = nullptr);
 
 // An exclusive lock on the file at the path (made, mode 0600, when it is
 // missing; a link there is refused), held while the object lives. Waits at
