@@ -77,8 +77,6 @@ int writeStoredReport(
     const SafeFile::Lock lock(ReportFile::lockPath(path));
     if (!lock.problem().isEmpty())
         return refuse(lock.problem());
-    if (const QString problem = ReportFile::targetProblem(path); !problem.isEmpty())
-        return refuse(problem);
     QString ignored;
     std::optional<JsonReport> kept = ReportFile::read(path, &ignored);
     const bool earlierSuccess = kept && !kept->report.error.failed();

@@ -76,6 +76,9 @@ QString targetProblem(const QString &path)
 
 QString write(const QString &path, const QByteArray &bytes)
 {
+    // Never in the place of a device or a FIFO, whoever calls.
+    if (const QString problem = targetProblem(path); !problem.isEmpty())
+        return problem;
     const QFileInfo target(path);
     QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName()
         + QStringLiteral(".XXXXXX"));

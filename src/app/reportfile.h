@@ -23,7 +23,8 @@ QString targetProblem(const QString &path);
 // Writes the bytes beside the file and renames them into place, so that a
 // reader sees the old document or the new one, never a part. A link planted
 // at the path is replaced, not followed. The file gets mode 0644: the report
-// holds no secret. Returns why it failed; empty when it did not.
+// holds no secret. What targetProblem() refuses is never replaced. Returns
+// why it failed; empty when it did not.
 QString write(const QString &path, const QByteArray &bytes);
 
 // The report stored at the path. The file is opened once, without blocking,

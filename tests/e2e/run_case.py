@@ -510,6 +510,8 @@ def run_variant(path, case, korvane, variant):
                     else "changed"
             if stat.S_ISFIFO(os.lstat(file).st_mode):
                 return "fifo"
+            if stat.S_ISCHR(os.lstat(file).st_mode):
+                return "device"
             return f"{file.stat().st_mode & 0o777:o}"
         for name, wanted in expect.get("files", {}).items():
             file = home / subst(name)  # an absolute name stays as it is
