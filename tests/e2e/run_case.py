@@ -73,6 +73,13 @@ def catalogue_file(name):
     return E2E / "catalogues" / f"{name}.json"
 
 
+def make_home(name, home):
+    """The home of that name outside a case (the fleet, the package checks): only the
+    paths and the host name filled in."""
+    build_home({"home": name}, home, lambda text: text.replace("@HOME@", str(home))
+               .replace("@HOST@", socket.gethostname()))
+
+
 def build_home(layer, home, subst):
     """Builds a home layer by layer: the home a layer names, then its own files, links,
     directories, FIFOs and settings over it."""

@@ -20,13 +20,12 @@ import json
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 from pathlib import Path
 
-from run_case import ROOT, SKIP, build_home, loopback
+from run_case import ROOT, SKIP, loopback, make_home
 
 FLEET = Path(__file__).resolve().parent / "fleet"
 
@@ -49,8 +48,7 @@ def main():
                                 ("beta", "three-products-fix-1", "/moved/patches.json"),
                                 ("gamma", "sample", ""), ("delta", "sample", "")]:
             (tmp / host).mkdir()
-            build_home({"home": home}, tmp / host, lambda text: text.replace(
-                "@HOME@", str(tmp / host)).replace("@HOST@", socket.gethostname()))
+            make_home(home, tmp / host)
             hosts[host] = {"ansible_connection": "local",
                            "ansible_python_interpreter": sys.executable,
                            "korvane_path": korvane, "korvane_args": ["-u", base + url],

@@ -44,10 +44,7 @@ for user in root nobody; do
     read -r -a convert <<<"$(sed -n 's/^ExecStart=//p' "$work/korvane-metrics@.service" |
         sed "s|%i|$user|g; s|/var/lib/|$work/var/lib/|g")"
     cp "$root/${catalogue[$user]}" "$work/catalogue-$user.json"
-    PYTHONPATH=$root/tests/e2e python3 -c 'import socket, sys, pathlib, run_case
-home = pathlib.Path(sys.argv[1])
-run_case.build_home({"home": sys.argv[2]}, home, lambda text: text.replace("@HOME@", str(home))
-                    .replace("@HOST@", socket.gethostname()))' "$work/home-$user" "${home[$user]}"
+    python3 "$root/tests/e2e/make_home.py" "${home[$user]}" "$work/home-$user"
     chown -R "$user:$(id -gn "$user")" "$state" "$work/home-$user"
     status=0
     setpriv --reuid="$user" --regid="$(id -gn "$user")" --clear-groups env -i HOME="$work/home-$user" \

@@ -42,10 +42,7 @@ state=$work/var/lib/korvane/$user
 cache=$work/var/cache/korvane/$user
 mkdir -p "$state" "$cache" "$work/home"
 chmod 700 "$cache"
-PYTHONPATH=$root/tests/e2e python3 -c 'import socket, sys, pathlib, run_case
-home = pathlib.Path(sys.argv[1])
-run_case.build_home({"home": "sample"}, home, lambda text: text.replace("@HOME@", str(home))
-                    .replace("@HOST@", socket.gethostname()))' "$work/home"
+python3 "$root/tests/e2e/make_home.py" sample "$work/home"
 chown -R "$user:$group" "$state" "$cache" "$work/home"
 read -r -a command <<<"$(sed -n 's/^ExecStart=//p' "$work/korvane@.service" | sed "s|%i|$user|g; s|/var/lib/korvane|$work/var/lib/korvane|")"
 status=0
