@@ -67,8 +67,7 @@ QByteArray metricsText(const JsonReport &document)
     qint64 marked = 0;
     if (succeededOnce) {
         security = report.securityUpdateCount();
-        marked = std::count_if(report.updates.begin(), report.updates.end(),
-            [](const CheckReport::Update &update) { return update.isNew; });
+        marked = report.newUpdateCount();
     }
     const qint64 pending = succeededOnce ? report.updates.size() : 0;
 

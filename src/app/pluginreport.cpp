@@ -6,8 +6,6 @@
 
 #include <QObject>
 
-#include <algorithm>
-
 namespace {
 
 // A '|' would start the performance data, and a line break a new line; other
@@ -53,8 +51,6 @@ QString summaryOf(const CheckReport &report, bool countNew = false)
 {
     const qsizetype updates = report.updates.size();
     const qsizetype security = report.securityUpdateCount();
-    const qsizetype marked = std::count_if(report.updates.begin(), report.updates.end(),
-        [](const CheckReport::Update &update) { return update.isNew; });
     if (report.error.failed())
         return report.error.message;
     if (report.products.isEmpty())
@@ -65,6 +61,7 @@ QString summaryOf(const CheckReport &report, bool countNew = false)
         ? QObject::tr("1 update (%1 security)").arg(security)
         : QObject::tr("%1 updates (%2 security)").arg(updates).arg(security);
     if (countNew) {
+        const qsizetype marked = report.newUpdateCount();
         count = updates == 1
             ? QObject::tr("1 update (%1 security, %2 new)").arg(security).arg(marked)
             : QObject::tr("%1 updates (%2 security, %3 new)")

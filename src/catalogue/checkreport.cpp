@@ -47,3 +47,9 @@ qsizetype CheckReport::securityUpdateCount() const
     return std::count_if(updates.begin(), updates.end(),
         [](const Update &update) { return update.patch.isSecurityPatch(); });
 }
+
+qsizetype CheckReport::newUpdateCount() const
+{
+    return std::count_if(
+        updates.begin(), updates.end(), [](const Update &update) { return update.isNew; });
+}

@@ -54,4 +54,6 @@ struct CheckReport
         return update.appliesTo.contains(product.name);
     }
     qsizetype securityUpdateCount() const;
+    // The updates marked new (isNew).
+    qsizetype newUpdateCount() const;
 };
