@@ -67,8 +67,7 @@ std::optional<CatalogueCache::Index> CatalogueCache::readIndex(bool *damaged) co
 {
     *damaged = false;
     QString problem;
-    const int descriptor
-        = SafeFile::openRegular(path(m_name + QStringLiteral(".index")), &problem);
+    const int descriptor = SafeFile::openRegular(path(m_name + QStringLiteral(".index")), &problem);
     if (descriptor < 0)
         return std::nullopt;
     QFile file;
