@@ -135,12 +135,15 @@ void CatalogueCache::write(QByteArrayView piece)
         m_body = std::make_unique<QTemporaryFile>(path(m_name + QStringLiteral(".XXXXXX.body")));
         // Locked while this run lives: a body that is not was left by a run
         // that was killed.
-        if (!QDir().mkpath(m_folder) || !m_body->open()
-            || ::flock(m_body->handle(), LOCK_EX | LOCK_NB) != 0) {
+        QString problem;
+        if (!QDir().mkpath(m_folder) || !m_body->open())
+            problem = m_body->errorString();
+        else if (::flock(m_body->handle(), LOCK_EX | LOCK_NB) != 0)
+            problem = QString::fromLocal8Bit(std::strerror(errno));
+        if (!problem.isEmpty()) {
             m_writeFailed = true;
             log(Severity::Warning,
-                QStringLiteral("The catalogue cannot be kept in %1: %2")
-                    .arg(m_folder, m_body->errorString()));
+                QStringLiteral("The catalogue cannot be kept in %1: %2").arg(m_folder, problem));
             return;
         }
     }
